@@ -1,0 +1,27 @@
+#include "AppFolder.h"
+
+#include "Utf.h"
+#include "Win32Error.h"
+
+#include <windows.h>
+
+std::string AppFolder() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0) {
+            RaiseWin32Error(GetLastError());
+        }
+        if (length < path.size()) {
+            path.resize(length);
+            break;
+        }
+        path.resize(path.size() * 2); // truncated: long path, try again with room
+    }
+    const size_t slash = path.find_last_of(L"\\/");
+    path.resize(slash == std::wstring::npos ? 0 : slash);
+    if (path.size() == 2 && path[1] == L':') {
+        path += L'\\';
+    }
+    return Narrow(path);
+}

@@ -1,0 +1,8 @@
+#include "AppFolder.h"
+
+std::string JoinPath(const std::string& folder, const std::string& name) {
+    if (!folder.empty() && (folder.back() == '\\' || folder.back() == '/')) {
+        return folder + name;
+    }
+    return folder + "\\" + name;
+}

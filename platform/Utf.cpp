@@ -1,0 +1,26 @@
+#include "Utf.h"
+
+#include <windows.h>
+
+std::wstring Widen(std::string_view utf8) {
+    if (utf8.empty()) {
+        return {};
+    }
+    const int size = static_cast<int>(utf8.size());
+    const int wide = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0);
+    std::wstring out(static_cast<size_t>(wide), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, out.data(), wide);
+    return out;
+}
+
+std::string Narrow(std::wstring_view utf16) {
+    if (utf16.empty()) {
+        return {};
+    }
+    const int size = static_cast<int>(utf16.size());
+    const int bytes =
+        WideCharToMultiByte(CP_UTF8, 0, utf16.data(), size, nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<size_t>(bytes), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, utf16.data(), size, out.data(), bytes, nullptr, nullptr);
+    return out;
+}

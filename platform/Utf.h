@@ -1,0 +1,8 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// Text is UTF-8 inside the program and UTF-16 only where it meets the Win32 API.
+std::wstring Widen(std::string_view utf8);
+std::string Narrow(std::wstring_view utf16);

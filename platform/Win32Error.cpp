@@ -1,0 +1,26 @@
+#include "Win32Error.h"
+
+#include "Utf.h"
+
+#include <windows.h>
+
+std::string SystemErrorText(unsigned long code) {
+    wchar_t* buffer = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    std::wstring text = length != 0 ? std::wstring(buffer, length) : std::wstring();
+    LocalFree(buffer);
+    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ' ||
+                             text.back() == L'.')) {
+        text.pop_back();
+    }
+    if (text.empty()) {
+        return "Error del sistema " + std::to_string(code);
+    }
+    return Narrow(text);
+}
+
+void RaiseWin32Error(unsigned long code) {
+    throw RuntimeError(static_cast<int>(code), SystemErrorText(code));
+}

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <string>
+
+// One argument as the C runtime and CommandLineToArgvW will read it back: unchanged when
+// it holds no white space and no double quote, otherwise quoted with the needed escapes.
+std::string QuoteArgument(const std::string& piece);
+
+// The program's path as the first item of a command line: quoted only when it holds white
+// space (the first item is read up to the next quote, without escapes).
+std::string QuoteProgramPath(const std::string& path);
+
+struct CommandLineFields {
+    std::string appFolder;
+    std::string RomFileName;
+    std::string txtInitext;
+    std::string txtIniPunt;
+    std::string txtFinPunt;
+    std::string cboTam;
+    std::string txtSeparador;
+    bool ckValPunt = false;
+    std::string txtValPunt;
+};
+
+// The recalculator's path in the application folder.
+std::string RecalculatorPath(const std::string& appFolder);
+
+// The path, the ROM name, the three offsets, the pointer size and the separator, and the
+// first pointer's value only when ckValPunt is set, joined by single spaces as typed.
+std::string BuildCommandLine(const CommandLineFields& fields);

@@ -1,0 +1,133 @@
+#include "CommandLine.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+// How the C runtime splits the arguments after the program name: backslashes are literal
+// unless a quote follows; 2n of them then give n and a quote that opens or closes, 2n+1
+// give n and a literal quote.
+std::vector<std::string> SplitLikeTheRuntime(const std::string& args) {
+    std::vector<std::string> out;
+    size_t i = 0;
+    while (i < args.size()) {
+        while (i < args.size() && (args[i] == ' ' || args[i] == '\t')) {
+            ++i;
+        }
+        if (i == args.size()) {
+            break;
+        }
+        std::string piece;
+        bool quoted = false;
+        for (; i < args.size(); ++i) {
+            size_t backslashes = 0;
+            while (i < args.size() && args[i] == '\\') {
+                ++backslashes;
+                ++i;
+            }
+            if (i < args.size() && args[i] == '"') {
+                piece.append(backslashes / 2, '\\');
+                if (backslashes % 2 == 1) {
+                    piece += '"';
+                } else {
+                    quoted = !quoted;
+                }
+                continue;
+            }
+            piece.append(backslashes, '\\');
+            if (i == args.size()) {
+                break;
+            }
+            if (!quoted && (args[i] == ' ' || args[i] == '\t')) {
+                break;
+            }
+            piece += args[i];
+        }
+        out.push_back(piece);
+    }
+    return out;
+}
+
+TEST(QuoteArgument, LeavesPlainPiecesAlone) {
+    for (const std::string piece : {"juego.smc", "1A000", "00a0", "2", "C:\\Trad\\x", "a\\b\\"}) {
+        EXPECT_EQ(QuoteArgument(piece), piece);
+    }
+}
+
+TEST(QuoteArgument, QuotesWhiteSpaceAndQuotes) {
+    EXPECT_EQ(QuoteArgument("mi juego.smc"), "\"mi juego.smc\"");
+    EXPECT_EQ(QuoteArgument("tab\there"), "\"tab\there\"");
+    EXPECT_EQ(QuoteArgument("a\"b"), "\"a\\\"b\"");
+    EXPECT_EQ(QuoteArgument("dir x\\"), "\"dir x\\\\\"");
+}
+
+TEST(QuoteArgument, RoundTripsThroughTheRuntimeSplitting) {
+    const std::vector<std::string> pieces = {
+        "mi juego.smc", "a\"b",   "\"",    "x \\\"y", "trail\\ \\",
+        "\\\\\"",       "a b\\\\", "  ",   "\t",      "ñandú \"rom\" (E).smc"};
+    for (const std::string& piece : pieces) {
+        const std::vector<std::string> back = SplitLikeTheRuntime(QuoteArgument(piece));
+        ASSERT_EQ(back.size(), 1u) << piece;
+        EXPECT_EQ(back[0], piece);
+    }
+}
+
+CommandLineFields Example() {
+    CommandLineFields f;
+    f.appFolder = "C:\\Trad";
+    f.RomFileName = "juego.smc";
+    f.txtInitext = "1A000";
+    f.txtIniPunt = "180A0";
+    f.txtFinPunt = "183FF";
+    f.cboTam = "2";
+    f.txtSeparador = "00";
+    f.txtValPunt = "00a0";
+    return f;
+}
+
+TEST(BuildCommandLine, JoinsTheFieldsAsTyped) {
+    struct Case {
+        const char* name;
+        void (*change)(CommandLineFields&);
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"example", [](CommandLineFields&) {},
+         "C:\\Trad\\Zeltor.exe juego.smc 1A000 180A0 183FF 2 00"},
+        {"first pointer given", [](CommandLineFields& f) { f.ckValPunt = true; },
+         "C:\\Trad\\Zeltor.exe juego.smc 1A000 180A0 183FF 2 00 00a0"},
+        {"lower case kept",
+         [](CommandLineFields& f) {
+             f.txtInitext = "1a000";
+             f.txtFinPunt = "183ff";
+         },
+         "C:\\Trad\\Zeltor.exe juego.smc 1a000 180A0 183ff 2 00"},
+        {"size as shown", [](CommandLineFields& f) { f.cboTam = "4"; },
+         "C:\\Trad\\Zeltor.exe juego.smc 1A000 180A0 183FF 4 00"},
+        {"rom name with a space", [](CommandLineFields& f) { f.RomFileName = "mi juego.smc"; },
+         "C:\\Trad\\Zeltor.exe \"mi juego.smc\" 1A000 180A0 183FF 2 00"},
+        {"folder with a space", [](CommandLineFields& f) { f.appFolder = "C:\\Mis Trad"; },
+         "\"C:\\Mis Trad\\Zeltor.exe\" juego.smc 1A000 180A0 183FF 2 00"},
+        {"drive root", [](CommandLineFields& f) { f.appFolder = "D:\\"; },
+         "D:\\Zeltor.exe juego.smc 1A000 180A0 183FF 2 00"},
+    };
+    for (const Case& c : cases) {
+        CommandLineFields f = Example();
+        c.change(f);
+        EXPECT_EQ(BuildCommandLine(f), c.expected) << c.name;
+    }
+}
+
+TEST(BuildCommandLine, LeavesTheValueOutUnlessChecked) {
+    CommandLineFields f = Example();
+    f.ckValPunt = false;
+    f.txtValPunt = "FFFF";
+    const std::string line = BuildCommandLine(f);
+    EXPECT_EQ(SplitLikeTheRuntime(line).size(), 7u); // program and six arguments
+    EXPECT_EQ(line.find("FFFF"), std::string::npos);
+}
+
+} // namespace

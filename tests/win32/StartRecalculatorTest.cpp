@@ -1,0 +1,98 @@
+#include "CommandLine.h"
+#include "Launch.h"
+#include "RuntimeError.h"
+#include "TempFolder.h"
+#include "Utf.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <vector>
+
+namespace {
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        out.push_back(line);
+    }
+    return out;
+}
+
+// Puts the test recalculator in the folder as Zeltor.exe, starts it through
+// StartRecalculator with the line BuildCommandLine makes, and gives back what it received.
+std::vector<std::string> StartAndRead(const std::string& folder, CommandLineFields fields) {
+    const std::string helper = TestFolder() + "\\zeltor_echo_args.exe";
+    fields.appFolder = folder;
+    const std::string program = RecalculatorPath(folder);
+    EXPECT_TRUE(CopyFileW(Widen(helper).c_str(), Widen(program).c_str(), FALSE)) << helper;
+    StartRecalculator(program, BuildCommandLine(fields));
+    const std::string received = folder + "\\received.txt";
+    EXPECT_TRUE(WaitForFile(received, 20000)) << "the recalculator never wrote " << received;
+    return Lines(ReadWholeFile(received));
+}
+
+CommandLineFields Example() {
+    CommandLineFields f;
+    f.RomFileName = "juego.smc";
+    f.txtInitext = "1A000";
+    f.txtIniPunt = "180A0";
+    f.txtFinPunt = "183FF";
+    f.cboTam = "2";
+    f.txtSeparador = "00";
+    return f;
+}
+
+TEST(StartRecalculator, PassesTheExampleLineExactly) {
+    TempFolder dir;
+    const auto got = StartAndRead(dir.Path(), Example());
+    ASSERT_EQ(got.size(), 8u);
+    EXPECT_EQ(got[0], dir.Path() + "\\Zeltor.exe juego.smc 1A000 180A0 183FF 2 00");
+    EXPECT_EQ(std::vector<std::string>(got.begin() + 1, got.begin() + 7),
+              (std::vector<std::string>{"juego.smc", "1A000", "180A0", "183FF", "2", "00"}));
+    EXPECT_EQ(got[7], "show=2"); // minimised and activated
+}
+
+TEST(StartRecalculator, KeepsARomNameWithASpaceAsOneArgument) {
+    TempFolder dir;
+    CommandLineFields f = Example();
+    f.RomFileName = "mi juego (E).smc";
+    f.ckValPunt = true;
+    f.txtValPunt = "00a0";
+    const auto got = StartAndRead(dir.Path(), f);
+    ASSERT_EQ(got.size(), 9u);
+    EXPECT_EQ(got[1], "mi juego (E).smc");
+    EXPECT_EQ(got[7], "00a0");
+}
+
+TEST(StartRecalculator, StartsFromAFolderWithASpace) {
+    TempFolder dir;
+    const std::string folder = dir.MakeFolder("Mis traducciones");
+    // A decoy where an unquoted path would lead Windows first.
+    CopyFileW(Widen(TestFolder() + "\\zeltor_echo_args.exe").c_str(),
+              Widen(dir.Sub("Mis.exe")).c_str(), FALSE);
+    const auto got = StartAndRead(folder, Example());
+    ASSERT_EQ(got.size(), 8u);
+    EXPECT_EQ(got[0], "\"" + folder + "\\Zeltor.exe\" juego.smc 1A000 180A0 183FF 2 00");
+    EXPECT_EQ(got[1], "juego.smc");
+    Sleep(300);
+    EXPECT_EQ(GetFileAttributesW(Widen(dir.Sub("received.txt")).c_str()), INVALID_FILE_ATTRIBUTES)
+        << "the decoy was started";
+}
+
+TEST(StartRecalculator, MissingProgramRaisesErrorTwo) {
+    TempFolder dir;
+    const std::string program = RecalculatorPath(dir.Path());
+    try {
+        StartRecalculator(program, program + " juego.smc 0 0 0 2 00");
+        FAIL() << "expected a run-time error";
+    } catch (const RuntimeError& error) {
+        EXPECT_EQ(error.Number(), ErrorNumber::FileNotFound);
+        EXPECT_FALSE(error.Description().empty());
+    }
+}
+
+} // namespace
