@@ -1,0 +1,108 @@
+#include "Services.h"
+
+#include "AppFolder.h"
+#include "General.h"
+#include "Launch.h"
+#include "RuntimeError.h"
+#include "Utf.h"
+#include "Win32Error.h"
+
+#include <commdlg.h>
+
+#ifndef ZELTOR_CONTACT
+#define ZELTOR_CONTACT "zeltorigu@example.org"
+#endif
+
+void ShowMessage(HWND owner, const std::string& text) {
+    MessageBoxW(owner, Widen(text).c_str(), L"ZeltorIGU", MB_OK);
+}
+
+std::wstring DialogFilter(const std::string& filter) {
+    std::wstring list = Widen(filter);
+    for (wchar_t& c : list) {
+        if (c == L'|') {
+            c = L'\0';
+        }
+    }
+    list.push_back(L'\0');
+    list.push_back(L'\0');
+    return list;
+}
+
+std::optional<OpenFileResult> ShowOpenFileDialog(HWND owner, const OpenFileRequest& request) {
+    // comdlg32 is loaded on the first use of the dialog, not at start-up.
+    using GetOpenFileNameFn = BOOL(WINAPI*)(LPOPENFILENAMEW);
+    using ExtendedErrorFn = DWORD(WINAPI*)();
+    static HMODULE dialogs = LoadLibraryW(L"comdlg32.dll");
+    if (dialogs == nullptr) {
+        RaiseWin32Error(GetLastError());
+    }
+    // Through void*: FARPROC's own signature says nothing about the real one.
+    auto getOpenFileName = reinterpret_cast<GetOpenFileNameFn>(
+        reinterpret_cast<void*>(GetProcAddress(dialogs, "GetOpenFileNameW")));
+    auto extendedError = reinterpret_cast<ExtendedErrorFn>(
+        reinterpret_cast<void*>(GetProcAddress(dialogs, "CommDlgExtendedError")));
+    if (getOpenFileName == nullptr || extendedError == nullptr) {
+        RaiseWin32Error(GetLastError());
+    }
+
+    const std::wstring title = Widen(request.title);
+    const std::wstring filter = DialogFilter(request.filter);
+    const std::wstring folder = Widen(request.initialFolder);
+    std::wstring file(32768, L'\0');
+
+    OPENFILENAMEW ofn{};
+    ofn.lStructSize = sizeof(ofn);
+    ofn.hwndOwner = owner;
+    ofn.lpstrFilter = filter.c_str();
+    ofn.nFilterIndex = request.filterIndex;
+    ofn.lpstrFile = file.data();
+    ofn.nMaxFile = static_cast<DWORD>(file.size());
+    ofn.lpstrInitialDir = folder.c_str();
+    ofn.lpstrTitle = title.c_str();
+    ofn.Flags = request.flags | OFN_EXPLORER;
+    if (!getOpenFileName(&ofn)) {
+        const DWORD error = extendedError();
+        if (error == 0) {
+            return std::nullopt; // cancelled
+        }
+        throw RuntimeError(static_cast<int>(error), "No se pudo mostrar el diálogo de archivos");
+    }
+    file.resize(wcslen(file.c_str()));
+    return OpenFileResult{Narrow(file), Narrow(std::wstring_view(file).substr(ofn.nFileOffset))};
+}
+
+std::int32_t MeasureFileLength(const std::string& path) {
+    // Read access only, shared with everyone: measuring must never create, lock or change
+    // the ROM.
+    HANDLE file = CreateFileW(Widen(path).c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        RaiseWin32Error(GetLastError());
+    }
+    LARGE_INTEGER size{};
+    const BOOL ok = GetFileSizeEx(file, &size);
+    const DWORD error = GetLastError();
+    CloseHandle(file);
+    if (!ok) {
+        RaiseWin32Error(error);
+    }
+    if (size.QuadPart > 0x7FFFFFFF) {
+        RaiseOverflow();
+    }
+    return static_cast<std::int32_t>(size.QuadPart);
+}
+
+WindowServices WindowServices::Real() {
+    WindowServices s;
+    s.appFolder = AppFolder();
+    s.contact = ZELTOR_CONTACT;
+    s.showMessage = ShowMessage;
+    s.openFile = ShowOpenFileDialog;
+    s.measureFile = MeasureFileLength;
+    s.fileExists = FileExists;
+    s.startProgram = StartRecalculator;
+    s.beep = [] { MessageBeep(MB_OK); };
+    return s;
+}

@@ -1,0 +1,406 @@
+#include "frmMain.h"
+
+#include "PropertyStore.h"
+#include "Utf.h"
+#include "Ventana.h"
+#include "XP_button.h"
+
+#include <commctrl.h>
+#include <commdlg.h>
+
+#include <string_view>
+
+namespace {
+
+constexpr wchar_t kClassName[] = L"ZeltorIGU_frmMain";
+constexpr int kClientWidth = 4500; // twips
+constexpr int kClientHeight = 3570;
+constexpr COLORREF kRed = 0x000000FF;
+constexpr std::string_view kHexDigits = "0123456789ABCDEFabcdef";
+
+// The ROM types the dialog offers, joined as the dialog expects them.
+constexpr char kRomFilter[] =
+    "SNES SMC "
+    "(*.smc)|*.smc|SNES SWC (*.swc)|*.swc|SNES FIG (*.fig)|*.fig|SNES GD7 (*.078)|*.078|"
+    "NES (*.nes)|*.nes|"
+    "Genesis BIN (*.bin)|*.bin|Genesis SMD (*.smd)|*.smd|Gameboy GB(*.gb)|*.gb|"
+    "Gameboy GBC (*.gbc*)|*.gbc|Game Gear GG  (*.gg)|*.gg |Todos los archivos (*.*)|*.*";
+
+struct ControlSpec {
+    int id;
+    const wchar_t* className;
+    const wchar_t* text;
+    DWORD style;
+    DWORD exStyle;
+    int left, top, width, height; // twips
+};
+
+constexpr DWORD kChild = WS_CHILD | WS_VISIBLE;
+constexpr DWORD kField = kChild | WS_TABSTOP | ES_AUTOHSCROLL;
+constexpr DWORD kLabel = kChild | SS_LEFT | SS_NOPREFIX;
+
+// In tab order: the order of creation is the order in which Tab visits the controls.
+const ControlSpec kControls[] = {
+    {IDC_lblROM, L"STATIC", L"", kChild | SS_LEFT | SS_NOPREFIX | SS_NOTIFY | SS_CENTERIMAGE,
+     WS_EX_STATICEDGE, 2640, 120, 1695, 285},
+    {IDC_txtInitext, L"EDIT", L"", kField, WS_EX_CLIENTEDGE, 3120, 480, 1215, 285},
+    {IDC_txtIniPunt, L"EDIT", L"", kField, WS_EX_CLIENTEDGE, 3120, 840, 1215, 285},
+    {IDC_txtFinPunt, L"EDIT", L"", kField, WS_EX_CLIENTEDGE, 3120, 1200, 1215, 285},
+    {IDC_cboTam, L"COMBOBOX", L"", kChild | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, 0, 3120,
+     1560, 615, 315},
+    {IDC_txtSeparador, L"EDIT", L"", kField, WS_EX_CLIENTEDGE, 3120, 1920, 1215, 285},
+    {IDC_ckValPunt, L"BUTTON", L"Valor del primer puntero(Little Endian):",
+     kChild | WS_TABSTOP | BS_AUTOCHECKBOX, 0, 120, 2280, 2990, 255},
+    {IDC_txtValPunt, L"EDIT", L"", kField, WS_EX_CLIENTEDGE, 3120, 2280, 1215, 285},
+    {IDC_cmdRecalcular, nullptr, L"", 0, 0, 120, 2760, 4215, 375},
+    {IDC_ckWindow, L"BUTTON", L"Ventana siempre encima", kChild | WS_TABSTOP | BS_AUTOCHECKBOX, 0,
+     2280, 3240, 2055, 255},
+    {IDC_Label2, L"STATIC", L"Posición inicial del texto:", kLabel, 0, 120, 480, 1815, 255},
+    {IDC_Label3, L"STATIC", L"Posición inicial de la tabla de punteros:", kLabel, 0, 120, 840, 2775,
+     255},
+    {IDC_Label4, L"STATIC", L"Posición final de la tabla de punteros:", kLabel, 0, 120, 1200, 2655,
+     255},
+    {IDC_Label5, L"STATIC", L"Tamaño de cada puntero", kLabel, 0, 120, 1560, 2655, 255},
+    {IDC_Label6, L"STATIC", L"Valor hexadecimal del caracter separador:", kLabel, 0, 120, 1920,
+     3015, 255},
+    {IDC_Label1, L"STATIC", L"bytes", kLabel, 0, 3840, 1560, 495, 255},
+    {IDC_Label7, L"STATIC", L"*Todo valor en hexadecimal", kLabel, 0, 120, 3240, 2055, 255},
+    {IDC_Line1, L"STATIC", L"", kChild | SS_ETCHEDHORZ, 0, 120, 2640, 4200, 30},
+};
+
+bool IsHexField(int id) {
+    return id == IDC_txtInitext || id == IDC_txtIniPunt || id == IDC_txtFinPunt ||
+           id == IDC_txtSeparador || id == IDC_txtValPunt;
+}
+
+} // namespace
+
+frmMain::frmMain(WindowServices services)
+    : m_Services(std::move(services)), m_Runner(m_Services.contact) {}
+
+frmMain::~frmMain() {
+    if (Handle() != nullptr) {
+        DestroyWindow(Handle());
+    }
+    if (m_Font != nullptr) {
+        DeleteObject(m_Font);
+    }
+    if (m_WindowBrush != nullptr) {
+        DeleteObject(m_WindowBrush);
+    }
+}
+
+int frmMain::Px(int twips) const {
+    return MulDiv(twips, m_Dpi, 1440);
+}
+
+HWND frmMain::Create(HINSTANCE instance) {
+    HDC screen = GetDC(nullptr);
+    m_Dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+
+    RegisterClassOnce(kClassName, instance, LoadIconW(instance, L"IDI_ZELTORIGU"));
+    XP_button::Register(instance);
+    const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+    // WS_EX_CONTROLPARENT lets the dialog manager walk into the window for Tab.
+    if (CreateTopLevel(kClassName, L"Zeltor IGU por Quennel", style, WS_EX_CONTROLPARENT,
+                       Px(kClientWidth), Px(kClientHeight), instance) == nullptr) {
+        return nullptr;
+    }
+    CreateControls(instance);
+    Form_Load();
+    return Handle();
+}
+
+void frmMain::CreateControls(HINSTANCE instance) {
+    LOGFONTW font{};
+    // MS Sans Serif at 8 points, the face the layout was made for: every caption fits its
+    // place on one line (Tahoma at 8 points is a tenth wider and does not).
+    font.lfHeight = -MulDiv(8, m_Dpi, 72);
+    font.lfCharSet = DEFAULT_CHARSET;
+    font.lfQuality = DEFAULT_QUALITY;
+    wcscpy(font.lfFaceName, L"MS Sans Serif");
+    m_Font = CreateFontIndirectW(&font);
+    m_WindowBrush = CreateSolidBrush(GetSysColor(COLOR_WINDOW));
+
+    auto makeButton = [&](int id, const char* name, const char* caption, int left, int top,
+                          int width, int height) {
+        PropertyStore stored;
+        stored.Set("Caption", std::string(caption));
+        stored.Set("BackColor", std::int32_t{0x00FFFFFF});
+        stored.Set("FontName", std::string("MS Sans Serif"));
+        stored.Set("FontSize", Fixed4{82500});
+        XP_button::CreateInfo info{Widen(name), &stored};
+        CreateWindowExW(0, L"XP_button", L"", kChild | WS_TABSTOP, Px(left), Px(top), Px(width),
+                        Px(height), Handle(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                        instance, &info);
+    };
+
+    makeButton(IDC_cmdOpen, "cmdOpen", "ROM a recalcular punteros", 120, 120, 2415, 255);
+    for (const ControlSpec& c : kControls) {
+        if (c.id == IDC_cmdRecalcular) {
+            makeButton(c.id, "cmdRecalcular", "Recalcular punteros", c.left, c.top, c.width,
+                       c.height);
+            continue;
+        }
+        int height = Px(c.height);
+        if (c.id == IDC_cboTam) {
+            height += Px(1200); // room for the drop-down list
+        } else if (c.id == IDC_Line1) {
+            height = 2;
+        }
+        HWND hwnd = CreateWindowExW(
+            c.exStyle, c.className, c.text, c.style, Px(c.left), Px(c.top), Px(c.width), height,
+            Handle(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance, nullptr);
+        SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(m_Font), FALSE);
+        if (IsHexField(c.id)) {
+            SetWindowSubclass(hwnd, HexFieldProc, 1, reinterpret_cast<DWORD_PTR>(this));
+            // No limit of the edit control's own beyond what each field needs.
+            SendMessageW(hwnd, EM_SETLIMITTEXT, c.id == IDC_txtSeparador ? 2 : 0, 0);
+        }
+    }
+    if (HWND cbo = Control(IDC_cboTam)) {
+        // The selection field is as tall as the text boxes beside it.
+        SendMessageW(cbo, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), Px(315) - 6);
+    }
+}
+
+void frmMain::Form_Load() {
+    HWND cbo = Control(IDC_cboTam);
+    for (const wchar_t* size : {L"2", L"3", L"4"}) {
+        SendMessageW(cbo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(size));
+    }
+    // Selecting by message sends no notification, so the handler is called here.
+    SendMessageW(cbo, CB_SETCURSEL, 0, 0);
+    cboTam_Click();
+    EnableWindow(Control(IDC_txtValPunt), FALSE);
+}
+
+std::string frmMain::Text(int id) const {
+    HWND hwnd = Control(id);
+    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(hwnd)) + 1, L'\0');
+    text.resize(
+        static_cast<size_t>(GetWindowTextW(hwnd, text.data(), static_cast<int>(text.size()))));
+    return Narrow(text);
+}
+
+bool frmMain::Checked(int id) const {
+    return SendMessageW(Control(id), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+wchar_t frmMain::FilterHexKey(wchar_t key, bool& beep, bool& nextField) {
+    beep = false;
+    nextField = false;
+    if (key == L'\r') {
+        nextField = true;
+        return 0;
+    }
+    if (key == L'\b') {
+        return key;
+    }
+    if (key < 0x80 && kHexDigits.find(static_cast<char>(key)) != std::string_view::npos) {
+        return key;
+    }
+    beep = true;
+    return 0;
+}
+
+LRESULT CALLBACK frmMain::HexFieldProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
+                                       UINT_PTR, DWORD_PTR refData) {
+    auto* self = reinterpret_cast<frmMain*>(refData);
+    switch (message) {
+    case WM_GETDLGCODE: {
+        // Enter must reach the field as a character instead of pressing a default button.
+        LRESULT code = DefSubclassProc(hwnd, message, wParam, lParam);
+        const MSG* msg = reinterpret_cast<const MSG*>(lParam);
+        if (msg != nullptr && (msg->message == WM_KEYDOWN || msg->message == WM_CHAR) &&
+            msg->wParam == VK_RETURN) {
+            code |= DLGC_WANTMESSAGE;
+        }
+        return code;
+    }
+    case WM_CHAR: {
+        bool beep = false;
+        bool nextField = false;
+        const wchar_t key = FilterHexKey(static_cast<wchar_t>(wParam), beep, nextField);
+        if (beep) {
+            self->m_Services.beep();
+        }
+        if (nextField) {
+            // Queued, like a typed Tab: the focus moves after this key is done with.
+            PostMessageW(self->Handle(), WM_APP_NEXTFIELD, 0, reinterpret_cast<LPARAM>(hwnd));
+        }
+        if (key == 0) {
+            return 0;
+        }
+        return DefSubclassProc(hwnd, message, key, lParam);
+    }
+    case WM_LBUTTONUP: {
+        const LRESULT result = DefSubclassProc(hwnd, message, wParam, lParam);
+        // A click selects the whole field, so the next digit replaces it.
+        SendMessageW(hwnd, EM_SETSEL, 0, GetWindowTextLengthW(hwnd));
+        return result;
+    }
+    case WM_NCDESTROY:
+        RemoveWindowSubclass(hwnd, HexFieldProc, 1);
+        break;
+    default:
+        break;
+    }
+    return DefSubclassProc(hwnd, message, wParam, lParam);
+}
+
+LRESULT frmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_COMMAND:
+        OnCommand(LOWORD(wParam), HIWORD(wParam));
+        return 0;
+    case WM_CTLCOLORSTATIC:
+        return reinterpret_cast<LRESULT>(
+            OnCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam)));
+    case WM_APP_NEXTFIELD: {
+        // Like a typed Tab, it moves on from whichever control has the focus by now.
+        HWND focus = GetFocus();
+        HWND from =
+            focus != nullptr && IsChild(Handle(), focus) ? focus : reinterpret_cast<HWND>(lParam);
+        if (HWND next = GetNextDlgTabItem(Handle(), from, FALSE)) {
+            SetFocus(next);
+        }
+        return 0;
+    }
+    case WM_ACTIVATE:
+        // Give the focus back to the control that had it when the window is reactivated.
+        if (LOWORD(wParam) == WA_INACTIVE) {
+            m_LastFocus = GetFocus();
+        } else if (m_LastFocus != nullptr && IsWindow(m_LastFocus)) {
+            SetFocus(m_LastFocus);
+            return 0;
+        }
+        break;
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        return 0;
+    default:
+        break;
+    }
+    return Window::HandleMessage(message, wParam, lParam);
+}
+
+HBRUSH frmMain::OnCtlColorStatic(HDC dc, HWND control) {
+    const int id = GetDlgCtrlID(control);
+    if (id == IDC_lblROM) {
+        SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+        SetBkColor(dc, GetSysColor(COLOR_WINDOW));
+        return m_WindowBrush;
+    }
+    SetTextColor(dc, id == IDC_Label7 ? kRed : GetSysColor(COLOR_BTNTEXT));
+    SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+    return GetSysColorBrush(COLOR_BTNFACE);
+}
+
+void frmMain::OnCommand(int id, int code) {
+    switch (id) {
+    case IDC_cmdOpen:
+        cmdOpen_Click();
+        break;
+    case IDC_lblROM:
+        if (code == STN_CLICKED) {
+            lblROM_Click();
+        }
+        break;
+    case IDC_cmdRecalcular:
+        cmdRecalcular_Click();
+        break;
+    case IDC_cboTam:
+        if (code == CBN_SELCHANGE) {
+            cboTam_Click();
+        }
+        break;
+    case IDC_ckValPunt:
+        if (code == BN_CLICKED) {
+            ckValPunt_Click();
+        }
+        break;
+    case IDC_ckWindow:
+        if (code == BN_CLICKED) {
+            ckWindow_Click();
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+void frmMain::cmdOpen_Click() {
+    try {
+        OpenFileRequest request;
+        request.title = "Abrir ROM";
+        request.flags = OFN_HIDEREADONLY;
+        request.initialFolder = m_Services.appFolder;
+        request.filter = kRomFilter;
+        request.filterIndex = 1; // the first entry, "SNES SMC (*.smc)"
+        const std::optional<OpenFileResult> chosen = m_Services.openFile(Handle(), request);
+        if (!chosen) {
+            return; // cancelled: the earlier choice stays
+        }
+        // Measured through the full path; all three parts of the choice change together,
+        // so a file that cannot be measured leaves the earlier choice whole.
+        const std::int32_t length = m_Services.measureFile(chosen->path);
+        m_cdFileTitle = chosen->title;
+        m_RomLength = length;
+        SetWindowTextW(Control(IDC_lblROM), Widen(chosen->title).c_str());
+        SetFocus(Control(IDC_txtInitext));
+    } catch (const RuntimeError& error) {
+        if (error.Number() == ErrorNumber::DialogCancelled) {
+            return;
+        }
+        m_Services.showMessage(Handle(), std::to_string(error.Number()) + error.Description());
+    }
+}
+
+void frmMain::lblROM_Click() {
+    cmdOpen_Click();
+}
+
+RecalcRequest frmMain::GatherRequest() const {
+    RecalcRequest r;
+    r.appFolder = m_Services.appFolder;
+    r.RomFileName = m_cdFileTitle;
+    r.lblROM = Text(IDC_lblROM);
+    r.RomLength = m_RomLength;
+    r.txtInitext = Text(IDC_txtInitext);
+    r.txtIniPunt = Text(IDC_txtIniPunt);
+    r.txtFinPunt = Text(IDC_txtFinPunt);
+    r.cboTam = Text(IDC_cboTam);
+    r.txtSeparador = Text(IDC_txtSeparador);
+    r.ckValPunt = Checked(IDC_ckValPunt);
+    r.txtValPunt = Text(IDC_txtValPunt);
+    return r;
+}
+
+void frmMain::cmdRecalcular_Click() {
+    m_Runner.Run({[this] { return GatherRequest(); }, m_Services.fileExists,
+                  m_Services.startProgram,
+                  [this](const std::string& text) { m_Services.showMessage(Handle(), text); }});
+}
+
+void frmMain::cboTam_Click() {
+    HWND value = Control(IDC_txtValPunt);
+    SetWindowTextW(value, L"");
+    const std::string size = Text(IDC_cboTam);
+    if (size == "2") {
+        SendMessageW(value, EM_SETLIMITTEXT, 4, 0);
+    } else if (size == "3") {
+        SendMessageW(value, EM_SETLIMITTEXT, 6, 0);
+    } else if (size == "4") {
+        SendMessageW(value, EM_SETLIMITTEXT, 8, 0);
+    }
+}
+
+void frmMain::ckValPunt_Click() {
+    EnableWindow(Control(IDC_txtValPunt), Checked(IDC_ckValPunt));
+}
+
+void frmMain::ckWindow_Click() {
+    Ventana::SiempreEncima(Handle(), Checked(IDC_ckWindow));
+}

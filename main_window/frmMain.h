@@ -1,0 +1,89 @@
+#pragma once
+
+#include "RecalcRunner.h"
+#include "Services.h"
+#include "Window.h"
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+// Control identifiers, in tab order.
+enum ControlId : int {
+    IDC_cmdOpen = 100,
+    IDC_lblROM,
+    IDC_txtInitext,
+    IDC_txtIniPunt,
+    IDC_txtFinPunt,
+    IDC_cboTam,
+    IDC_txtSeparador,
+    IDC_ckValPunt,
+    IDC_txtValPunt,
+    IDC_cmdRecalcular,
+    IDC_ckWindow,
+    IDC_Label2,
+    IDC_Label3,
+    IDC_Label4,
+    IDC_Label5,
+    IDC_Label6,
+    IDC_Label1,
+    IDC_Label7,
+    IDC_Line1,
+};
+
+// The program's one window: the ROM, the offsets, the options and the two buttons.
+class frmMain : public Window {
+public:
+    explicit frmMain(WindowServices services);
+    ~frmMain() override;
+
+    // Creates the window and its controls and runs Form_Load; the window is not shown yet.
+    HWND Create(HINSTANCE instance);
+
+    HWND Control(int id) const { return GetDlgItem(Handle(), id); }
+    std::int32_t RomLength() const { return m_RomLength; }
+    // The chosen ROM's name without folder, as the file dialog left it.
+    const std::string& RomFileName() const { return m_cdFileTitle; }
+
+    // Twips to pixels at the window's resolution.
+    int Px(int twips) const;
+
+    // The key filter of the hexadecimal fields: gives the character to let through, or 0.
+    static wchar_t FilterHexKey(wchar_t key, bool& beep, bool& nextField);
+
+protected:
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    void CreateControls(HINSTANCE instance);
+    void Form_Load();
+    void OnCommand(int id, int code);
+    HBRUSH OnCtlColorStatic(HDC dc, HWND control);
+
+    void cmdOpen_Click();
+    void lblROM_Click();
+    void cmdRecalcular_Click();
+    void cboTam_Click();
+    void ckValPunt_Click();
+    void ckWindow_Click();
+
+    RecalcRequest GatherRequest() const;
+    std::string Text(int id) const;
+    bool Checked(int id) const;
+
+    static LRESULT CALLBACK HexFieldProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
+                                         UINT_PTR subclassId, DWORD_PTR refData);
+
+    WindowServices m_Services;
+    RecalcRunner m_Runner;
+    std::int32_t m_RomLength = 0;
+    std::string m_cdFileTitle;
+    int m_Dpi = 96;
+    HFONT m_Font = nullptr;
+    HBRUSH m_WindowBrush = nullptr;
+    HWND m_LastFocus = nullptr;
+};
+
+// Posted to the main window to move the focus on, as a Tab key would.
+inline constexpr UINT WM_APP_NEXTFIELD = WM_APP + 1;

@@ -1,0 +1,412 @@
+#include "frmMain.h"
+#include "General.h"
+#include "MessagePump.h"
+#include "TempFolder.h"
+#include "Utf.h"
+
+#include <windows.h>
+
+#include <commdlg.h>
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+namespace {
+
+// Everything the window asked of the world, and what the world answers next.
+struct World {
+    std::vector<std::string> messages;
+    std::vector<OpenFileRequest> dialogs;
+    std::vector<std::string> started;
+    int beeps = 0;
+    std::optional<OpenFileResult> nextChoice;
+};
+
+class FrmMainTest : public testing::Test {
+protected:
+    void SetUp() override {
+        WindowServices s;
+        s.appFolder = dir.Path();
+        s.contact = "quien@ejemplo.org";
+        s.showMessage = [this](HWND, const std::string& text) { world.messages.push_back(text); };
+        s.openFile = [this](HWND, const OpenFileRequest& request) {
+            world.dialogs.push_back(request);
+            return world.nextChoice;
+        };
+        s.measureFile = MeasureFileLength;
+        s.fileExists = FileExists;
+        s.startProgram = [this](const std::string&, const std::string& line) {
+            world.started.push_back(line);
+        };
+        s.beep = [this] { ++world.beeps; };
+        form = std::make_unique<frmMain>(s);
+        ASSERT_NE(form->Create(GetModuleHandleW(nullptr)), nullptr);
+        ShowWindow(form->Handle(), SW_SHOWNORMAL);
+        SetForegroundWindow(form->Handle());
+        Pump();
+    }
+
+    void TearDown() override {
+        form.reset();
+        Pump();
+    }
+
+    static void Pump() { PumpWaitingMessages(); }
+    HWND C(int id) const { return form->Control(id); }
+    std::string TextOf(int id) const {
+        wchar_t buffer[256] = {};
+        GetWindowTextW(C(id), buffer, 256);
+        return Narrow(buffer);
+    }
+    void Type(int id, const std::wstring& keys) {
+        for (wchar_t k : keys) {
+            SendMessageW(C(id), WM_CHAR, k, 1);
+        }
+    }
+    void Click(int id) { SendMessageW(C(id), BM_CLICK, 0, 0); }
+    void SelectSize(int index) {
+        SendMessageW(C(IDC_cboTam), CB_SETCURSEL, index, 0);
+        SendMessageW(form->Handle(), WM_COMMAND, MAKEWPARAM(IDC_cboTam, CBN_SELCHANGE),
+                     reinterpret_cast<LPARAM>(C(IDC_cboTam)));
+    }
+    int FocusId() const { return GetDlgCtrlID(GetFocus()); }
+    LRESULT Limit(int id) const { return SendMessageW(C(id), EM_GETLIMITTEXT, 0, 0); }
+    void ChooseRom(const std::string& path, const std::string& title) {
+        world.nextChoice = OpenFileResult{path, title};
+        Click(IDC_cmdOpen);
+    }
+
+    TempFolder dir;
+    World world;
+    std::unique_ptr<frmMain> form;
+};
+
+TEST_F(FrmMainTest, StartsEmptyWithSizeTwoAndTheValueFieldOff) {
+    wchar_t caption[64] = {};
+    GetWindowTextW(form->Handle(), caption, 64);
+    EXPECT_EQ(Narrow(caption), "Zeltor IGU por Quennel");
+    RECT client{};
+    GetClientRect(form->Handle(), &client);
+    EXPECT_EQ(client.right, form->Px(4500));
+    EXPECT_EQ(client.bottom, form->Px(3570));
+
+    for (int id : {IDC_txtInitext, IDC_txtIniPunt, IDC_txtFinPunt, IDC_txtSeparador, IDC_txtValPunt,
+                   IDC_lblROM}) {
+        EXPECT_EQ(TextOf(id), "") << id;
+    }
+    EXPECT_EQ(TextOf(IDC_cboTam), "2");
+    EXPECT_EQ(SendMessageW(C(IDC_cboTam), CB_GETCOUNT, 0, 0), 3);
+    EXPECT_FALSE(IsWindowEnabled(C(IDC_txtValPunt)));
+    EXPECT_EQ(Limit(IDC_txtValPunt), 4);
+    EXPECT_EQ(Limit(IDC_txtSeparador), 2);
+    EXPECT_GT(Limit(IDC_txtInitext), 30000);
+    EXPECT_EQ(SendMessageW(C(IDC_ckValPunt), BM_GETCHECK, 0, 0), BST_UNCHECKED);
+    EXPECT_EQ(SendMessageW(C(IDC_ckWindow), BM_GETCHECK, 0, 0), BST_UNCHECKED);
+    EXPECT_FALSE(GetWindowLongPtrW(form->Handle(), GWL_EXSTYLE) & WS_EX_TOPMOST);
+    EXPECT_EQ(form->RomLength(), 0);
+
+    wchar_t cls[32] = {};
+    GetClassNameW(C(IDC_cmdOpen), cls, 32);
+    EXPECT_STREQ(cls, L"XP_button");
+    GetClassNameW(C(IDC_cmdRecalcular), cls, 32);
+    EXPECT_STREQ(cls, L"XP_button");
+
+    // Nothing chosen yet: a press reports the missing ROM.
+    dir.Write("Zeltor.exe");
+    Click(IDC_cmdRecalcular);
+    EXPECT_EQ(world.messages, std::vector<std::string>{"Error, por favor indicar la ROM"});
+}
+
+TEST_F(FrmMainTest, PlacesControlsAtTheirTwipPositions) {
+    struct Place {
+        int id, left, top, width;
+    };
+    const Place places[] = {{IDC_cmdOpen, 120, 120, 2415},     {IDC_lblROM, 2640, 120, 1695},
+                            {IDC_txtInitext, 3120, 480, 1215}, {IDC_txtFinPunt, 3120, 1200, 1215},
+                            {IDC_ckValPunt, 120, 2280, 2990},  {IDC_cmdRecalcular, 120, 2760, 4215},
+                            {IDC_ckWindow, 2280, 3240, 2055},  {IDC_Label7, 120, 3240, 2055}};
+    for (const Place& p : places) {
+        RECT r{};
+        GetWindowRect(C(p.id), &r);
+        MapWindowPoints(nullptr, form->Handle(), reinterpret_cast<POINT*>(&r), 2);
+        EXPECT_EQ(r.left, form->Px(p.left)) << p.id;
+        EXPECT_EQ(r.top, form->Px(p.top)) << p.id;
+        EXPECT_EQ(r.right - r.left, form->Px(p.width)) << p.id;
+    }
+}
+
+TEST_F(FrmMainTest, EveryCaptionFitsOnOneLine) {
+    const int box = GetSystemMetrics(SM_CXMENUCHECK) + 4; // the check box's own square
+    for (int id : {IDC_Label1, IDC_Label2, IDC_Label3, IDC_Label4, IDC_Label5, IDC_Label6,
+                   IDC_Label7, IDC_ckValPunt, IDC_ckWindow}) {
+        HWND control = C(id);
+        wchar_t text[128] = {};
+        const int length = GetWindowTextW(control, text, 128);
+        HDC dc = GetDC(control);
+        HGDIOBJ old =
+            SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
+        SIZE extent{};
+        GetTextExtentPoint32W(dc, text, length, &extent);
+        SelectObject(dc, old);
+        ReleaseDC(control, dc);
+        RECT client{};
+        GetClientRect(control, &client);
+        const int room = client.right - (id == IDC_ckValPunt || id == IDC_ckWindow ? box : 0);
+        EXPECT_LE(extent.cx, room) << Narrow(text);
+    }
+}
+
+TEST_F(FrmMainTest, TabVisitsControlsInOrderAndSkipsTheDisabledValue) {
+    const std::vector<int> order = {
+        IDC_cmdOpen,      IDC_txtInitext, IDC_txtIniPunt,    IDC_txtFinPunt, IDC_cboTam,
+        IDC_txtSeparador, IDC_ckValPunt,  IDC_cmdRecalcular, IDC_ckWindow,   IDC_cmdOpen};
+    for (size_t i = 0; i + 1 < order.size(); ++i) {
+        EXPECT_EQ(GetDlgCtrlID(GetNextDlgTabItem(form->Handle(), C(order[i]), FALSE)), order[i + 1])
+            << "after " << order[i];
+    }
+    Click(IDC_ckValPunt);
+    EXPECT_EQ(GetDlgCtrlID(GetNextDlgTabItem(form->Handle(), C(IDC_ckValPunt), FALSE)),
+              IDC_txtValPunt);
+
+    // A real Tab key, through the dialog manager of the message loop.
+    SetFocus(C(IDC_txtSeparador));
+    PostMessageW(C(IDC_txtSeparador), WM_KEYDOWN, VK_TAB, 1);
+    Pump();
+    EXPECT_EQ(FocusId(), IDC_ckValPunt);
+}
+
+TEST_F(FrmMainTest, EnterMovesToTheNextControl) {
+    Click(IDC_ckValPunt); // so the value field takes the focus
+    const std::pair<int, int> moves[] = {{IDC_txtInitext, IDC_txtIniPunt},
+                                         {IDC_txtIniPunt, IDC_txtFinPunt},
+                                         {IDC_txtFinPunt, IDC_cboTam},
+                                         {IDC_txtSeparador, IDC_ckValPunt},
+                                         {IDC_txtValPunt, IDC_cmdRecalcular}};
+    for (auto [from, to] : moves) {
+        SetFocus(C(from));
+        SetWindowTextW(C(from), L"1A");
+        SendMessageW(C(from), EM_SETSEL, 2, 2);
+        Type(from, L"\r");
+        Pump();
+        EXPECT_EQ(FocusId(), to) << "from " << from;
+        EXPECT_EQ(TextOf(from), "1A");
+    }
+    EXPECT_EQ(world.beeps, 0);
+
+    // The key itself, as the message loop sees it: it must reach the field as a character.
+    SetFocus(C(IDC_txtInitext));
+    PostMessageW(C(IDC_txtInitext), WM_KEYDOWN, VK_RETURN, 1);
+    Pump();
+    Pump();
+    EXPECT_EQ(FocusId(), IDC_txtIniPunt);
+    EXPECT_TRUE(world.started.empty() && world.messages.empty()) << "Enter never recalculates";
+}
+
+TEST_F(FrmMainTest, KeyFilterLetsOnlyHexDigitsAndBackspaceThrough) {
+    struct Case {
+        std::wstring keys;
+        std::string text;
+        int beeps;
+    };
+    const Case cases[] = {
+        {L"1f", "1f", 0},
+        {L"0123456789ABCDEFabcdef", "0123456789ABCDEFabcdef", 0},
+        {L"1G", "1", 1},
+        {L"1 -", "1", 2},
+        {L"g\u00f1\u00c1.,xX", "", 7},
+        {L"12\b", "1", 0},
+        {L"1\x03\x16\x18", "1", 3}, // Ctrl+C, Ctrl+V, Ctrl+X
+    };
+    for (const Case& c : cases) {
+        SetWindowTextW(C(IDC_txtIniPunt), L"");
+        world.beeps = 0;
+        Type(IDC_txtIniPunt, c.keys);
+        EXPECT_EQ(TextOf(IDC_txtIniPunt), c.text);
+        EXPECT_EQ(world.beeps, c.beeps);
+    }
+}
+
+TEST_F(FrmMainTest, SeparatorTakesTwoCharactersAndBackspaceWorksWhenFull) {
+    Type(IDC_txtSeparador, L"00A");
+    EXPECT_EQ(TextOf(IDC_txtSeparador), "00");
+    EXPECT_EQ(world.beeps, 0) << "the third digit passes the filter";
+    Type(IDC_txtSeparador, L"\b");
+    EXPECT_EQ(TextOf(IDC_txtSeparador), "0");
+}
+
+TEST_F(FrmMainTest, ClickSelectsTheWholeField) {
+    SetWindowTextW(C(IDC_txtFinPunt), L"08FF");
+    SendMessageW(C(IDC_txtFinPunt), EM_SETSEL, 2, 2);
+    SendMessageW(C(IDC_txtFinPunt), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    SendMessageW(C(IDC_txtFinPunt), WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+    DWORD start = 0;
+    DWORD end = 0;
+    SendMessageW(C(IDC_txtFinPunt), EM_GETSEL, reinterpret_cast<WPARAM>(&start),
+                 reinterpret_cast<LPARAM>(&end));
+    EXPECT_EQ(start, 0u);
+    EXPECT_EQ(end, 4u);
+    Type(IDC_txtFinPunt, L"1");
+    EXPECT_EQ(TextOf(IDC_txtFinPunt), "1");
+}
+
+TEST_F(FrmMainTest, PointerSizeEmptiesTheValueAndSetsItsLimit) {
+    Click(IDC_ckValPunt);
+    Type(IDC_txtValPunt, L"00a0");
+    SelectSize(1);
+    EXPECT_EQ(TextOf(IDC_txtValPunt), "");
+    EXPECT_EQ(Limit(IDC_txtValPunt), 6);
+    Type(IDC_txtValPunt, L"12345678");
+    EXPECT_EQ(TextOf(IDC_txtValPunt), "123456");
+    SelectSize(2);
+    EXPECT_EQ(Limit(IDC_txtValPunt), 8);
+    Type(IDC_txtValPunt, L"12345678");
+    SelectSize(0);
+    EXPECT_EQ(TextOf(IDC_txtValPunt), "") << "emptied first, never cut";
+    EXPECT_EQ(Limit(IDC_txtValPunt), 4);
+
+    // Also while the field is off.
+    Type(IDC_txtValPunt, L"abcd");
+    Click(IDC_ckValPunt);
+    EXPECT_FALSE(IsWindowEnabled(C(IDC_txtValPunt)));
+    EXPECT_EQ(TextOf(IDC_txtValPunt), "abcd") << "unchecking keeps the text";
+    SelectSize(2);
+    EXPECT_EQ(TextOf(IDC_txtValPunt), "");
+    EXPECT_EQ(Limit(IDC_txtValPunt), 8);
+}
+
+TEST_F(FrmMainTest, AlwaysOnTopFollowsTheCheckBox) {
+    RECT before{};
+    GetWindowRect(form->Handle(), &before);
+    Click(IDC_ckWindow);
+    EXPECT_TRUE(GetWindowLongPtrW(form->Handle(), GWL_EXSTYLE) & WS_EX_TOPMOST);
+    Click(IDC_ckWindow);
+    EXPECT_FALSE(GetWindowLongPtrW(form->Handle(), GWL_EXSTYLE) & WS_EX_TOPMOST);
+    RECT after{};
+    GetWindowRect(form->Handle(), &after);
+    EXPECT_TRUE(EqualRect(&before, &after));
+}
+
+TEST_F(FrmMainTest, ChoosingARomRecordsItsLengthAndName) {
+    const std::string rom = dir.Write("juego.smc", std::string(1234, 'x'));
+    ChooseRom(rom, "juego.smc");
+    ASSERT_EQ(world.dialogs.size(), 1u);
+    const OpenFileRequest& asked = world.dialogs[0];
+    EXPECT_EQ(asked.title, "Abrir ROM");
+    EXPECT_EQ(asked.initialFolder, dir.Path());
+    EXPECT_EQ(asked.flags, static_cast<DWORD>(OFN_HIDEREADONLY));
+    EXPECT_EQ(asked.filterIndex, 1u);
+    EXPECT_EQ(form->RomLength(), 1234);
+    EXPECT_EQ(TextOf(IDC_lblROM), "juego.smc");
+    EXPECT_EQ(form->RomFileName(), "juego.smc");
+    EXPECT_EQ(FocusId(), IDC_txtInitext);
+    EXPECT_TRUE(world.messages.empty());
+
+    // Cancel: silent, and the earlier choice stays.
+    SetFocus(C(IDC_ckWindow));
+    world.nextChoice.reset();
+    Click(IDC_cmdOpen);
+    EXPECT_TRUE(world.messages.empty());
+    EXPECT_EQ(form->RomLength(), 1234);
+    EXPECT_EQ(TextOf(IDC_lblROM), "juego.smc");
+    EXPECT_EQ(FocusId(), IDC_ckWindow);
+
+    // Another folder, and an empty file.
+    TempFolder other;
+    ChooseRom(other.Write("vacia.gb"), "vacia.gb");
+    EXPECT_EQ(form->RomLength(), 0);
+    EXPECT_EQ(TextOf(IDC_lblROM), "vacia.gb");
+    dir.Write("Zeltor.exe");
+    Type(IDC_txtInitext, L"0");
+    Click(IDC_cmdRecalcular);
+    EXPECT_EQ(world.messages.back(),
+              "La ROM debe estar en el mismo directorio de esta aplicación.");
+}
+
+TEST_F(FrmMainTest, TheLabelOpensTheSameDialog) {
+    SendMessageW(form->Handle(), WM_COMMAND, MAKEWPARAM(IDC_lblROM, STN_CLICKED),
+                 reinterpret_cast<LPARAM>(C(IDC_lblROM)));
+    Click(IDC_cmdOpen);
+    ASSERT_EQ(world.dialogs.size(), 2u);
+    EXPECT_EQ(world.dialogs[0].title, world.dialogs[1].title);
+    EXPECT_EQ(world.dialogs[0].filter, world.dialogs[1].filter);
+    EXPECT_EQ(world.dialogs[0].initialFolder, world.dialogs[1].initialFolder);
+}
+
+TEST_F(FrmMainTest, AFileThatCannotBeMeasuredLeavesTheEarlierChoice) {
+    ChooseRom(dir.Write("juego.smc", "1234"), "juego.smc");
+
+    ChooseRom(dir.Sub("borrada.smc"), "borrada.smc");
+    ASSERT_EQ(world.messages.size(), 1u);
+    EXPECT_EQ(world.messages[0].rfind("2", 0), 0u) << world.messages[0];
+    EXPECT_GT(world.messages[0].size(), 1u) << "the description follows the number";
+    EXPECT_EQ(GetFileAttributesW(Widen(dir.Sub("borrada.smc")).c_str()), INVALID_FILE_ATTRIBUTES)
+        << "measuring must not create the file";
+
+    // 2 GiB does not fit a Long: reported as the overflow error.
+    const std::string big = dir.Sub("grande.bin");
+    HANDLE file = CreateFileW(Widen(big).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    LARGE_INTEGER size{};
+    size.QuadPart = 0x80000000LL;
+    SetFilePointerEx(file, size, nullptr, FILE_BEGIN);
+    ASSERT_TRUE(SetEndOfFile(file));
+    CloseHandle(file);
+    ChooseRom(big, "grande.bin");
+    ASSERT_EQ(world.messages.size(), 2u);
+    EXPECT_EQ(world.messages[1].rfind("6", 0), 0u) << world.messages[1];
+
+    EXPECT_EQ(form->RomLength(), 4);
+    EXPECT_EQ(TextOf(IDC_lblROM), "juego.smc");
+    EXPECT_EQ(form->RomFileName(), "juego.smc");
+}
+
+TEST(RomFilter, OffersTheElevenTypesAsWritten) {
+    // The dialog's list, read back from what the window hands it.
+    std::string filter;
+    {
+        TempFolder dir;
+        WindowServices s;
+        s.appFolder = dir.Path();
+        s.openFile = [&](HWND, const OpenFileRequest& r) -> std::optional<OpenFileResult> {
+            filter = r.filter;
+            return std::nullopt;
+        };
+        frmMain form(s);
+        form.Create(GetModuleHandleW(nullptr));
+        SendMessageW(form.Control(IDC_cmdOpen), BM_CLICK, 0, 0);
+    }
+    const std::wstring list = DialogFilter(filter);
+    std::vector<std::string> entries;
+    for (size_t at = 0; at < list.size() && list[at] != L'\0';) {
+        const size_t end = list.find(L'\0', at);
+        entries.push_back(Narrow(list.substr(at, end - at)));
+        at = end + 1;
+    }
+    const std::vector<std::string> expected = {"SNES SMC (*.smc)",
+                                               "*.smc",
+                                               "SNES SWC (*.swc)",
+                                               "*.swc",
+                                               "SNES FIG (*.fig)",
+                                               "*.fig",
+                                               "SNES GD7 (*.078)",
+                                               "*.078",
+                                               "NES (*.nes)",
+                                               "*.nes",
+                                               "Genesis BIN (*.bin)",
+                                               "*.bin",
+                                               "Genesis SMD (*.smd)",
+                                               "*.smd",
+                                               "Gameboy GB(*.gb)",
+                                               "*.gb",
+                                               "Gameboy GBC (*.gbc*)",
+                                               "*.gbc",
+                                               "Game Gear GG  (*.gg)",
+                                               "*.gg ",
+                                               "Todos los archivos (*.*)",
+                                               "*.*"};
+    EXPECT_EQ(entries, expected);
+}
+
+} // namespace
