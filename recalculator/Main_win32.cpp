@@ -1,0 +1,22 @@
+#include "Recalculator.h"
+
+#include "Utf.h"
+
+#include <windows.h>
+
+#include <iostream>
+
+// wmain: the C runtime splits the UTF-16 command line, so quoted pieces and ROM names
+// outside the ANSI code page arrive intact.
+int wmain(int argc, wchar_t** argv) {
+    // The report is UTF-8 (accents); tell the console so.
+    SetConsoleOutputCP(CP_UTF8);
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i) {
+        args.push_back(Narrow(argv[i]));
+    }
+    const auto files = zeltor::MakeNativeFileSystem();
+    const int code = zeltor::Run(args, *files, std::cout, std::cerr);
+    std::cout.flush();
+    return code;
+}

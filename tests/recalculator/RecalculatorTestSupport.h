@@ -1,0 +1,56 @@
+#pragma once
+
+#include "FakeFileSystem.h"
+#include "Recalculator.h"
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+using Bytes = std::vector<std::uint8_t>;
+
+// A ROM of `length` bytes of 0xEE filler, with the strings (each followed by the separator)
+// at textStart and the old pointer values, little endian, at tableStart.
+inline Bytes MakeRom(std::size_t length, std::uint32_t textStart,
+                     const std::vector<std::string>& strings, std::uint8_t separator,
+                     std::uint32_t tableStart, unsigned size,
+                     const std::vector<std::uint32_t>& oldValues) {
+    Bytes rom(length, 0xEE);
+    std::size_t at = textStart;
+    for (const std::string& s : strings) {
+        for (char c : s) {
+            rom.at(at++) = static_cast<std::uint8_t>(c);
+        }
+        rom.at(at++) = separator;
+    }
+    for (std::size_t k = 0; k < oldValues.size(); ++k) {
+        for (unsigned b = 0; b < size; ++b) {
+            rom.at(tableStart + k * size + b) = static_cast<std::uint8_t>(oldValues[k] >> (8 * b));
+        }
+    }
+    return rom;
+}
+
+inline std::vector<std::uint32_t> TableOf(const Bytes& rom, std::size_t tableStart,
+                                          std::size_t count, unsigned size) {
+    std::vector<std::uint32_t> values;
+    for (std::size_t k = 0; k < count; ++k) {
+        std::uint32_t v = 0;
+        for (unsigned b = size; b-- > 0;) {
+            v = (v << 8) | rom.at(tableStart + k * size + b);
+        }
+        values.push_back(v);
+    }
+    return values;
+}
+
+struct Outcome {
+    int code;
+    std::string out, err;
+};
+
+inline Outcome RunZeltor(zeltor::FileSystem& files, const std::vector<std::string>& args) {
+    std::ostringstream out, err;
+    const int code = zeltor::Run(args, files, out, err);
+    return {code, out.str(), err.str()};
+}
