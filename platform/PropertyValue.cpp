@@ -184,6 +184,15 @@ bool SameValue(const PropertyValue& a, const PropertyValue& b) {
     if (IsNumber(a) && IsNumber(b)) {
         return AsFixed4(a) == AsFixed4(b);
     }
+    // A default given as text ("8" for a font size) stands for the number it spells.
+    const auto* text = std::get_if<std::string>(IsNumber(a) ? &b : &a);
+    if ((IsNumber(a) || IsNumber(b)) && text != nullptr) {
+        try {
+            return ParseFixed4(*text) == AsFixed4(IsNumber(a) ? a : b);
+        } catch (const RuntimeError&) {
+            return false;
+        }
+    }
     if (std::holds_alternative<std::monostate>(a) || std::holds_alternative<std::monostate>(b)) {
         return false;
     }

@@ -36,8 +36,9 @@ std::string AsString(const PropertyValue& value);
 // Raises a type mismatch when the text is not a number.
 Fixed4 ParseFixed4(std::string_view text);
 
-// Exact comparison for "is this the default?": numbers compare by value whatever their width,
-// booleans only with booleans, text only with identical text, and empty with nothing.
+// Exact comparison for "is this the default?": numbers compare by value whatever their width
+// (numeric text too, as the text "8" for a font size of 8), booleans only with booleans, other
+// text only with identical text, and empty with nothing.
 bool SameValue(const PropertyValue& a, const PropertyValue& b);
 
 // Rounds value / divisor to the nearest integer, ties to even (divisor > 0).
