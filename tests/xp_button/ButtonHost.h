@@ -1,0 +1,74 @@
+#pragma once
+
+#include "PointerPosition.h"
+#include "PropertyStore.h"
+#include "XP_button.h"
+#include "XP_buttonProbe.h"
+
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+// A visible top-level window that hosts buttons and records the WM_COMMAND they send.
+class ButtonHost {
+public:
+    ButtonHost();
+    ~ButtonHost();
+    ButtonHost(const ButtonHost&) = delete;
+    ButtonHost& operator=(const ButtonHost&) = delete;
+
+    HWND Window() const { return m_Window; }
+
+    // Creates a button through CreateWindowExW as the main window does.
+    XP_button& Create(int w, int h, const PropertyStore* stored = nullptr,
+                      const std::wstring& name = L"cmdPrueba", int id = 101);
+    HWND Raw(int w, int h, const PropertyStore* stored, const std::wstring& name, int id);
+
+    struct Command {
+        int id;
+        int code;
+        HWND from;
+    };
+    std::vector<Command> commands;
+    std::function<void()> onCommand; // runs inside the host's WM_COMMAND
+
+private:
+    static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    HWND m_Window = nullptr;
+};
+
+// A pointer that lies where the test says.
+class FakePointer : public PointerPosition {
+public:
+    bool CursorPos(POINT& point) override {
+        if (!succeeds) {
+            return false;
+        }
+        point = at;
+        return true;
+    }
+    HWND WindowAt(POINT point) override {
+        asked = point;
+        return window;
+    }
+
+    POINT at{0, 0};
+    HWND window = nullptr;
+    bool succeeds = true;
+    POINT asked{-1, -1};
+};
+
+// The whole back buffer, row by row, to compare two faces.
+std::vector<std::int32_t> Snapshot(const XP_button& button);
+
+// First row that differs between two snapshots of the same size, or -1.
+int FirstDifferentRow(const std::vector<std::int32_t>& a, const std::vector<std::int32_t>& b,
+                      int width);
+
+std::int32_t SysColor(int index);
+
+// Pumps this thread's messages for about the given time.
+void PumpFor(unsigned milliseconds);

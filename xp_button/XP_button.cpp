@@ -1,0 +1,671 @@
+#include "XP_button.h"
+
+#include "ButtonMath.h"
+#include "RuntimeError.h"
+#include "Utf.h"
+#include "Win32Error.h"
+
+#include <cwchar>
+
+namespace {
+
+constexpr wchar_t kClassName[] = L"XP_button";
+
+// Ring colours, 0x00BBGGRR.
+constexpr std::int32_t kHoverRing = 0x0080C0FF;       // red 255, green 192, blue 128
+constexpr std::int32_t kFocusRing = 0x00FF0000;       // blue
+constexpr std::int32_t kLeftClickedRing = 0x00FFB4B4; // red 180, green 180, blue 255
+constexpr std::int32_t kShadingGrey = 0x00C0C0C0;
+
+thread_local int t_CreationError = 0;
+
+std::int32_t SysColor(int index) {
+    return static_cast<std::int32_t>(GetSysColor(index));
+}
+
+// A colour whose high byte is 0x80 names a system colour by its index; the face is drawn
+// and shaded in the colour that index stands for now.
+std::int32_t Resolve(std::int32_t color) {
+    const auto bits = static_cast<std::uint32_t>(color);
+    if ((bits & 0xFF000000u) == 0x80000000u) {
+        return SysColor(static_cast<int>(bits & 0xFFu));
+    }
+    return static_cast<std::int32_t>(bits & 0x00FFFFFFu);
+}
+
+COLORREF Ref(std::int32_t color) {
+    return static_cast<COLORREF>(color);
+}
+
+// The two light lines along the bottom and right inner edges, in the selected pen.
+void DrawShadingLines(HDC dc, bool square, int w, int h) {
+    if (square) {
+        MoveToEx(dc, 2, h - 2, nullptr);
+        LineTo(dc, w - 2, h - 2);
+        MoveToEx(dc, w - 2, 2, nullptr);
+        LineTo(dc, w - 2, h - 2);
+    } else {
+        MoveToEx(dc, 4, h - 2, nullptr);
+        LineTo(dc, w - 4, h - 2);
+        MoveToEx(dc, w - 2, 4, nullptr);
+        LineTo(dc, w - 2, h - 4);
+    }
+}
+
+// DrawTextA takes the text in the system's ANSI code page.
+std::string ToAnsi(const std::string& utf8) {
+    const std::wstring wide = Widen(utf8);
+    if (wide.empty()) {
+        return {};
+    }
+    const int size = static_cast<int>(wide.size());
+    const int bytes =
+        WideCharToMultiByte(CP_ACP, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<size_t>(bytes), '\0');
+    WideCharToMultiByte(CP_ACP, 0, wide.data(), size, out.data(), bytes, nullptr, nullptr);
+    return out;
+}
+
+std::int16_t ButtonMask(WPARAM keys) {
+    return static_cast<std::int16_t>(((keys & MK_LBUTTON) ? 1 : 0) | ((keys & MK_RBUTTON) ? 2 : 0) |
+                                     ((keys & MK_MBUTTON) ? 4 : 0));
+}
+
+std::int16_t ShiftMask(WPARAM keys) {
+    return static_cast<std::int16_t>(((keys & MK_SHIFT) ? 1 : 0) | ((keys & MK_CONTROL) ? 2 : 0) |
+                                     ((GetKeyState(VK_MENU) < 0) ? 4 : 0));
+}
+
+} // namespace
+
+// ---- Window class and messages ----------------------------------------------------------
+
+void XP_button::Register(HINSTANCE instance) {
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    if (GetClassInfoExW(instance, kClassName, &wc)) {
+        return;
+    }
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = WindowProc;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+    wc.lpszClassName = kClassName;
+    if (RegisterClassExW(&wc) == 0) {
+        RaiseWin32Error(GetLastError());
+    }
+}
+
+XP_button* XP_button::FromHandle(HWND window) {
+    wchar_t name[16] = {};
+    if (window == nullptr || GetClassNameW(window, name, 16) == 0 ||
+        std::wcscmp(name, kClassName) != 0) {
+        return nullptr;
+    }
+    return reinterpret_cast<XP_button*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+}
+
+int XP_button::CreationError() {
+    return t_CreationError;
+}
+
+XP_button::XP_button(HWND window, const CreateInfo* info)
+    : m_hWnd(window), m_Pointer(&SystemPointerPosition::Instance()),
+      m_SurfaceFont(std::make_shared<FontObject>()), m_BufferDc(CreateCompatibleDC(nullptr)) {
+    if (info != nullptr) {
+        m_DisplayName = Narrow(info->displayName);
+    }
+    // The surface's fixed drawing state: glyphs over the face, outlines that never fill.
+    SetBkMode(m_BufferDc.Get(), TRANSPARENT);
+    SelectObject(m_BufferDc.Get(), GetStockObject(NULL_BRUSH));
+}
+
+XP_button::~XP_button() {
+    if (m_OriginalBitmap != nullptr) {
+        SelectObject(m_BufferDc.Get(), m_OriginalBitmap);
+    }
+    m_BufferBitmap.Reset();
+}
+
+LRESULT CALLBACK XP_button::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    XP_button* self = nullptr;
+    if (message == WM_NCCREATE) {
+        const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+        self = new XP_button(window, static_cast<const CreateInfo*>(create->lpCreateParams));
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    } else {
+        self = reinterpret_cast<XP_button*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    }
+    if (self == nullptr) {
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+    if (message == WM_NCDESTROY) {
+        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+        delete self;
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+    if (message == WM_CREATE) {
+        // An error while loading the stored properties fails the creation; the host reads
+        // its number from CreationError.
+        t_CreationError = 0;
+        try {
+            return self->OnMessage(message, wParam, lParam);
+        } catch (const RuntimeError& error) {
+            t_CreationError = error.Number();
+            return -1;
+        }
+    }
+    return self->OnMessage(message, wParam, lParam);
+}
+
+LRESULT XP_button::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    const float x = static_cast<float>(static_cast<short>(LOWORD(lParam)));
+    const float y = static_cast<float>(static_cast<short>(HIWORD(lParam)));
+    switch (message) {
+    case WM_CREATE: {
+        const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+        const auto* info = static_cast<const CreateInfo*>(create->lpCreateParams);
+        Initialize();
+        if (info != nullptr && info->stored != nullptr) {
+            ReadProperties(*info->stored);
+        } else {
+            InitProperties();
+        }
+        return 0;
+    }
+    case WM_SIZE:
+        Resize();
+        return 0;
+    case WM_SHOWWINDOW:
+        if (wParam) {
+            Show();
+        }
+        break;
+    case WM_ERASEBKGND:
+        return 1;
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(m_hWnd, &ps);
+        PaintTo(dc);
+        EndPaint(m_hWnd, &ps);
+        return 0;
+    }
+    case WM_PRINTCLIENT:
+        PaintTo(reinterpret_cast<HDC>(wParam));
+        return 0;
+    case WM_MOUSEMOVE:
+        MouseMove(ButtonMask(wParam), ShiftMask(wParam), x, y);
+        return 0;
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN: {
+        if (message == WM_LBUTTONDOWN) {
+            m_LeftDown = true;
+            if (GetFocus() != m_hWnd) {
+                SetFocus(m_hWnd);
+            }
+        }
+        SetCapture(m_hWnd);
+        const std::int16_t button =
+            message == WM_LBUTTONDOWN ? 1 : (message == WM_RBUTTONDOWN ? 2 : 4);
+        MouseDown(button, ShiftMask(wParam), x, y);
+        return 0;
+    }
+    case WM_LBUTTONUP:
+    case WM_RBUTTONUP:
+    case WM_MBUTTONUP: {
+        // A click is a left press and release, both on the control.
+        RECT client;
+        GetClientRect(m_hWnd, &client);
+        const POINT at{static_cast<LONG>(x), static_cast<LONG>(y)};
+        const bool click = message == WM_LBUTTONUP && m_LeftDown && PtInRect(&client, at);
+        if (message == WM_LBUTTONUP) {
+            m_LeftDown = false;
+        }
+        if (GetCapture() == m_hWnd && (wParam & (MK_LBUTTON | MK_RBUTTON | MK_MBUTTON)) == 0) {
+            ReleaseCapture();
+        }
+        const std::int16_t button = message == WM_LBUTTONUP ? 1 : (message == WM_RBUTTONUP ? 2 : 4);
+        MouseUp(button, ShiftMask(wParam), x, y);
+        if (click) {
+            Click();
+        }
+        return 0;
+    }
+    case WM_CAPTURECHANGED:
+        if (reinterpret_cast<HWND>(lParam) != m_hWnd) {
+            m_LeftDown = false;
+        }
+        return 0;
+    case WM_SETFOCUS:
+        GotFocus();
+        return 0;
+    case WM_KILLFOCUS:
+        LostFocus();
+        return 0;
+    case WM_TIMER:
+        if (wParam == kTimer1) {
+            Timer1_Timer();
+            return 0;
+        }
+        break;
+    case BM_CLICK:
+        Click();
+        return 0;
+    default:
+        break;
+    }
+    return DefWindowProcW(m_hWnd, message, wParam, lParam);
+}
+
+// ---- Life cycle -------------------------------------------------------------------------
+
+void XP_button::Initialize() {
+    m_BackColor = SysColor(COLOR_BTNHIGHLIGHT);
+    m_Enabled = true;
+    m_Square = true;
+    m_Hover = false;
+    m_Apparence = 0;
+    m_Font = m_SurfaceFont;
+    m_Font->SetName("ms sans serif");
+    m_Font->SetSize(std::string_view("8"));
+    m_Font->SetItalic(false);
+    m_Font->SetBold(false);
+    m_Font->SetUnderline(false);
+}
+
+void XP_button::InitProperties() {
+    m_Caption = m_DisplayName;
+    m_BackColor = SysColor(COLOR_BTNHIGHLIGHT);
+    m_Enabled = true;
+}
+
+void XP_button::ReadProperties(const PropertyStore& store) {
+    Caption(AsString(store.Read("Caption", m_DisplayName)));
+    Enabled(AsBoolean(store.Read("Enabled", true)));
+    BackColor(AsLong(store.Read("BackColor", SysColor(COLOR_BTNHIGHLIGHT))));
+    ForeColor(AsLong(store.Read("ForeColor", std::int32_t{0})));
+    Apparence(AsLong(store.Read("Apparence", std::int16_t{0})));
+    const std::shared_ptr<FontObject> font = Font();
+    font->SetName(AsString(store.Read("FontName", std::string("ms sans serif"))));
+    font->SetSize(store.Read("FontSize", std::string("8")));
+    font->SetBold(AsBoolean(store.Read("FontBold", false)));
+    font->SetItalic(AsBoolean(store.Read("FontItalic", false)));
+    font->SetUnderline(AsBoolean(store.Read("FontUnderline", false)));
+}
+
+void XP_button::WriteProperties(PropertyStore& store) const {
+    const std::shared_ptr<FontObject> font = Font();
+    store.Write("Caption", m_Caption, m_DisplayName);
+    store.Write("Enabled", m_Enabled, true);
+    store.Write("BackColor", m_BackColor, std::monostate{}); // no colour equals "nothing"
+    store.Write("ForeColor", m_ForeColor, std::int32_t{0});
+    store.Write("FontName", font->Name(), std::string("ms sans serif"));
+    store.Write("FontSize", font->Size(), std::string("8"));
+    store.Write("FontBold", font->Bold(), false);
+    store.Write("FontItalic", font->Italic(), false);
+    store.Write("FontUnderline", font->Underline(), false);
+    store.Write("Apparence", m_Apparence, std::int16_t{0});
+}
+
+// ---- Properties -------------------------------------------------------------------------
+
+void XP_button::Notify(const char* property) {
+    if (m_PropertyChanged) {
+        m_PropertyChanged(property);
+    }
+}
+
+void XP_button::Apparence(std::int32_t new_app) {
+    m_Apparence = new_app;
+    if (new_app == 0) {
+        m_Square = true;
+    } else if (new_app == 1) {
+        m_Square = false;
+    }
+    DrawFace(m_BackColor);
+    Notify("Apparence");
+}
+
+void XP_button::Font(std::shared_ptr<FontObject> new_font) {
+    // Refused before anything changes, so the control always keeps a usable font.
+    if (!new_font) {
+        throw RuntimeError(ErrorNumber::InvalidUse,
+                           "Variable de objeto o de bloque With no establecida");
+    }
+    m_Font = std::move(new_font);
+    m_SurfaceFont->SetName(m_Font->Name());
+    m_SurfaceFont->SetSize(m_Font->Size());
+    m_SurfaceFont->SetItalic(m_Font->Italic());
+    m_SurfaceFont->SetUnderline(m_Font->Underline());
+    m_SurfaceFont->SetBold(m_Font->Bold());
+    DrawFace(m_BackColor);
+    Notify("Font");
+}
+
+void XP_button::Enabled(bool new_enabled) {
+    m_Enabled = new_enabled;
+    if (m_Enabled) {
+        DrawFace(m_BackColor);
+    } else {
+        DrawDisabledFace();
+    }
+    Notify("Enabled");
+}
+
+void XP_button::ForeColor(std::int32_t new_ForeColor) {
+    m_ForeColor = new_ForeColor;
+    SetTextColor(SurfaceDc(), Ref(Resolve(new_ForeColor)));
+    DrawFace(m_BackColor);
+    Notify("ForeColor");
+}
+
+void XP_button::Caption(const std::string& new_Caption) {
+    m_Caption = new_Caption;
+    DrawFace(m_BackColor);
+    Notify("Caption");
+}
+
+void XP_button::BackColor(std::int32_t new_back) {
+    m_BackColor = new_back;
+    if (m_Enabled) {
+        DrawFace(new_back);
+    }
+    Notify("BackColor");
+}
+
+// ---- Surface ----------------------------------------------------------------------------
+
+HDC XP_button::SurfaceDc() {
+    RECT client{};
+    GetClientRect(m_hWnd, &client);
+    const int w = client.right;
+    const int h = client.bottom;
+    if (w == m_BufferWidth && h == m_BufferHeight) {
+        return m_BufferDc.Get();
+    }
+    HDC dc = m_BufferDc.Get();
+    m_BufferWidth = w;
+    m_BufferHeight = h;
+    m_BufferBits = nullptr;
+    if (w <= 0 || h <= 0) {
+        if (m_OriginalBitmap != nullptr) {
+            SelectObject(dc, m_OriginalBitmap);
+        }
+        m_BufferBitmap.Reset();
+        return dc;
+    }
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = w;
+    info.bmiHeader.biHeight = -h; // top-down: row 0 first in memory
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    GdiBitmap bitmap(CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (bitmap.Get() == nullptr) {
+        return dc;
+    }
+    HGDIOBJ previous = SelectObject(dc, bitmap.Get());
+    if (m_OriginalBitmap == nullptr) {
+        m_OriginalBitmap = previous;
+    }
+    m_BufferBitmap = std::move(bitmap); // the old one is out of the DC now
+    m_BufferBits = bits;
+    return dc;
+}
+
+void XP_button::Cls(HDC dc, const RECT& client) {
+    GdiBrush background(CreateSolidBrush(GetSysColor(COLOR_BTNFACE)));
+    FillRect(dc, &client, background);
+}
+
+GdiFont XP_button::MakeCaptionFont(HDC dc) const {
+    const FontObject& font = *m_SurfaceFont;
+    LOGFONTW lf{};
+    lf.lfHeight = -ButtonMath::PointsToPixels(font.Size().scaled, GetDeviceCaps(dc, LOGPIXELSY));
+    lf.lfWeight = font.Weight();
+    lf.lfItalic = font.Italic() ? TRUE : FALSE;
+    lf.lfUnderline = font.Underline() ? TRUE : FALSE;
+    lf.lfStrikeOut = font.Strikethrough() ? TRUE : FALSE;
+    lf.lfCharSet = static_cast<BYTE>(font.Charset());
+    lf.lfOutPrecision = OUT_DEFAULT_PRECIS;
+    lf.lfClipPrecision = CLIP_DEFAULT_PRECIS;
+    lf.lfQuality = DEFAULT_QUALITY;
+    lf.lfPitchAndFamily = DEFAULT_PITCH | FF_DONTCARE;
+    const std::wstring name = Widen(font.Name());
+    wcsncpy(lf.lfFaceName, name.c_str(), LF_FACESIZE - 1);
+    return GdiFont(CreateFontIndirectW(&lf));
+}
+
+void XP_button::Present() {
+    InvalidateRect(m_hWnd, nullptr, FALSE);
+}
+
+void XP_button::PaintTo(HDC target) {
+    SurfaceDc();
+    if (m_BufferBits != nullptr) {
+        BitBlt(target, 0, 0, m_BufferWidth, m_BufferHeight, m_BufferDc.Get(), 0, 0, SRCCOPY);
+    }
+}
+
+// ---- Drawing ----------------------------------------------------------------------------
+
+std::int32_t XP_button::ShadeColor(std::int32_t color, std::int32_t amount) const {
+    return ButtonMath::ShadeColor(Resolve(color), amount);
+}
+
+void XP_button::DrawFace(std::int32_t base) {
+    HDC dc = SurfaceDc();
+    RECT client{};
+    GetClientRect(m_hWnd, &client);
+    const int w = client.right;
+    const int h = client.bottom;
+    Cls(dc, client);
+
+    const std::int32_t bound = h;
+    for (m_Counter = 1; m_Counter <= bound; ++m_Counter) {
+        const std::int32_t amount = ButtonMath::GradientAmount(h, m_Counter);
+        GdiPen pen(CreatePen(PS_SOLID, 1, Ref(ShadeColor(base, amount))));
+        SelectScope use(dc, pen);
+        MoveToEx(dc, 2, m_Counter - 2, nullptr);
+        LineTo(dc, w - 2, m_Counter - 2);
+    }
+
+    if (m_Square) {
+        GdiBrush black(CreateSolidBrush(RGB(0, 0, 0)));
+        FrameRect(dc, &client, black);
+    } else {
+        GdiPen black(CreatePen(PS_SOLID, 1, RGB(0, 0, 0)));
+        SelectScope use(dc, black);
+        RoundRect(dc, 0, 0, w, h, 10, 10);
+    }
+
+    if (Resolve(base) == SysColor(COLOR_BTNHIGHLIGHT)) {
+        GdiPen grey(CreatePen(PS_SOLID, 1, Ref(kShadingGrey)));
+        SelectScope use(dc, grey);
+        DrawShadingLines(dc, m_Square, w, h);
+    }
+
+    SetTextColor(dc, Ref(Resolve(m_ForeColor)));
+    DrawCaption(m_Caption);
+    Present();
+}
+
+void XP_button::DrawCaption(const std::string& text) {
+    HDC dc = SurfaceDc();
+    RECT rect{};
+    GetClientRect(m_hWnd, &rect);
+    rect.top = ButtonMath::CaptionTop(rect.bottom, m_Font->Size().scaled, m_ShiftCaption);
+    m_ShiftCaption = false;
+    GdiFont font = MakeCaptionFont(dc);
+    SelectScope use(dc, font);
+    const std::string ansi = ToAnsi(text);
+    DrawTextA(dc, ansi.c_str(), static_cast<int>(ansi.size()), &rect, DT_CENTER | DT_WORDBREAK);
+}
+
+void XP_button::DrawHighlightBorder(std::int32_t ringColor) {
+    DrawFace(m_BackColor);
+    HDC dc = SurfaceDc();
+    RECT client{};
+    GetClientRect(m_hWnd, &client);
+    const int w = client.right;
+    const int h = client.bottom;
+    const COLORREF ring = Ref(Resolve(ringColor));
+    for (m_Counter = 1; m_Counter <= 2; ++m_Counter) {
+        const int i = m_Counter;
+        if (m_Square) {
+            GdiBrush brush(CreateSolidBrush(ring));
+            const RECT inset{i, i, w - i, h - i};
+            FrameRect(dc, &inset, brush);
+        } else {
+            GdiPen pen(CreatePen(PS_SOLID, 1, ring));
+            SelectScope use(dc, pen);
+            RoundRect(dc, i, i, w - i, h - i, 10, 10);
+        }
+    }
+    Present();
+}
+
+void XP_button::DrawPressedFace() {
+    m_ShiftCaption = true;
+    const std::int32_t highlight = SysColor(COLOR_BTNHIGHLIGHT);
+    DrawFace(ShadeColor(highlight, -40));
+    HDC dc = SurfaceDc();
+    RECT client{};
+    GetClientRect(m_hWnd, &client);
+    GdiPen pen(CreatePen(PS_SOLID, 1, Ref(highlight)));
+    SelectScope use(dc, pen);
+    DrawShadingLines(dc, m_Square, client.right, client.bottom);
+    Present();
+}
+
+void XP_button::DrawDisabledFace() {
+    HDC dc = SurfaceDc();
+    RECT client{};
+    GetClientRect(m_hWnd, &client);
+    const int w = client.right;
+    const int h = client.bottom;
+    Cls(dc, client);
+    if (m_Square) {
+        {
+            GdiBrush face(CreateSolidBrush(GetSysColor(COLOR_BTNFACE)));
+            SelectScope fill(dc, face);
+            Rectangle(dc, 0, 0, w, h);
+        }
+        GdiBrush frame(CreateSolidBrush(GetSysColor(COLOR_3DDKSHADOW)));
+        FrameRect(dc, &client, frame);
+    } else {
+        GdiBrush face(CreateSolidBrush(GetSysColor(COLOR_BTNFACE)));
+        SelectScope fill(dc, face);
+        GdiPen outline(CreatePen(PS_SOLID, 1, GetSysColor(COLOR_BTNSHADOW)));
+        SelectScope use(dc, outline);
+        RoundRect(dc, 0, 0, w, h, 10, 10);
+    }
+    SetTextColor(dc, GetSysColor(COLOR_BTNSHADOW));
+    DrawCaption(m_Caption);
+    Present();
+}
+
+void XP_button::RedrawFace() {
+    DrawFace(m_BackColor);
+}
+
+void XP_button::DrawFocusBorder() {
+    if (m_Clicked && m_Enabled) {
+        DrawHighlightBorder(kFocusRing);
+    }
+}
+
+void XP_button::ClearFocusBorder() {
+    m_Clicked = false;
+    DrawFace(m_BackColor);
+}
+
+// ---- Interaction ------------------------------------------------------------------------
+
+HWND XP_button::WindowUnderCursor() {
+    POINT point{0, 0};
+    if (!m_Pointer->CursorPos(point)) {
+        point = POINT{0, 0};
+    }
+    return m_Pointer->WindowAt(point) == m_hWnd ? m_hWnd : nullptr;
+}
+
+void XP_button::Timer1Enabled(bool enabled) {
+    if (enabled) {
+        SetTimer(m_hWnd, kTimer1, kTimer1Interval, nullptr);
+    } else {
+        KillTimer(m_hWnd, kTimer1);
+    }
+    m_Timer1Enabled = enabled;
+}
+
+void XP_button::MouseMove(std::int16_t button, std::int16_t, float, float) {
+    if (!m_Enabled || m_Pressed) {
+        return;
+    }
+    DrawHighlightBorder(kHoverRing);
+    if (button == 0 && !m_Hover) {
+        m_Hover = true;
+        Timer1Enabled(true);
+    }
+}
+
+void XP_button::Timer1_Timer() {
+    if (WindowUnderCursor() == m_hWnd) {
+        return;
+    }
+    Timer1Enabled(false);
+    m_Hover = false;
+    DrawFace(m_BackColor);
+    if (m_Clicked) {
+        DrawHighlightBorder(kLeftClickedRing);
+    }
+}
+
+void XP_button::MouseDown(std::int16_t, std::int16_t, float, float) {
+    m_Pressed = true;
+    if (m_Enabled) {
+        DrawPressedFace();
+    }
+}
+
+void XP_button::MouseUp(std::int16_t, std::int16_t, float, float) {
+    m_Pressed = false;
+    if (m_Enabled) {
+        RedrawFace();
+    }
+}
+
+void XP_button::Click() {
+    if (!m_Enabled) {
+        return;
+    }
+    m_Clicked = true;
+    // The host's handler runs to its end before this returns.
+    const int id = GetDlgCtrlID(m_hWnd);
+    SendMessageW(GetParent(m_hWnd), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(m_hWnd));
+}
+
+void XP_button::GotFocus() {
+    DrawFocusBorder();
+}
+
+void XP_button::LostFocus() {
+    ClearFocusBorder();
+}
+
+void XP_button::Resize() {
+    if (m_Enabled) {
+        DrawFace(m_BackColor);
+    } else {
+        DrawDisabledFace();
+    }
+}
+
+void XP_button::Show() {
+    Resize();
+}

@@ -1,0 +1,143 @@
+#pragma once
+
+#include "FontObject.h"
+#include "Gdi.h"
+#include "PointerPosition.h"
+#include "PropertyStore.h"
+
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+// The XP-style push button: a registered window class that draws a gradient face with a
+// square or rounded border, hover and focus rings, a pressed and a disabled look.
+//
+// Every face is drawn into a back buffer (a memory DC with a 32-bit top-down DIB section)
+// that WM_PAINT and WM_PRINTCLIENT copy, so the window shows the last face drawn.
+class XP_button {
+public:
+    // lpCreateParams of CreateWindowExW: the host's name for the instance and the properties
+    // it saved for it (nullptr for a new instance).
+    struct CreateInfo {
+        std::wstring displayName;
+        const PropertyStore* stored;
+    };
+
+    static constexpr UINT_PTR kTimer1 = 1;
+    static constexpr UINT kTimer1Interval = 3; // milliseconds
+
+    // Registers the window class L"XP_button"; calling it again does nothing.
+    static void Register(HINSTANCE instance);
+    static XP_button* FromHandle(HWND window);
+    // Number of the run-time error that made the last creation on this thread fail, or 0.
+    static int CreationError();
+
+    HWND Handle() const { return m_hWnd; }
+
+    // Life cycle: Initialize first, then InitProperties (new) or ReadProperties (loaded).
+    void Initialize();
+    void InitProperties();
+    void ReadProperties(const PropertyStore& store);
+    void WriteProperties(PropertyStore& store) const;
+
+    // Properties. Each assignment stores, draws, then tells the host which property changed.
+    std::int32_t Apparence() const { return m_Apparence; }
+    void Apparence(std::int32_t new_app);
+    std::shared_ptr<FontObject> Font() const { return m_Font; }
+    void Font(std::shared_ptr<FontObject> new_font); // nullptr raises error 91
+    bool Enabled() const { return m_Enabled; }
+    void Enabled(bool new_enabled);
+    std::int32_t ForeColor() const { return m_ForeColor; }
+    void ForeColor(std::int32_t new_ForeColor);
+    std::string Caption() const { return m_Caption; }
+    void Caption(const std::string& new_Caption);
+    std::int32_t BackColor() const { return m_BackColor; }
+    void BackColor(std::int32_t new_back);
+
+    // The host's change notification, called with a property's name after each assignment.
+    void SetPropertyChanged(std::function<void(const std::string&)> notify) {
+        m_PropertyChanged = std::move(notify);
+    }
+    // Where the pointer is; the system's own unless a test puts another in place.
+    void SetPointerPosition(PointerPosition* pointer) {
+        m_Pointer = pointer != nullptr ? pointer : &SystemPointerPosition::Instance();
+    }
+
+    // The surface's own font object, which m_Font shares until another one is assigned.
+    std::shared_ptr<FontObject> SurfaceFont() const { return m_SurfaceFont; }
+
+private:
+    friend struct XP_buttonProbe;
+
+    explicit XP_button(HWND window, const CreateInfo* info);
+    ~XP_button();
+    XP_button(const XP_button&) = delete;
+    XP_button& operator=(const XP_button&) = delete;
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+    // Drawing.
+    void DrawFace(std::int32_t base);
+    void DrawCaption(const std::string& text);
+    void DrawHighlightBorder(std::int32_t ringColor);
+    void DrawPressedFace();
+    void DrawDisabledFace();
+    void RedrawFace();
+    void DrawFocusBorder();
+    void ClearFocusBorder();
+    std::int32_t ShadeColor(std::int32_t color, std::int32_t amount) const;
+
+    // Interaction.
+    HWND WindowUnderCursor();
+    void MouseMove(std::int16_t button, std::int16_t shift, float x, float y);
+    void MouseDown(std::int16_t button, std::int16_t shift, float x, float y);
+    void MouseUp(std::int16_t button, std::int16_t shift, float x, float y);
+    void Click();
+    void GotFocus();
+    void LostFocus();
+    void Resize();
+    void Show();
+    void Timer1_Timer();
+    void Timer1Enabled(bool enabled);
+
+    // The surface: back buffer, clearing, and the caption's font.
+    HDC SurfaceDc();
+    void Cls(HDC dc, const RECT& client);
+    GdiFont MakeCaptionFont(HDC dc) const;
+    void Present();
+    void PaintTo(HDC target);
+    void Notify(const char* property);
+
+    HWND m_hWnd;
+    std::string m_DisplayName;
+    std::function<void(const std::string&)> m_PropertyChanged;
+    PointerPosition* m_Pointer;
+    std::shared_ptr<FontObject> m_SurfaceFont;
+    bool m_Timer1Enabled = false;
+    bool m_LeftDown = false;
+
+    // Back buffer, recreated only when the client size changes.
+    MemoryDc m_BufferDc;
+    GdiBitmap m_BufferBitmap;
+    HGDIOBJ m_OriginalBitmap = nullptr;
+    void* m_BufferBits = nullptr;
+    int m_BufferWidth = 0;
+    int m_BufferHeight = 0;
+
+    // The control's state, in declaration order.
+    bool m_Enabled = false;
+    std::string m_Caption;
+    std::int32_t m_BackColor = 0;
+    std::int32_t m_ForeColor = 0;
+    std::shared_ptr<FontObject> m_Font;
+    std::int32_t m_Apparence = 0;
+    bool m_Hover = false;
+    bool m_Pressed = false;
+    bool m_Clicked = false;
+    bool m_ShiftCaption = false;
+    bool m_Square = false;
+    std::int32_t m_Counter = 0;
+};

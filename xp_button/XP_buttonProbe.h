@@ -1,0 +1,48 @@
+#pragma once
+
+#include "XP_button.h"
+
+#include <cstdint>
+
+// Reaches the control's private state and drawing routines for its tests, its benchmark and
+// its gallery; nothing in the program itself uses it.
+struct XP_buttonProbe {
+    static void DrawFace(XP_button& b, std::int32_t base) { b.DrawFace(base); }
+    static void DrawCaption(XP_button& b, const std::string& text) { b.DrawCaption(text); }
+    static void DrawHighlightBorder(XP_button& b, std::int32_t ring) {
+        b.DrawHighlightBorder(ring);
+    }
+    static void DrawPressedFace(XP_button& b) { b.DrawPressedFace(); }
+    static void DrawDisabledFace(XP_button& b) { b.DrawDisabledFace(); }
+    static void RedrawFace(XP_button& b) { b.RedrawFace(); }
+    static void DrawFocusBorder(XP_button& b) { b.DrawFocusBorder(); }
+    static void ClearFocusBorder(XP_button& b) { b.ClearFocusBorder(); }
+    static std::int32_t ShadeColor(const XP_button& b, std::int32_t c, std::int32_t a) {
+        return b.ShadeColor(c, a);
+    }
+    static HWND WindowUnderCursor(XP_button& b) { return b.WindowUnderCursor(); }
+
+    static bool Enabled(const XP_button& b) { return b.m_Enabled; }
+    static bool Hover(const XP_button& b) { return b.m_Hover; }
+    static bool Pressed(const XP_button& b) { return b.m_Pressed; }
+    static bool Clicked(const XP_button& b) { return b.m_Clicked; }
+    static void SetClicked(XP_button& b, bool clicked) { b.m_Clicked = clicked; }
+    static bool ShiftCaption(const XP_button& b) { return b.m_ShiftCaption; }
+    static bool Square(const XP_button& b) { return b.m_Square; }
+    static std::int32_t Counter(const XP_button& b) { return b.m_Counter; }
+    static bool Timer1Enabled(const XP_button& b) { return b.m_Timer1Enabled; }
+
+    static HDC BufferDc(const XP_button& b) { return b.m_BufferDc.Get(); }
+    static int BufferWidth(const XP_button& b) { return b.m_BufferWidth; }
+    static int BufferHeight(const XP_button& b) { return b.m_BufferHeight; }
+    static const void* BufferBits(const XP_button& b) { return b.m_BufferBits; }
+
+    // One pixel of the back buffer as a colour 0x00BBGGRR.
+    static std::int32_t Pixel(const XP_button& b, int x, int y) {
+        GdiFlush();
+        const auto* row = static_cast<const std::uint32_t*>(b.m_BufferBits) +
+                          static_cast<std::size_t>(y) * static_cast<std::size_t>(b.m_BufferWidth);
+        const std::uint32_t bgra = row[x];
+        return static_cast<std::int32_t>(RGB((bgra >> 16) & 0xFF, (bgra >> 8) & 0xFF, bgra & 0xFF));
+    }
+};

@@ -1,0 +1,116 @@
+// Shows XP_button in every visual state, in both corner styles and at several sizes, so the
+// faces can be looked at (and photographed) without reading code.
+#include "XP_button.h"
+#include "XP_buttonProbe.h"
+
+#include <windows.h>
+
+#include <functional>
+#include <vector>
+
+namespace {
+
+struct State {
+    const wchar_t* label;
+    std::function<void(XP_button&)> show;
+};
+
+LRESULT CALLBACK GalleryProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_DESTROY) {
+        PostQuitMessage(0);
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+} // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    XP_button::Register(instance);
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = GalleryProc;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = L"ZeltorButtonGallery";
+    RegisterClassExW(&wc);
+
+    const std::vector<State> states = {
+        {L"normal", [](XP_button&) {}},
+        {L"hover", [](XP_button& b) { XP_buttonProbe::DrawHighlightBorder(b, 0x0080C0FF); }},
+        {L"pressed", [](XP_button& b) { XP_buttonProbe::DrawPressedFace(b); }},
+        {L"focus after click",
+         [](XP_button& b) {
+             XP_buttonProbe::SetClicked(b, true);
+             XP_buttonProbe::DrawFocusBorder(b);
+         }},
+        {L"left after click",
+         [](XP_button& b) { XP_buttonProbe::DrawHighlightBorder(b, 0x00FFB4B4); }},
+        {L"disabled", [](XP_button& b) { b.Enabled(false); }},
+    };
+    struct Size {
+        int w;
+        int h;
+    };
+    const Size sizes[] = {{161, 17}, {120, 25}, {90, 40}};
+    const int labelWidth = 130;
+    const int columnWidth = 2 * (161 + 10) + 10;
+    const int rowHeight = 50;
+    const int width = labelWidth + 3 * columnWidth;
+    const int height = 30 + static_cast<int>(states.size()) * rowHeight + 10;
+
+    HWND window = CreateWindowExW(0, wc.lpszClassName, L"XP_button gallery", WS_POPUP | WS_BORDER,
+                                  40, 40, width, height, nullptr, nullptr, instance, nullptr);
+    HFONT labelFont = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    auto label = [&](const wchar_t* text, int x, int y, int w) {
+        HWND s = CreateWindowExW(0, L"STATIC", text, WS_CHILD | WS_VISIBLE, x, y, w, 16, window,
+                                 nullptr, instance, nullptr);
+        SendMessageW(s, WM_SETFONT, reinterpret_cast<WPARAM>(labelFont), FALSE);
+    };
+    for (int s = 0; s < 3; ++s) {
+        wchar_t heading[64];
+        wsprintfW(heading, L"%d x %d: square, rounded", sizes[s].w, sizes[s].h);
+        label(heading, labelWidth + s * columnWidth, 8, columnWidth - 10);
+    }
+
+    PropertyStore stored;
+    stored.Set("Caption", std::string("Recalcular punteros"));
+    stored.Set("BackColor", std::int32_t{0x00FFFFFF});
+    stored.Set("FontName", std::string("MS Sans Serif"));
+    stored.Set("FontSize", Fixed4{82500});
+    std::vector<std::pair<XP_button*, std::size_t>> buttons;
+    int id = 100;
+    for (std::size_t r = 0; r < states.size(); ++r) {
+        const int y = 30 + static_cast<int>(r) * rowHeight;
+        label(states[r].label, 10, y + 4, labelWidth - 20);
+        for (int s = 0; s < 3; ++s) {
+            for (int style = 0; style < 2; ++style) {
+                const int x = labelWidth + s * columnWidth + style * (sizes[s].w + 10);
+                XP_button::CreateInfo info{L"cmdGaleria", &stored};
+                HWND b = CreateWindowExW(0, L"XP_button", L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP,
+                                         x, y, sizes[s].w, sizes[s].h, window,
+                                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(id++)),
+                                         instance, &info);
+                XP_button* button = XP_button::FromHandle(b);
+                button->Apparence(style);
+                buttons.emplace_back(button, r);
+            }
+        }
+    }
+    // Keep the pointer off the buttons, or one of them would show its hover ring.
+    SetCursorPos(5, 5);
+    ShowWindow(window, SW_SHOWNOACTIVATE);
+    UpdateWindow(window);
+    // States last: showing the window draws the idle faces first.
+    for (auto& [button, r] : buttons) {
+        states[r].show(*button);
+        UpdateWindow(button->Handle());
+    }
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    return 0;
+}
