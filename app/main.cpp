@@ -3,12 +3,7 @@
 
 #include <windows.h>
 
-#include <commctrl.h>
-
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
-    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES};
-    InitCommonControlsEx(&controls);
-
     frmMain window(WindowServices::Real());
     if (window.Create(instance) == nullptr) {
         return 1;

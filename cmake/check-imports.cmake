@@ -4,7 +4,7 @@ if(NOT rc EQUAL 0)
     message(FATAL_ERROR "objdump failed on ${EXE}")
 endif()
 string(REGEX MATCHALL "DLL Name: [^\r\n]+" imports "${dump}")
-set(allowed kernel32.dll user32.dll gdi32.dll comctl32.dll shell32.dll advapi32.dll msvcrt.dll
+set(allowed kernel32.dll user32.dll gdi32.dll msvcrt.dll
             api-ms-win-crt-[a-z0-9-]+.dll)
 foreach(line IN LISTS imports)
     string(REPLACE "DLL Name: " "" dll "${line}")

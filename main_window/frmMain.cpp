@@ -5,7 +5,6 @@
 #include "Ventana.h"
 #include "XP_button.h"
 
-#include <commctrl.h>
 #include <commdlg.h>
 
 #include <string_view>
@@ -17,6 +16,13 @@ constexpr int kClientWidth = 4500; // twips
 constexpr int kClientHeight = 3570;
 constexpr COLORREF kRed = 0x000000FF;
 constexpr std::string_view kHexDigits = "0123456789ABCDEFabcdef";
+constexpr wchar_t kOwnerProp[] = L"ZeltorIGU.frmMain";
+constexpr wchar_t kBaseProcProp[] = L"ZeltorIGU.BaseProc";
+
+LRESULT CallBase(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto base = reinterpret_cast<WNDPROC>(GetPropW(hwnd, kBaseProcProp));
+    return CallWindowProcW(base, hwnd, message, wParam, lParam);
+}
 
 // The ROM types the dialog offers, joined as the dialog expects them.
 constexpr char kRomFilter[] =
@@ -154,7 +160,12 @@ void frmMain::CreateControls(HINSTANCE instance) {
             Handle(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance, nullptr);
         SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(m_Font), FALSE);
         if (IsHexField(c.id)) {
-            SetWindowSubclass(hwnd, HexFieldProc, 1, reinterpret_cast<DWORD_PTR>(this));
+            // Subclassed through the window procedure itself, so that comctl32 need not be
+            // loaded before the first paint.
+            SetPropW(hwnd, kOwnerProp, this);
+            SetPropW(hwnd, kBaseProcProp,
+                     reinterpret_cast<HANDLE>(SetWindowLongPtrW(
+                         hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(HexFieldProc))));
             // No limit of the edit control's own beyond what each field needs.
             SendMessageW(hwnd, EM_SETLIMITTEXT, c.id == IDC_txtSeparador ? 2 : 0, 0);
         }
@@ -205,13 +216,12 @@ wchar_t frmMain::FilterHexKey(wchar_t key, bool& beep, bool& nextField) {
     return 0;
 }
 
-LRESULT CALLBACK frmMain::HexFieldProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
-                                       UINT_PTR, DWORD_PTR refData) {
-    auto* self = reinterpret_cast<frmMain*>(refData);
+LRESULT CALLBACK frmMain::HexFieldProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* self = static_cast<frmMain*>(GetPropW(hwnd, kOwnerProp));
     switch (message) {
     case WM_GETDLGCODE: {
         // Enter must reach the field as a character instead of pressing a default button.
-        LRESULT code = DefSubclassProc(hwnd, message, wParam, lParam);
+        LRESULT code = CallBase(hwnd, message, wParam, lParam);
         const MSG* msg = reinterpret_cast<const MSG*>(lParam);
         if (msg != nullptr && (msg->message == WM_KEYDOWN || msg->message == WM_CHAR) &&
             msg->wParam == VK_RETURN) {
@@ -233,21 +243,24 @@ LRESULT CALLBACK frmMain::HexFieldProc(HWND hwnd, UINT message, WPARAM wParam, L
         if (key == 0) {
             return 0;
         }
-        return DefSubclassProc(hwnd, message, key, lParam);
+        return CallBase(hwnd, message, key, lParam);
     }
     case WM_LBUTTONUP: {
-        const LRESULT result = DefSubclassProc(hwnd, message, wParam, lParam);
+        const LRESULT result = CallBase(hwnd, message, wParam, lParam);
         // A click selects the whole field, so the next digit replaces it.
         SendMessageW(hwnd, EM_SETSEL, 0, GetWindowTextLengthW(hwnd));
         return result;
     }
-    case WM_NCDESTROY:
-        RemoveWindowSubclass(hwnd, HexFieldProc, 1);
-        break;
+    case WM_NCDESTROY: {
+        const LRESULT result = CallBase(hwnd, message, wParam, lParam);
+        RemovePropW(hwnd, kOwnerProp);
+        RemovePropW(hwnd, kBaseProcProp);
+        return result;
+    }
     default:
         break;
     }
-    return DefSubclassProc(hwnd, message, wParam, lParam);
+    return CallBase(hwnd, message, wParam, lParam);
 }
 
 LRESULT frmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -72,8 +72,7 @@ private:
     std::string Text(int id) const;
     bool Checked(int id) const;
 
-    static LRESULT CALLBACK HexFieldProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
-                                         UINT_PTR subclassId, DWORD_PTR refData);
+    static LRESULT CALLBACK HexFieldProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
     WindowServices m_Services;
     RecalcRunner m_Runner;
