@@ -51,6 +51,7 @@ int wmain(int argc, wchar_t** argv) {
     for (int p = 2; p < argc; ++p) {
         StartOnce(argv[p]); // warm the file cache and Wine's own start-up
         std::vector<double> times;
+        times.reserve(static_cast<size_t>(runs));
         for (int i = 0; i < runs; ++i) {
             times.push_back(StartOnce(argv[p]));
         }

@@ -32,7 +32,7 @@ constexpr char kRomFilter[] =
     "Genesis BIN (*.bin)|*.bin|Genesis SMD (*.smd)|*.smd|Gameboy GB(*.gb)|*.gb|"
     "Gameboy GBC (*.gbc*)|*.gbc|Game Gear GG  (*.gg)|*.gg |Todos los archivos (*.*)|*.*";
 
-struct ControlSpec {
+struct ControlLayout {
     int id;
     const wchar_t* className;
     const wchar_t* text;
@@ -46,7 +46,7 @@ constexpr DWORD kField = kChild | WS_TABSTOP | ES_AUTOHSCROLL;
 constexpr DWORD kLabel = kChild | SS_LEFT | SS_NOPREFIX;
 
 // In tab order: the order of creation is the order in which Tab visits the controls.
-const ControlSpec kControls[] = {
+const ControlLayout kControls[] = {
     {IDC_lblROM, L"STATIC", L"", kChild | SS_LEFT | SS_NOPREFIX | SS_NOTIFY | SS_CENTERIMAGE,
      WS_EX_STATICEDGE, 2640, 120, 1695, 285},
     {IDC_txtInitext, L"EDIT", L"", kField, WS_EX_CLIENTEDGE, 3120, 480, 1215, 285},
@@ -143,7 +143,7 @@ void frmMain::CreateControls(HINSTANCE instance) {
     };
 
     makeButton(IDC_cmdOpen, "cmdOpen", "ROM a recalcular punteros", 120, 120, 2415, 255);
-    for (const ControlSpec& c : kControls) {
+    for (const ControlLayout& c : kControls) {
         if (c.id == IDC_cmdRecalcular) {
             makeButton(c.id, "cmdRecalcular", "Recalcular punteros", c.left, c.top, c.width,
                        c.height);

@@ -8,8 +8,8 @@
 
 namespace {
 bool IsOrdinaryFile(DWORD attributes) {
-    return (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN |
-                          FILE_ATTRIBUTE_SYSTEM)) == 0;
+    return (attributes &
+            (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) == 0;
 }
 
 bool SearchOrdinaryFile(const std::string& path) {

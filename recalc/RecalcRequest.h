@@ -9,7 +9,7 @@
 
 // What the window shows at the moment "Recalcular punteros" is pressed, taken as it stands.
 struct RecalcRequest : CommandLineFields {
-    std::string lblROM;      // caption of lblROM: empty until a ROM has been chosen
+    std::string lblROM;         // caption of lblROM: empty until a ROM has been chosen
     std::int32_t RomLength = 0; // the chosen ROM's length in bytes
 };
 

@@ -228,7 +228,7 @@ std::optional<std::uint32_t> ParseOffset(std::string_view text) {
 }
 
 std::optional<std::uint32_t> ParseLittleEndian(std::string_view text, unsigned size) {
-    if (text.empty() || text.size() % 2 != 0 || text.size() > 2 * size) {
+    if (text.empty() || text.size() % 2 != 0 || text.size() > static_cast<std::size_t>(size) * 2) {
         return std::nullopt;
     }
     std::uint32_t value = 0;

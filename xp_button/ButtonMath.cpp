@@ -51,7 +51,7 @@ std::int32_t CaptionTop(std::int32_t height, std::int64_t sizeScaled, bool shift
 }
 
 std::int32_t PointsToPixels(std::int64_t sizeScaled, std::int32_t dpi) {
-    const std::int64_t pixels = DivideRoundingToEven(sizeScaled * dpi, 72 * 10000);
+    const std::int64_t pixels = DivideRoundingToEven(sizeScaled * dpi, std::int64_t{72} * 10000);
     return static_cast<std::int32_t>(
         std::clamp<std::int64_t>(pixels, 0, std::numeric_limits<std::int32_t>::max()));
 }

@@ -69,13 +69,14 @@ public:
     // The surface's own font object, which m_Font shares until another one is assigned.
     std::shared_ptr<FontObject> SurfaceFont() const { return m_SurfaceFont; }
 
+    XP_button(const XP_button&) = delete;
+    XP_button& operator=(const XP_button&) = delete;
+
 private:
     friend struct XP_buttonProbe;
 
     explicit XP_button(HWND window, const CreateInfo* info);
     ~XP_button();
-    XP_button(const XP_button&) = delete;
-    XP_button& operator=(const XP_button&) = delete;
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
 

@@ -338,7 +338,7 @@ TEST_F(FrmMainTest, AFileThatCannotBeMeasuredLeavesTheEarlierChoice) {
 
     ChooseRom(dir.Sub("borrada.smc"), "borrada.smc");
     ASSERT_EQ(world.messages.size(), 1u);
-    EXPECT_EQ(world.messages[0].rfind("2", 0), 0u) << world.messages[0];
+    EXPECT_EQ(world.messages[0].rfind('2', 0), 0u) << world.messages[0];
     EXPECT_GT(world.messages[0].size(), 1u) << "the description follows the number";
     EXPECT_EQ(GetFileAttributesW(Widen(dir.Sub("borrada.smc")).c_str()), INVALID_FILE_ATTRIBUTES)
         << "measuring must not create the file";
@@ -355,7 +355,7 @@ TEST_F(FrmMainTest, AFileThatCannotBeMeasuredLeavesTheEarlierChoice) {
     CloseHandle(file);
     ChooseRom(big, "grande.bin");
     ASSERT_EQ(world.messages.size(), 2u);
-    EXPECT_EQ(world.messages[1].rfind("6", 0), 0u) << world.messages[1];
+    EXPECT_EQ(world.messages[1].rfind('6', 0), 0u) << world.messages[1];
 
     EXPECT_EQ(form->RomLength(), 4);
     EXPECT_EQ(TextOf(IDC_lblROM), "juego.smc");

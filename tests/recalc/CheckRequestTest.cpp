@@ -96,8 +96,8 @@ const RuleCase kCases[] = {
          r.txtSeparador = "  ";
      },
      nullptr},
-    {"text start at the rom's length", [](RecalcRequest& r, FakeFolder&) { r.txtInitext = "20000"; },
-     nullptr},
+    {"text start at the rom's length",
+     [](RecalcRequest& r, FakeFolder&) { r.txtInitext = "20000"; }, nullptr},
     {"text start one past", [](RecalcRequest& r, FakeFolder&) { r.txtInitext = "20001"; },
      "Error, verifique la dirección de inicio de texto"},
     {"table start past", [](RecalcRequest& r, FakeFolder&) { r.txtIniPunt = "20001"; },

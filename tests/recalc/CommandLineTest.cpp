@@ -66,8 +66,8 @@ TEST(QuoteArgument, QuotesWhiteSpaceAndQuotes) {
 
 TEST(QuoteArgument, RoundTripsThroughTheRuntimeSplitting) {
     const std::vector<std::string> pieces = {
-        "mi juego.smc", "a\"b",   "\"",    "x \\\"y", "trail\\ \\",
-        "\\\\\"",       "a b\\\\", "  ",   "\t",      "ñandú \"rom\" (E).smc"};
+        "mi juego.smc", "a\"b",    "\"", "x \\\"y", "trail\\ \\",
+        "\\\\\"",       "a b\\\\", "  ", "\t",      "ñandú \"rom\" (E).smc"};
     for (const std::string& piece : pieces) {
         const std::vector<std::string> back = SplitLikeTheRuntime(QuoteArgument(piece));
         ASSERT_EQ(back.size(), 1u) << piece;

@@ -40,17 +40,16 @@ TEST_P(HexToLongTest, ConvertsOrOverflows) {
 INSTANTIATE_TEST_SUITE_P(
     Values, HexToLongTest,
     testing::Values(
-        HexCase{"", 0}, HexCase{"0", 0}, HexCase{"ff", 255}, HexCase{"FF", 255},
-        HexCase{"fF", 255}, HexCase{"1A000", 0x1A000}, HexCase{"00a0", 0xA0},
-        HexCase{"7FFFFFFF", 2147483647}, HexCase{"7fffffff", 2147483647},
-        HexCase{"80000000", std::nullopt}, HexCase{"FFFFFFFF", std::nullopt},
-        HexCase{"7FFFFFFF0", std::nullopt},
+        HexCase{"", 0}, HexCase{"0", 0}, HexCase{"ff", 255}, HexCase{"FF", 255}, HexCase{"fF", 255},
+        HexCase{"1A000", 0x1A000}, HexCase{"00a0", 0xA0}, HexCase{"7FFFFFFF", 2147483647},
+        HexCase{"7fffffff", 2147483647}, HexCase{"80000000", std::nullopt},
+        HexCase{"FFFFFFFF", std::nullopt}, HexCase{"7FFFFFFF0", std::nullopt},
         // Leading zeros never overflow, however many; a ninth significant digit always does.
         HexCase{std::string(19, '0') + "1", 1}, HexCase{"0007FFFFFFF", 2147483647},
         HexCase{"1" + std::string(8, '0'), std::nullopt},
         // A character that is not a digit keeps its place as a zero digit.
-        HexCase{"1G", 16}, HexCase{"G1", 1}, HexCase{"1 0", 256}, HexCase{"-1", 1},
-        HexCase{" ", 0}, HexCase{"zz", 0}, HexCase{"g0000000A", 10},
+        HexCase{"1G", 16}, HexCase{"G1", 1}, HexCase{"1 0", 256}, HexCase{"-1", 1}, HexCase{" ", 0},
+        HexCase{"zz", 0}, HexCase{"g0000000A", 10},
         // A character written with several UTF-8 bytes is still one digit position.
         HexCase{"\xC3\xB1"
                 "1",

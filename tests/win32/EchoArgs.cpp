@@ -13,7 +13,8 @@ std::string Utf8(const std::wstring& text) {
         return {};
     }
     const int size = static_cast<int>(text.size());
-    const int bytes = WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
+    const int bytes =
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
     std::string out(static_cast<size_t>(bytes), '\0');
     WideCharToMultiByte(CP_UTF8, 0, text.data(), size, out.data(), bytes, nullptr, nullptr);
     return out;

@@ -25,10 +25,10 @@ TEST(FileExists, FindsOrdinaryFilesOnly) {
         bool found;
     };
     const Case cases[] = {
-        {"juego.smc", true},        {"JUEGO.SMC", true},        {"solo_lectura.smc", true},
-        {"oculto.smc", false},      {"sistema.smc", false},     {"carpeta.smc", false},
-        {"no_existe.smc", false},   {"no_existe\\x.smc", false}, {"*.smc", true},
-        {"o*.smc", false},          {"c*.smc", false},
+        {"juego.smc", true},      {"JUEGO.SMC", true},         {"solo_lectura.smc", true},
+        {"oculto.smc", false},    {"sistema.smc", false},      {"carpeta.smc", false},
+        {"no_existe.smc", false}, {"no_existe\\x.smc", false}, {"*.smc", true},
+        {"o*.smc", false},        {"c*.smc", false},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(FileExists(dir.Sub(c.name)), c.found) << c.name;

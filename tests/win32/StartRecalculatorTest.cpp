@@ -16,7 +16,8 @@ namespace {
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> out;
     std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
+    std::string line;
+    while (std::getline(in, line)) {
         out.push_back(line);
     }
     return out;

@@ -39,13 +39,13 @@ TempFolder::~TempFolder() {
 }
 
 std::string TempFolder::Write(const std::string& name, const std::string& bytes) const {
-    const std::string path = Sub(name);
+    std::string path = Sub(name);
     std::ofstream(Widen(path).c_str(), std::ios::binary) << bytes;
     return path;
 }
 
 std::string TempFolder::MakeFolder(const std::string& name) const {
-    const std::string path = Sub(name);
+    std::string path = Sub(name);
     CreateDirectoryW(Widen(path).c_str(), nullptr);
     return path;
 }
