@@ -269,8 +269,11 @@ LRESULT frmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         OnCommand(LOWORD(wParam), HIWORD(wParam));
         return 0;
     case WM_CTLCOLORSTATIC:
-        return reinterpret_cast<LRESULT>(
-            OnCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam)));
+        if (HBRUSH brush =
+                OnCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam))) {
+            return reinterpret_cast<LRESULT>(brush);
+        }
+        break;
     case WM_APP_NEXTFIELD: {
         // Like a typed Tab, it moves on from whichever control has the focus by now.
         HWND focus = GetFocus();
@@ -306,13 +309,25 @@ HBRUSH frmMain::OnCtlColorStatic(HDC dc, HWND control) {
         SetBkColor(dc, GetSysColor(COLOR_WINDOW));
         return m_WindowBrush;
     }
-    SetTextColor(dc, id == IDC_Label7 ? kRed : GetSysColor(COLOR_BTNTEXT));
-    SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
-    return GetSysColorBrush(COLOR_BTNFACE);
+    if (id == IDC_Label7) {
+        SetTextColor(dc, kRed);
+        SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+        return GetSysColorBrush(COLOR_BTNFACE);
+    }
+    return nullptr; // everything else, a disabled text box among them, keeps its own colours
 }
 
 void frmMain::OnCommand(int id, int code) {
     switch (id) {
+    case IDOK: {
+        // Enter while one of the two buttons has the focus presses it, as with any push
+        // button; the buttons themselves take no keys.
+        const int focused = GetDlgCtrlID(GetFocus());
+        if (focused == IDC_cmdOpen || focused == IDC_cmdRecalcular) {
+            SendMessageW(Control(focused), BM_CLICK, 0, 0);
+        }
+        break;
+    }
     case IDC_cmdOpen:
         cmdOpen_Click();
         break;

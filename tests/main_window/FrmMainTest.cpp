@@ -203,6 +203,25 @@ TEST_F(FrmMainTest, EnterMovesToTheNextControl) {
     EXPECT_TRUE(world.started.empty() && world.messages.empty()) << "Enter never recalculates";
 }
 
+TEST_F(FrmMainTest, EnterOnAButtonPressesIt) {
+    world.nextChoice.reset();
+    SetFocus(C(IDC_cmdOpen));
+    PostMessageW(C(IDC_cmdOpen), WM_KEYDOWN, VK_RETURN, 1);
+    Pump();
+    EXPECT_EQ(world.dialogs.size(), 1u);
+
+    SetFocus(C(IDC_ckWindow)); // elsewhere Enter does nothing
+    PostMessageW(C(IDC_ckWindow), WM_KEYDOWN, VK_RETURN, 1);
+    Pump();
+    EXPECT_EQ(world.dialogs.size(), 1u);
+    EXPECT_TRUE(world.messages.empty());
+
+    SetFocus(C(IDC_cmdRecalcular));
+    PostMessageW(C(IDC_cmdRecalcular), WM_KEYDOWN, VK_RETURN, 1);
+    Pump();
+    EXPECT_EQ(world.messages.size(), 1u) << "the request ran and reported";
+}
+
 TEST_F(FrmMainTest, KeyFilterLetsOnlyHexDigitsAndBackspaceThrough) {
     struct Case {
         std::wstring keys;
