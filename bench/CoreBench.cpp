@@ -1,7 +1,7 @@
 // Times the two hot spots of a recalculation request on the host: converting the longest
 // text a field can hold, and checking a request that passes every rule.
+#include "ExampleRequest.h"
 #include "HexWorks.h"
-#include "RecalcRequest.h"
 
 #include <algorithm>
 #include <chrono>
@@ -34,16 +34,8 @@ int main() {
     const std::string longText = std::string(32767 - 8, '0') + "7FFFFFFF";
     const double hex = MedianNanoseconds([&] { g_Sink = HexWorks::HexToLong(longText); }, 2000);
 
-    RecalcRequest r;
-    r.appFolder = "C:\\Trad";
-    r.RomFileName = "juego.smc";
-    r.lblROM = "juego.smc";
+    RecalcRequest r = ExampleRequest();
     r.RomLength = 0x200000;
-    r.txtInitext = "1A000";
-    r.txtIniPunt = "180A0";
-    r.txtFinPunt = "183FF";
-    r.cboTam = "2";
-    r.txtSeparador = "00";
     r.ckValPunt = true;
     r.txtValPunt = "00a0";
     const FileExistsFn always = [](const std::string&) { return true; };

@@ -1,6 +1,8 @@
 #include "RecalcRequest.h"
 #include "RuntimeError.h"
 
+#include "ExampleRequest.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -34,20 +36,6 @@ struct FakeFolder {
         return files.count(p) != 0;
     }
 };
-
-RecalcRequest Valid() {
-    RecalcRequest r;
-    r.appFolder = "C:\\Trad";
-    r.RomFileName = "juego.smc";
-    r.lblROM = "juego.smc";
-    r.RomLength = 0x20000;
-    r.txtInitext = "1A000";
-    r.txtIniPunt = "180A0";
-    r.txtFinPunt = "183FF";
-    r.cboTam = "2";
-    r.txtSeparador = "00";
-    return r;
-}
 
 struct RuleCase {
     const char* name;
@@ -170,7 +158,7 @@ const RuleCase kCases[] = {
 
 TEST(CheckRequest, AppliesTheRulesInOrder) {
     for (const RuleCase& c : kCases) {
-        RecalcRequest r = Valid();
+        RecalcRequest r = ExampleRequest();
         FakeFolder folder;
         c.change(r, folder);
         const RecalcOutcome outcome = CheckRequest(r, std::ref(folder));
@@ -185,13 +173,13 @@ TEST(CheckRequest, AppliesTheRulesInOrder) {
 
 TEST(CheckRequest, SearchesForTheRecalculatorThenTheRom) {
     FakeFolder folder;
-    CheckRequest(Valid(), std::ref(folder));
+    CheckRequest(ExampleRequest(), std::ref(folder));
     EXPECT_EQ(folder.searched,
               (std::vector<std::string>{"C:\\Trad\\zeltor.exe", "C:\\Trad\\juego.smc"}));
 
     // With no ROM chosen the second search is for the folder itself, which holds the
     // recalculator, so it passes and the empty caption is what gets reported.
-    RecalcRequest none = Valid();
+    RecalcRequest none = ExampleRequest();
     none.RomFileName.clear();
     none.lblROM.clear();
     FakeFolder again;
@@ -204,7 +192,7 @@ TEST(CheckRequest, OverflowInAnOffsetEndsTheRequest) {
     for (auto change : {+[](RecalcRequest& r) { r.txtInitext = "80000000"; },
                         +[](RecalcRequest& r) { r.txtIniPunt = "ffffffff"; },
                         +[](RecalcRequest& r) { r.txtFinPunt = "100000000"; }}) {
-        RecalcRequest r = Valid();
+        RecalcRequest r = ExampleRequest();
         change(r);
         FakeFolder folder;
         try {
@@ -218,7 +206,7 @@ TEST(CheckRequest, OverflowInAnOffsetEndsTheRequest) {
 
 TEST(CheckRequest, BuildsTheCommandLineWithTheValueOnlyWhenChecked) {
     FakeFolder folder;
-    RecalcRequest r = Valid();
+    RecalcRequest r = ExampleRequest();
     r.txtValPunt = "00a0";
     EXPECT_EQ(CheckRequest(r, std::ref(folder)).commandLine,
               "C:\\Trad\\Zeltor.exe juego.smc 1A000 180A0 183FF 2 00");

@@ -1,5 +1,7 @@
 #include "CommandLine.h"
 
+#include "ExampleRequest.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -76,14 +78,7 @@ TEST(QuoteArgument, RoundTripsThroughTheRuntimeSplitting) {
 }
 
 CommandLineFields Example() {
-    CommandLineFields f;
-    f.appFolder = "C:\\Trad";
-    f.RomFileName = "juego.smc";
-    f.txtInitext = "1A000";
-    f.txtIniPunt = "180A0";
-    f.txtFinPunt = "183FF";
-    f.cboTam = "2";
-    f.txtSeparador = "00";
+    CommandLineFields f = ExampleRequest();
     f.txtValPunt = "00a0";
     return f;
 }

@@ -1,5 +1,7 @@
 #include "RecalcRunner.h"
 
+#include "ExampleRequest.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -7,23 +9,9 @@
 
 namespace {
 
-RecalcRequest Valid() {
-    RecalcRequest r;
-    r.appFolder = "C:\\Trad";
-    r.RomFileName = "juego.smc";
-    r.lblROM = "juego.smc";
-    r.RomLength = 0x20000;
-    r.txtInitext = "1A000";
-    r.txtIniPunt = "180A0";
-    r.txtFinPunt = "183FF";
-    r.cboTam = "2";
-    r.txtSeparador = "00";
-    return r;
-}
-
 // Records what the window would have done.
 struct Window {
-    RecalcRequest request = Valid();
+    RecalcRequest request = ExampleRequest();
     std::vector<std::string> started;
     std::vector<std::string> shown;
 

@@ -1,4 +1,5 @@
 #include "CommandLine.h"
+#include "ExampleRequest.h"
 #include "Launch.h"
 #include "RuntimeError.h"
 #include "TempFolder.h"
@@ -36,20 +37,9 @@ std::vector<std::string> StartAndRead(const std::string& folder, CommandLineFiel
     return Lines(ReadWholeFile(received));
 }
 
-CommandLineFields Example() {
-    CommandLineFields f;
-    f.RomFileName = "juego.smc";
-    f.txtInitext = "1A000";
-    f.txtIniPunt = "180A0";
-    f.txtFinPunt = "183FF";
-    f.cboTam = "2";
-    f.txtSeparador = "00";
-    return f;
-}
-
 TEST(StartRecalculator, PassesTheExampleLineExactly) {
     TempFolder dir;
-    const auto got = StartAndRead(dir.Path(), Example());
+    const auto got = StartAndRead(dir.Path(), ExampleRequest());
     ASSERT_EQ(got.size(), 8u);
     EXPECT_EQ(got[0], dir.Path() + "\\Zeltor.exe juego.smc 1A000 180A0 183FF 2 00");
     EXPECT_EQ(std::vector<std::string>(got.begin() + 1, got.begin() + 7),
@@ -59,7 +49,7 @@ TEST(StartRecalculator, PassesTheExampleLineExactly) {
 
 TEST(StartRecalculator, KeepsARomNameWithASpaceAsOneArgument) {
     TempFolder dir;
-    CommandLineFields f = Example();
+    CommandLineFields f = ExampleRequest();
     f.RomFileName = "mi juego (E).smc";
     f.ckValPunt = true;
     f.txtValPunt = "00a0";
@@ -75,7 +65,7 @@ TEST(StartRecalculator, StartsFromAFolderWithASpace) {
     // A decoy where an unquoted path would lead Windows first.
     CopyFileW(Widen(TestFolder() + "\\zeltor_echo_args.exe").c_str(),
               Widen(dir.Sub("Mis.exe")).c_str(), FALSE);
-    const auto got = StartAndRead(folder, Example());
+    const auto got = StartAndRead(folder, ExampleRequest());
     ASSERT_EQ(got.size(), 8u);
     EXPECT_EQ(got[0], "\"" + folder + "\\Zeltor.exe\" juego.smc 1A000 180A0 183FF 2 00");
     EXPECT_EQ(got[1], "juego.smc");
