@@ -363,7 +363,9 @@ void frmMain::cmdOpen_Click() {
     try {
         OpenFileRequest request;
         request.title = "Abrir ROM";
-        request.flags = OFN_HIDEREADONLY;
+        // The dialog leaves the current folder alone, so that no folder stays in use (and a
+        // removable drive can still be ejected) after a choice.
+        request.flags = OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
         request.initialFolder = m_Services.appFolder;
         request.filter = kRomFilter;
         request.filterIndex = 1; // the first entry, "SNES SMC (*.smc)"

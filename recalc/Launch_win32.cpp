@@ -10,6 +10,10 @@ void StartRecalculator(const std::string& program, const std::string& commandLin
     // make Windows start some other program (C:\Program.exe) instead.
     const std::wstring application = Widen(program);
     std::wstring line = Widen(commandLine); // CreateProcessW may write into it
+    std::wstring folder = application.substr(0, application.find_last_of(L"\\/") + 1);
+    if (folder.size() > 3 && folder.back() == L'\\') {
+        folder.pop_back(); // "C:\Trad", but "C:\" for the root of a drive
+    }
 
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
@@ -17,7 +21,7 @@ void StartRecalculator(const std::string& program, const std::string& commandLin
     startup.wShowWindow = SW_SHOWMINIMIZED;
     PROCESS_INFORMATION process{};
     if (!CreateProcessW(application.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &startup, &process)) {
+                        folder.empty() ? nullptr : folder.c_str(), &startup, &process)) {
         RaiseWin32Error(GetLastError());
     }
     CloseHandle(process.hThread);

@@ -313,7 +313,7 @@ TEST_F(FrmMainTest, ChoosingARomRecordsItsLengthAndName) {
     const OpenFileRequest& asked = world.dialogs[0];
     EXPECT_EQ(asked.title, "Abrir ROM");
     EXPECT_EQ(asked.initialFolder, dir.Path());
-    EXPECT_EQ(asked.flags, static_cast<DWORD>(OFN_HIDEREADONLY));
+    EXPECT_EQ(asked.flags, static_cast<DWORD>(OFN_HIDEREADONLY | OFN_NOCHANGEDIR));
     EXPECT_EQ(asked.filterIndex, 1u);
     EXPECT_EQ(form->RomLength(), 1234);
     EXPECT_EQ(TextOf(IDC_lblROM), "juego.smc");

@@ -35,6 +35,9 @@ int main() {
     startup.cb = sizeof(startup);
     GetStartupInfoW(&startup);
     out += "show=" + std::to_string(startup.wShowWindow) + "\n";
+    std::wstring cwd(MAX_PATH, L'\0');
+    cwd.resize(GetCurrentDirectoryW(static_cast<DWORD>(cwd.size()), cwd.data()));
+    out += "cwd=" + Utf8(cwd) + "\n";
 
     std::wstring self(MAX_PATH, L'\0');
     self.resize(GetModuleFileNameW(nullptr, self.data(), static_cast<DWORD>(self.size())));

@@ -40,11 +40,13 @@ std::vector<std::string> StartAndRead(const std::string& folder, CommandLineFiel
 TEST(StartRecalculator, PassesTheExampleLineExactly) {
     TempFolder dir;
     const auto got = StartAndRead(dir.Path(), ExampleRequest());
-    ASSERT_EQ(got.size(), 8u);
+    ASSERT_EQ(got.size(), 9u);
     EXPECT_EQ(got[0], dir.Path() + "\\Zeltor.exe juego.smc 1A000 180A0 183FF 2 00");
     EXPECT_EQ(std::vector<std::string>(got.begin() + 1, got.begin() + 7),
               (std::vector<std::string>{"juego.smc", "1A000", "180A0", "183FF", "2", "00"}));
     EXPECT_EQ(got[7], "show=2"); // minimised and activated
+    // In its own folder, where the ROM named without a folder was found, whatever ours is.
+    EXPECT_EQ(got[8], "cwd=" + dir.Path());
 }
 
 TEST(StartRecalculator, KeepsARomNameWithASpaceAsOneArgument) {
@@ -54,7 +56,7 @@ TEST(StartRecalculator, KeepsARomNameWithASpaceAsOneArgument) {
     f.ckValPunt = true;
     f.txtValPunt = "00a0";
     const auto got = StartAndRead(dir.Path(), f);
-    ASSERT_EQ(got.size(), 9u);
+    ASSERT_EQ(got.size(), 10u);
     EXPECT_EQ(got[1], "mi juego (E).smc");
     EXPECT_EQ(got[7], "00a0");
 }
@@ -66,7 +68,7 @@ TEST(StartRecalculator, StartsFromAFolderWithASpace) {
     CopyFileW(Widen(TestFolder() + "\\zeltor_echo_args.exe").c_str(),
               Widen(dir.Sub("Mis.exe")).c_str(), FALSE);
     const auto got = StartAndRead(folder, ExampleRequest());
-    ASSERT_EQ(got.size(), 8u);
+    ASSERT_EQ(got.size(), 9u);
     EXPECT_EQ(got[0], "\"" + folder + "\\Zeltor.exe\" juego.smc 1A000 180A0 183FF 2 00");
     EXPECT_EQ(got[1], "juego.smc");
     Sleep(300);
