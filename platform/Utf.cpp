@@ -14,13 +14,17 @@ std::wstring Widen(std::string_view utf8) {
 }
 
 std::string Narrow(std::wstring_view utf16) {
+    return NarrowTo(utf16, CP_UTF8);
+}
+
+std::string NarrowTo(std::wstring_view utf16, unsigned codePage) {
     if (utf16.empty()) {
         return {};
     }
     const int size = static_cast<int>(utf16.size());
     const int bytes =
-        WideCharToMultiByte(CP_UTF8, 0, utf16.data(), size, nullptr, 0, nullptr, nullptr);
+        WideCharToMultiByte(codePage, 0, utf16.data(), size, nullptr, 0, nullptr, nullptr);
     std::string out(static_cast<size_t>(bytes), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, utf16.data(), size, out.data(), bytes, nullptr, nullptr);
+    WideCharToMultiByte(codePage, 0, utf16.data(), size, out.data(), bytes, nullptr, nullptr);
     return out;
 }

@@ -54,16 +54,7 @@ void DrawShadingLines(HDC dc, bool square, int w, int h) {
 
 // DrawTextA takes the text in the system's ANSI code page.
 std::string ToAnsi(const std::string& utf8) {
-    const std::wstring wide = Widen(utf8);
-    if (wide.empty()) {
-        return {};
-    }
-    const int size = static_cast<int>(wide.size());
-    const int bytes =
-        WideCharToMultiByte(CP_ACP, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(bytes), '\0');
-    WideCharToMultiByte(CP_ACP, 0, wide.data(), size, out.data(), bytes, nullptr, nullptr);
-    return out;
+    return NarrowTo(Widen(utf8), CP_ACP);
 }
 
 std::int16_t ButtonMask(WPARAM keys) {
