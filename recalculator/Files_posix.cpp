@@ -29,42 +29,35 @@ public:
     }
 
     bool Read(std::uint64_t offset, void* buffer, std::size_t count) override {
-        auto* p = static_cast<char*>(buffer);
-        while (count > 0) {
-            const ssize_t n = ::pread(m_Fd, p, count, static_cast<off_t>(offset));
-            if (n < 0 && errno == EINTR) {
-                continue;
-            }
-            if (n <= 0) {
-                return false;
-            }
-            p += n;
-            offset += static_cast<std::uint64_t>(n);
-            count -= static_cast<std::size_t>(n);
-        }
-        return true;
+        return Whole(::pread, static_cast<char*>(buffer), offset, count);
     }
 
     bool Write(std::uint64_t offset, const void* buffer, std::size_t count) override {
-        const auto* p = static_cast<const char*>(buffer);
-        while (count > 0) {
-            const ssize_t n = ::pwrite(m_Fd, p, count, static_cast<off_t>(offset));
-            if (n < 0 && errno == EINTR) {
-                continue;
-            }
-            if (n <= 0) {
-                return false;
-            }
-            p += n;
-            offset += static_cast<std::uint64_t>(n);
-            count -= static_cast<std::size_t>(n);
-        }
-        return true;
+        return Whole(::pwrite, static_cast<const char*>(buffer), offset, count);
     }
 
     bool Flush() override { return ::fsync(m_Fd) == 0; }
 
 private:
+    // pread and pwrite may move fewer bytes than asked, or be interrupted: go on until all
+    // of them are done or the call really fails.
+    template <class Call, class Byte>
+    bool Whole(Call call, Byte* p, std::uint64_t offset, std::size_t count) {
+        while (count > 0) {
+            const ssize_t n = call(m_Fd, p, count, static_cast<off_t>(offset));
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n <= 0) {
+                return false;
+            }
+            p += n;
+            offset += static_cast<std::uint64_t>(n);
+            count -= static_cast<std::size_t>(n);
+        }
+        return true;
+    }
+
     int m_Fd;
 };
 

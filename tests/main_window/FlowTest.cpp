@@ -79,6 +79,13 @@ protected:
         }
     }
     void Press(int id) { SendMessageW(form->Control(id), BM_CLICK, 0, 0); }
+    void TypeOffsets(const std::wstring& text, const std::wstring& start, const std::wstring& end,
+                     const std::wstring& separator) {
+        Type(IDC_txtInitext, text);
+        Type(IDC_txtIniPunt, start);
+        Type(IDC_txtFinPunt, end);
+        Type(IDC_txtSeparador, separator);
+    }
     std::string LastBoxText() const { return boxes.empty() ? "<none>" : boxes.back().text; }
 
     TempFolder dir{"zeltor flow"};
@@ -89,10 +96,7 @@ protected:
 
 TEST_F(FlowTest, TypedFieldsReachTheRecalculator) {
     Press(IDC_cmdOpen);
-    Type(IDC_txtInitext, L"1A000");
-    Type(IDC_txtIniPunt, L"180A0");
-    Type(IDC_txtFinPunt, L"183ff");
-    Type(IDC_txtSeparador, L"00");
+    TypeOffsets(L"1A000", L"180A0", L"183ff", L"00");
     Press(IDC_cmdRecalcular);
 
     ASSERT_EQ(boxes.size(), 1u);
@@ -115,10 +119,7 @@ TEST_F(FlowTest, EachFailedRuleIsShownInItsOwnBox) {
     Press(IDC_cmdRecalcular);
     EXPECT_EQ(LastBoxText(), "Error, por favor indicar dirección de inicio de texto");
 
-    Type(IDC_txtInitext, L"80000000");
-    Type(IDC_txtIniPunt, L"0");
-    Type(IDC_txtFinPunt, L"10");
-    Type(IDC_txtSeparador, L"FF");
+    TypeOffsets(L"80000000", L"0", L"10", L"FF");
     Press(IDC_cmdRecalcular);
     EXPECT_EQ(LastBoxText(), "Por favor verifique las direcciones");
 
@@ -151,10 +152,7 @@ TEST_F(FlowTest, AStartThatFailsIsReportedWithItsNumber) {
     // A file that is not a program: the file search finds it, the start refuses it.
     dir.Write("Zeltor.exe", "no es un programa");
     Press(IDC_cmdOpen);
-    Type(IDC_txtInitext, L"0");
-    Type(IDC_txtIniPunt, L"0");
-    Type(IDC_txtFinPunt, L"0");
-    Type(IDC_txtSeparador, L"00");
+    TypeOffsets(L"0", L"0", L"0", L"00");
     Press(IDC_cmdRecalcular);
     ASSERT_EQ(boxes.size(), 1u);
     const std::string& text = boxes[0].text;
