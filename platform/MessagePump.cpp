@@ -1,6 +1,6 @@
 #include "MessagePump.h"
 
-#include <windows.h>
+#include "Win32Error.h"
 
 namespace {
 void Dispatch(MSG& msg) {
@@ -13,14 +13,32 @@ void Dispatch(MSG& msg) {
 }
 } // namespace
 
-void PumpWaitingMessages() {
+bool PumpWaitingMessages() {
     MSG msg;
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
         if (msg.message == WM_QUIT) {
             PostQuitMessage(static_cast<int>(msg.wParam));
-            return;
+            return false;
         }
         Dispatch(msg);
+    }
+    return true;
+}
+
+bool WaitDispatchingMessages(HANDLE object) {
+    for (;;) {
+        // MWMO_INPUTAVAILABLE: wake for messages that were already waiting, not only new ones.
+        const DWORD woke =
+            MsgWaitForMultipleObjectsEx(1, &object, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        if (woke == WAIT_OBJECT_0) {
+            return true;
+        }
+        if (woke == WAIT_FAILED) {
+            RaiseWin32Error(GetLastError());
+        }
+        if (!PumpWaitingMessages()) {
+            return false;
+        }
     }
 }
 

@@ -28,3 +28,17 @@ std::string NarrowTo(std::wstring_view utf16, unsigned codePage) {
     WideCharToMultiByte(codePage, 0, utf16.data(), size, out.data(), bytes, nullptr, nullptr);
     return out;
 }
+
+std::string Utf8FromProgramOutput(std::string_view bytes) {
+    if (bytes.empty()) {
+        return {};
+    }
+    const int size = static_cast<int>(bytes.size());
+    if (MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), size, nullptr, 0) > 0) {
+        return std::string(bytes);
+    }
+    const int wide = MultiByteToWideChar(CP_ACP, 0, bytes.data(), size, nullptr, 0);
+    std::wstring text(static_cast<size_t>(wide), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, bytes.data(), size, text.data(), wide);
+    return Narrow(text);
+}
