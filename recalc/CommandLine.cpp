@@ -9,7 +9,8 @@ bool HasWhiteSpace(const std::string& text) {
 } // namespace
 
 std::string QuoteArgument(const std::string& piece) {
-    if (!HasWhiteSpace(piece) && piece.find('"') == std::string::npos) {
+    // An empty argument still counts: "" keeps every later argument in its place.
+    if (!piece.empty() && !HasWhiteSpace(piece) && piece.find('"') == std::string::npos) {
         return piece;
     }
     // Backslashes are literal unless they precede a quote: then each one must be doubled,

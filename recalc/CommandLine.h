@@ -3,7 +3,8 @@
 #include <string>
 
 // One argument as the C runtime and CommandLineToArgvW will read it back: unchanged when
-// it holds no white space and no double quote, otherwise quoted with the needed escapes.
+// it is not empty and holds no white space and no double quote, otherwise quoted with the
+// needed escapes.
 std::string QuoteArgument(const std::string& piece);
 
 // The program's path as the first item of a command line: quoted only when it holds white

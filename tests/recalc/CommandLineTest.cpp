@@ -67,9 +67,17 @@ TEST(QuoteArgument, QuotesWhiteSpaceAndQuotes) {
 }
 
 TEST(QuoteArgument, RoundTripsThroughTheRuntimeSplitting) {
-    const std::vector<std::string> pieces = {
-        "mi juego.smc", "a\"b",    "\"", "x \\\"y", "trail\\ \\",
-        "\\\\\"",       "a b\\\\", "  ", "\t",      "ñandú \"rom\" (E).smc"};
+    const std::vector<std::string> pieces = {"mi juego.smc",
+                                             "a\"b",
+                                             "\"",
+                                             "x \\\"y",
+                                             "trail\\ \\",
+                                             "\\\\\"",
+                                             "a b\\\\",
+                                             "  ",
+                                             "\t",
+                                             "ñandú \"rom\" (E).smc",
+                                             ""};
     for (const std::string& piece : pieces) {
         const std::vector<std::string> back = SplitLikeTheRuntime(QuoteArgument(piece));
         ASSERT_EQ(back.size(), 1u) << piece;
@@ -108,6 +116,8 @@ TEST(BuildCommandLine, JoinsTheFieldsAsTyped) {
          "\"C:\\Mis Trad\\Zeltor.exe\" juego.smc 1A000 180A0 183FF 2 00"},
         {"drive root", [](CommandLineFields& f) { f.appFolder = "D:\\"; },
          "D:\\Zeltor.exe juego.smc 1A000 180A0 183FF 2 00"},
+        {"an empty piece keeps its place", [](CommandLineFields& f) { f.txtIniPunt = ""; },
+         "C:\\Trad\\Zeltor.exe juego.smc 1A000 \"\" 183FF 2 00"},
     };
     for (const Case& c : cases) {
         CommandLineFields f = Example();
