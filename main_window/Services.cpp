@@ -102,7 +102,7 @@ WindowServices WindowServices::Real() {
     s.openFile = ShowOpenFileDialog;
     s.measureFile = MeasureFileLength;
     s.fileExists = FileExists;
-    s.startProgram = StartRecalculator;
+    s.runProgram = RunRecalculator;
     s.beep = [] { MessageBeep(MB_OK); };
     return s;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Launch.h"
+
 #include <windows.h>
 
 #include <cstdint>
@@ -32,7 +34,10 @@ struct WindowServices {
     std::function<std::optional<OpenFileResult>(HWND owner, const OpenFileRequest&)> openFile;
     std::function<std::int32_t(const std::string& path)> measureFile;
     std::function<bool(const std::string& path)> fileExists;
-    std::function<void(const std::string& program, const std::string& commandLine)> startProgram;
+    // Starts the recalculator and waits for it; nothing when the application is quitting.
+    std::function<std::optional<RecalculatorExit>(const std::string& program,
+                                                  const std::string& commandLine)>
+        runProgram;
     std::function<void()> beep;
 
     static WindowServices Real();

@@ -360,6 +360,9 @@ void frmMain::OnCommand(int id, int code) {
 }
 
 void frmMain::cmdOpen_Click() {
+    if (m_Runner.Busy()) {
+        return; // the ROM of a recalculation under way stays chosen until it has ended
+    }
     try {
         OpenFileRequest request;
         request.title = "Abrir ROM";
@@ -409,9 +412,11 @@ RecalcRequest frmMain::GatherRequest() const {
 }
 
 void frmMain::cmdRecalcular_Click() {
-    m_Runner.Run({[this] { return GatherRequest(); }, m_Services.fileExists,
-                  m_Services.startProgram,
-                  [this](const std::string& text) { m_Services.showMessage(Handle(), text); }});
+    m_Runner.Run({[this] { return GatherRequest(); },
+                  m_Services.fileExists,
+                  m_Services.runProgram,
+                  [this](const std::string& text) { m_Services.showMessage(Handle(), text); },
+                  {}});
 }
 
 void frmMain::cboTam_Click() {

@@ -1,11 +1,116 @@
 #include "RecalcRunner.h"
 
+#include "AppFolder.h"
+
+#include <vector>
+
+namespace {
+
+constexpr std::size_t kMaxLines = 10;
+constexpr std::size_t kMaxChars = 1000;
+
+bool IsContinuationByte(char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+
+std::size_t CodePoints(std::string_view text) {
+    std::size_t count = 0;
+    for (char c : text) {
+        count += IsContinuationByte(c) ? 0 : 1;
+    }
+    return count;
+}
+
+// The last `count` code points of a UTF-8 text.
+std::string_view LastCodePoints(std::string_view text, std::size_t count) {
+    std::size_t at = text.size();
+    while (at > 0 && count > 0) {
+        --at;
+        if (!IsContinuationByte(text[at])) {
+            --count;
+        }
+    }
+    return text.substr(at);
+}
+
+bool IsBlank(std::string_view line) {
+    return line.find_first_not_of(" \t\r") == std::string_view::npos;
+}
+
+std::string CodeText(std::uint32_t code) {
+    std::string text = std::to_string(code);
+    if (code > 0xFFFF) {
+        // A status such as 0xC000013A (the console closed) reads better in hexadecimal.
+        std::string hex = "0x";
+        for (int shift = 28; shift >= 0; shift -= 4) {
+            hex += "0123456789ABCDEF"[(code >> shift) & 0xF];
+        }
+        text += " (" + hex + ")";
+    }
+    return text;
+}
+
+} // namespace
+
 std::string FailureMessage(const RuntimeError& error, std::string_view contact) {
     if (error.Number() == ErrorNumber::Overflow) {
         return "Por favor verifique las direcciones";
     }
     return "Error:" + std::to_string(error.Number()) + " - " + error.Description() +
            "\r\npor favor reportarlo a " + std::string(contact) + ". ¡Gracias!";
+}
+
+std::string LastLines(std::string_view text) {
+    std::vector<std::string_view> lines;
+    for (std::size_t start = 0; start < text.size();) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string_view::npos) {
+            end = text.size();
+        }
+        std::string_view line = text.substr(start, end - start);
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) {
+            line.remove_suffix(1);
+        }
+        if (!IsBlank(line)) {
+            lines.push_back(line);
+        }
+        start = end + 1;
+    }
+    std::vector<std::string> kept;
+    std::size_t chars = 0;
+    for (auto it = lines.rbegin(); it != lines.rend() && kept.size() < kMaxLines; ++it) {
+        const std::size_t length = CodePoints(*it) + (kept.empty() ? 0 : 2);
+        if (chars + length > kMaxChars) {
+            if (kept.empty()) {
+                // One line longer than the whole allowance: its end is what matters.
+                kept.push_back("…" + std::string(LastCodePoints(*it, kMaxChars - 1)));
+            }
+            break;
+        }
+        chars += length;
+        kept.emplace_back(*it);
+    }
+    std::string out;
+    for (auto it = kept.rbegin(); it != kept.rend(); ++it) {
+        out += (out.empty() ? "" : "\r\n") + *it;
+    }
+    return out;
+}
+
+std::string ExitMessage(const RecalculatorExit& exit, const std::string& logName) {
+    const std::string said = LastLines(exit.errorOutput);
+    if (exit.code == 0) {
+        return said.empty() ? "¡Punteros recalculados!" : "¡Punteros recalculados!\r\n\r\n" + said;
+    }
+    std::string message = "No se han recalculado los punteros: Zeltor.exe terminó con el código " +
+                          CodeText(exit.code) + ".";
+    if (!said.empty()) {
+        message += "\r\n\r\n" + said;
+    }
+    if (!logName.empty()) {
+        message += "\r\n\r\nMás detalles en el registro " + logName + ", junto a la ROM.";
+    }
+    return message;
 }
 
 bool RecalcRunner::Run(const Actions& actions) {
@@ -22,12 +127,28 @@ bool RecalcRunner::Run(const Actions& actions) {
 
     std::string message;
     try {
-        const RecalcOutcome outcome = CheckRequest(actions.gather(), actions.fileExists);
+        const RecalcRequest request = actions.gather();
+        const RecalcOutcome outcome = CheckRequest(request, actions.fileExists);
         if (outcome.IsMessage()) {
             message = *outcome.message;
         } else {
-            actions.start(outcome.program, outcome.commandLine);
-            message = "¡Punteros recalculados!";
+            const std::optional<RecalculatorExit> exit =
+                actions.run(outcome.program, outcome.commandLine);
+            if (!exit) {
+                return true; // the application is quitting: there is no one left to tell
+            }
+            // The recalculator was given the ROM by name in this folder; its log lies beside it.
+            const std::string logName = request.RomFileName + ".zeltor.log";
+            bool hasLog = false;
+            try {
+                hasLog = actions.fileExists(JoinPath(request.appFolder, logName));
+            } catch (const RuntimeError&) {
+                // Not being able to look for the log must not turn the outcome into an error.
+            }
+            message = ExitMessage(*exit, hasLog ? logName : std::string());
+            if (exit->code == 0 && actions.succeeded) {
+                actions.succeeded(request);
+            }
         }
     } catch (const RuntimeError& error) {
         message = FailureMessage(error, m_Contact);

@@ -1,19 +1,29 @@
 #pragma once
 
+#include "Launch.h"
 #include "RecalcRequest.h"
 #include "RuntimeError.h"
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
 // The text shown for a run-time error caught by the recalculation's error trap.
 std::string FailureMessage(const RuntimeError& error, std::string_view contact);
 
-// Runs one recalculation request under its error trap: gathers the request, checks it,
-// starts the recalculator when every rule passes, and shows exactly one message.
+// At most the last 10 lines and 1,000 characters of a program's error output, whole lines
+// where possible: the end is what names the cause (and, after a failed restore, the backup).
+std::string LastLines(std::string_view text);
+
+// What the window says once the recalculator has ended: success, with any warnings it wrote,
+// or that nothing was recalculated, with its exit code, its reason and where its log is.
+std::string ExitMessage(const RecalculatorExit& exit, const std::string& logName);
+
+// Runs one recalculation request under its error trap: gathers the request, checks it, runs
+// the recalculator when every rule passes and waits for it, and shows exactly one message.
 //
-// The file checks let waiting window messages through, so a second press of the button
+// The file checks and the wait let window messages through, so a second press of the button
 // can arrive while a request runs. The runner refuses such a nested request instead of
 // starting a second recalculation inside the first.
 class RecalcRunner {
@@ -21,8 +31,13 @@ public:
     struct Actions {
         std::function<RecalcRequest()> gather;
         FileExistsFn fileExists;
-        std::function<void(const std::string& program, const std::string& commandLine)> start;
+        // Starts the recalculator and waits for it; nothing when the application is quitting.
+        std::function<std::optional<RecalculatorExit>(const std::string& program,
+                                                      const std::string& commandLine)>
+            run;
         std::function<void(const std::string& message)> show;
+        // Told of each request the recalculator carried out (exit code 0); may be empty.
+        std::function<void(const RecalcRequest& request)> succeeded;
     };
 
     explicit RecalcRunner(std::string contact) : m_Contact(std::move(contact)) {}

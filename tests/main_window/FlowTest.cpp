@@ -9,8 +9,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <memory>
 #include <sstream>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -31,9 +34,9 @@ LRESULT CALLBACK WatchBoxes(int code, WPARAM wParam, LPARAM lParam) {
         GetClassNameW(box, cls, 16);
         if (lstrcmpW(cls, L"#32770") == 0) {
             wchar_t caption[128] = {};
-            wchar_t text[1024] = {};
+            wchar_t text[4096] = {};
             GetWindowTextW(box, caption, 128);
-            GetDlgItemTextW(box, 0xFFFF, text, 1024);
+            GetDlgItemTextW(box, 0xFFFF, text, 4096);
             t_Boxes->push_back({Narrow(caption), Narrow(text), GetDlgItem(box, 0x14) != nullptr});
             PostMessageW(box, WM_COMMAND, IDOK, 0);
         }
@@ -57,7 +60,8 @@ protected:
         s.appFolder = dir.Path();
         s.contact = "quien@ejemplo.org";
         s.openFile = [this](HWND, const OpenFileRequest&) {
-            return std::optional<OpenFileResult>(OpenFileResult{rom, "juego.smc"});
+            ++dialogs;
+            return std::optional<OpenFileResult>(OpenFileResult{rom, romName});
         };
         s.beep = [] {};
         form = std::make_unique<frmMain>(s);
@@ -68,6 +72,10 @@ protected:
 
     void TearDown() override {
         form.reset();
+        // The window's end posts WM_QUIT; the next test's window must not take it for its own.
+        MSG quit;
+        while (PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+        }
         UnhookWindowsHookEx(t_Hook);
         t_Boxes = nullptr;
     }
@@ -88,8 +96,17 @@ protected:
     }
     std::string LastBoxText() const { return boxes.empty() ? "<none>" : boxes.back().text; }
 
+    // What the stand-in recalculator is to do this time (see EchoArgs.cpp).
+    void Behave(const std::string& lines) { dir.Write("behaviour.txt", lines); }
+    int Starts() const {
+        const std::string starts = ReadWholeFile(dir.Sub("starts.txt"));
+        return static_cast<int>(std::count(starts.begin(), starts.end(), '\n'));
+    }
+
     TempFolder dir{"zeltor flow"};
     std::string rom;
+    std::string romName = "juego.smc";
+    int dialogs = 0;
     std::vector<SeenBox> boxes;
     std::unique_ptr<frmMain> form;
 };
@@ -160,6 +177,152 @@ TEST_F(FlowTest, AStartThatFailsIsReportedWithItsNumber) {
     EXPECT_NE(text.find(" - "), std::string::npos) << text;
     EXPECT_NE(text.find("\npor favor reportarlo a quien@ejemplo.org. ¡Gracias!"), std::string::npos)
         << text;
+}
+
+TEST_F(FlowTest, TellsWhatTheRecalculatorDid) {
+    const std::string failed5 =
+        "No se han recalculado los punteros: Zeltor.exe terminó con el código 5.\r\n\r\n";
+    struct Case {
+        const char* name;
+        std::string behaviour;
+        bool log;
+        std::string expected; // the whole text, or its start when `prefixOnly`
+        bool prefixOnly;
+    };
+    const Case cases[] = {
+        {"done", "", false, "¡Punteros recalculados!", false},
+        {"done, with a warning", "say=Zeltor: AVISO: revise el primer puntero.\n", false,
+         "¡Punteros recalculados!\r\n\r\nZeltor: AVISO: revise el primer puntero.", false},
+        {"refused", "say=Zeltor: ERROR 3: la tabla no cuadra.\nexit=3\n", true,
+         "No se han recalculado los punteros: Zeltor.exe terminó con el código 3.\r\n\r\n"
+         "Zeltor: ERROR 3: la tabla no cuadra.\r\n\r\n"
+         "Más detalles en el registro juego.smc.zeltor.log, junto a la ROM.",
+         false},
+        // A megabyte on each stream must neither block the recalculator nor the window.
+        {"floods both streams", "stdout=1048576\nstderr=1048576\nsay=la causa, al final\nexit=5\n",
+         false, failed5, true},
+    };
+    Press(IDC_cmdOpen);
+    TypeOffsets(L"1A000", L"180A0", L"183ff", L"00");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        boxes.clear();
+        Behave(c.behaviour);
+        DeleteFileW(Widen(dir.Sub("juego.smc.zeltor.log")).c_str());
+        if (c.log) {
+            dir.Write("juego.smc.zeltor.log", "registro");
+        }
+        Press(IDC_cmdRecalcular);
+        ASSERT_EQ(boxes.size(), 1u);
+        const std::string& text = boxes[0].text;
+        if (!c.prefixOnly) {
+            EXPECT_EQ(text, c.expected);
+            continue;
+        }
+        EXPECT_EQ(text.rfind(c.expected, 0), 0u) << text;
+        const std::string quoted = text.substr(c.expected.size());
+        const std::string cause = "\r\nla causa, al final";
+        EXPECT_EQ(quoted.substr(quoted.size() - cause.size()), cause) << quoted;
+        EXPECT_LE(std::count(quoted.begin(), quoted.end(), '\n'), 9);
+        EXPECT_LE(quoted.size(), 1000u);
+    }
+}
+
+TEST_F(FlowTest, StaysAliveWhileTheRecalculatorRunsAndStartsNothingMore) {
+    // A recalculator that takes its time, and is then ended from outside.
+    Behave("sleep=20000\n");
+    Press(IDC_cmdOpen);
+    TypeOffsets(L"1A000", L"180A0", L"183ff", L"00");
+    const HWND window = form->Handle();
+    const HWND recalcular = form->Control(IDC_cmdRecalcular);
+    const HWND open = form->Control(IDC_cmdOpen);
+    const std::string pidFile = dir.Sub("pid.txt");
+    std::atomic<DWORD> slowest{0};
+    std::atomic<bool> allAnswered{true};
+    std::thread outside([&] {
+        if (!WaitForFile(pidFile, 20000)) {
+            return;
+        }
+        for (int i = 0; i < 10; ++i) {
+            const ULONGLONG before = GetTickCount64();
+            DWORD_PTR result = 0;
+            if (!SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 300, &result)) {
+                allAnswered = false;
+            }
+            slowest = std::max<DWORD>(slowest, static_cast<DWORD>(GetTickCount64() - before));
+            // Both buttons pressed again meanwhile: neither may start anything.
+            PostMessageW(i % 2 == 0 ? recalcular : open, BM_CLICK, 0, 0);
+            Sleep(100);
+        }
+        const DWORD pid = std::stoul(ReadWholeFile(pidFile));
+        HANDLE child = OpenProcess(PROCESS_TERMINATE, FALSE, pid);
+        TerminateProcess(child, 0xC000013A);
+        CloseHandle(child);
+    });
+    Press(IDC_cmdRecalcular);
+    outside.join();
+
+    EXPECT_TRUE(allAnswered);
+    EXPECT_LT(slowest.load(), 300u);
+    EXPECT_EQ(Starts(), 1);
+    EXPECT_EQ(dialogs, 1);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "No se han recalculado los punteros: Zeltor.exe terminó con el "
+                             "código 3221225786 (0xC000013A).");
+}
+
+TEST_F(FlowTest, ClosingTheWindowLeavesTheRecalculatorToFinish) {
+    Behave("sleep=1500\n");
+    Press(IDC_cmdOpen);
+    TypeOffsets(L"1A000", L"180A0", L"183ff", L"00");
+    const HWND window = form->Handle();
+    const std::string pidFile = dir.Sub("pid.txt");
+    std::thread closer([&] {
+        if (WaitForFile(pidFile, 20000)) {
+            PostMessageW(window, WM_CLOSE, 0, 0);
+        }
+    });
+    Press(IDC_cmdRecalcular);
+    closer.join();
+
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_TRUE(boxes.empty()) << boxes[0].text;
+    MSG quit;
+    EXPECT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) << "the program ends";
+    EXPECT_FALSE(WaitForFile(dir.Sub("finished.txt"), 500)) << "still running when we left";
+    EXPECT_TRUE(WaitForFile(dir.Sub("finished.txt"), 20000)) << "it finished on its own";
+}
+
+TEST_F(FlowTest, TheRealRecalculatorRefusesThenRewritesTheDemoTable) {
+    ASSERT_TRUE(CopyFileW(Widen(TestFolder() + "\\Zeltor.exe").c_str(),
+                          Widen(dir.Sub("Zeltor.exe")).c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW(Widen(TestFolder() + "\\demo.smc").c_str(),
+                          Widen(dir.Sub("demo.smc")).c_str(), FALSE));
+    rom = dir.Sub("demo.smc");
+    romName = "demo.smc";
+    const std::string original = ReadWholeFile(rom);
+    ASSERT_EQ(original.size(), 0x1000u);
+    Press(IDC_cmdOpen);
+
+    // One byte short of the table's end: the recalculator refuses and says why.
+    TypeOffsets(L"200", L"100", L"10E", L"00");
+    Press(IDC_cmdRecalcular);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text.rfind("No se han recalculado los punteros: Zeltor.exe terminó con el "
+                                  "código 3.\r\n\r\n",
+                                  0),
+              0u)
+        << boxes[0].text;
+    EXPECT_NE(boxes[0].text.find("ERROR 3"), std::string::npos) << boxes[0].text;
+    EXPECT_EQ(ReadWholeFile(rom), original);
+    EXPECT_EQ(GetFileAttributesW(Widen(rom + ".bak").c_str()), INVALID_FILE_ATTRIBUTES);
+
+    Type(IDC_txtFinPunt, L"10F");
+    Press(IDC_cmdRecalcular);
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[1].text, "¡Punteros recalculados!");
+    EXPECT_EQ(ReadWholeFile(rom + ".bak"), original);
+    EXPECT_NE(ReadWholeFile(rom).substr(0x100, 16), original.substr(0x100, 16));
 }
 
 } // namespace

@@ -36,8 +36,9 @@ protected:
         };
         s.measureFile = MeasureFileLength;
         s.fileExists = FileExists;
-        s.startProgram = [this](const std::string&, const std::string& line) {
+        s.runProgram = [this](const std::string&, const std::string& line) {
             world.started.push_back(line);
+            return std::optional<RecalculatorExit>(RecalculatorExit{});
         };
         s.beep = [this] { ++world.beeps; };
         form = std::make_unique<frmMain>(s);
@@ -49,6 +50,10 @@ protected:
 
     void TearDown() override {
         form.reset();
+        // The window's end posts WM_QUIT; the next test's window must not take it for its own.
+        MSG quit;
+        while (PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+        }
         Pump();
     }
 

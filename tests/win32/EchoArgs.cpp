@@ -1,10 +1,21 @@
 // Stands in for the recalculator in tests: writes the command line it received, then each
 // argument as CommandLineToArgvW splits it, one per line in UTF-8, to "received.txt"
 // beside itself. It writes a temporary file first so a reader never sees half of it.
+//
+// It then behaves as "behaviour.txt" beside it says, one "key=value" per line, in order:
+//   sleep=MS        wait that long
+//   stdout=BYTES    write that many bytes of filler to standard output
+//   stderr=BYTES    the same to standard error
+//   say=TEXT        write TEXT and a line break to standard error
+//   exit=N          the exit code (0 without it)
+// Each start adds a line to "starts.txt" and writes its process id to "pid.txt"; the last
+// thing it does is write "finished.txt".
 #include <windows.h>
 
 #include <shellapi.h>
 
+#include <algorithm>
+#include <fstream>
 #include <string>
 
 namespace {
@@ -18,6 +29,47 @@ std::string Utf8(const std::wstring& text) {
     std::string out(static_cast<size_t>(bytes), '\0');
     WideCharToMultiByte(CP_UTF8, 0, text.data(), size, out.data(), bytes, nullptr, nullptr);
     return out;
+}
+
+void WriteAll(DWORD which, const std::string& bytes) {
+    DWORD written = 0;
+    WriteFile(GetStdHandle(which), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+              nullptr);
+}
+
+void Fill(DWORD which, unsigned long bytes) {
+    const std::string line(63, 'x');
+    std::string block;
+    while (block.size() < std::size_t{64} * 1024) {
+        block += line + "\n";
+    }
+    for (unsigned long done = 0; done < bytes; done += static_cast<unsigned long>(block.size())) {
+        WriteAll(which, block.substr(0, std::min<unsigned long>(block.size(), bytes - done)));
+    }
+}
+
+void Behave(const std::wstring& folder) {
+    std::ifstream behaviour((folder + L"behaviour.txt").c_str());
+    std::string line;
+    while (std::getline(behaviour, line)) {
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        const std::string key = line.substr(0, line.find('='));
+        const std::string value = line.substr(line.find('=') + 1);
+        if (key == "sleep") {
+            Sleep(std::stoul(value));
+        } else if (key == "stdout") {
+            Fill(STD_OUTPUT_HANDLE, std::stoul(value));
+        } else if (key == "stderr") {
+            Fill(STD_ERROR_HANDLE, std::stoul(value));
+        } else if (key == "say") {
+            WriteAll(STD_ERROR_HANDLE, value + "\r\n");
+        } else if (key == "exit") {
+            std::ofstream((folder + L"finished.txt").c_str()) << "exit " << value << "\n";
+            ExitProcess(std::stoul(value));
+        }
+    }
 }
 } // namespace
 
@@ -51,7 +103,12 @@ int main() {
     DWORD written = 0;
     WriteFile(file, out.data(), static_cast<DWORD>(out.size()), &written, nullptr);
     CloseHandle(file);
-    return MoveFileExW(temp.c_str(), (folder + L"received.txt").c_str(), MOVEFILE_REPLACE_EXISTING)
-               ? 0
-               : 1;
+    if (!MoveFileExW(temp.c_str(), (folder + L"received.txt").c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        return 1;
+    }
+    std::ofstream((folder + L"starts.txt").c_str(), std::ios::app) << "started\n";
+    std::ofstream((folder + L"pid.txt").c_str()) << GetCurrentProcessId() << "\n";
+    Behave(folder);
+    std::ofstream((folder + L"finished.txt").c_str()) << "exit 0\n";
+    return 0;
 }

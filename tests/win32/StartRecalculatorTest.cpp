@@ -24,17 +24,16 @@ std::vector<std::string> Lines(const std::string& text) {
     return out;
 }
 
-// Puts the test recalculator in the folder as Zeltor.exe, starts it through
-// StartRecalculator with the line BuildCommandLine makes, and gives back what it received.
+// Puts the test recalculator in the folder as Zeltor.exe, runs it with the line
+// BuildCommandLine makes, and gives back what it received.
 std::vector<std::string> StartAndRead(const std::string& folder, CommandLineFields fields) {
     const std::string helper = TestFolder() + "\\zeltor_echo_args.exe";
     fields.appFolder = folder;
     const std::string program = RecalculatorPath(folder);
     EXPECT_TRUE(CopyFileW(Widen(helper).c_str(), Widen(program).c_str(), FALSE)) << helper;
-    StartRecalculator(program, BuildCommandLine(fields));
-    const std::string received = folder + "\\received.txt";
-    EXPECT_TRUE(WaitForFile(received, 20000)) << "the recalculator never wrote " << received;
-    return Lines(ReadWholeFile(received));
+    const std::optional<RecalculatorExit> exit = RunRecalculator(program, BuildCommandLine(fields));
+    EXPECT_TRUE(exit.has_value() && exit->code == 0 && exit->errorOutput.empty());
+    return Lines(ReadWholeFile(folder + "\\received.txt"));
 }
 
 TEST(StartRecalculator, PassesTheExampleLineExactly) {
@@ -71,7 +70,6 @@ TEST(StartRecalculator, StartsFromAFolderWithASpace) {
     ASSERT_EQ(got.size(), 9u);
     EXPECT_EQ(got[0], "\"" + folder + "\\Zeltor.exe\" juego.smc 1A000 180A0 183FF 2 00");
     EXPECT_EQ(got[1], "juego.smc");
-    Sleep(300);
     EXPECT_EQ(GetFileAttributesW(Widen(dir.Sub("received.txt")).c_str()), INVALID_FILE_ATTRIBUTES)
         << "the decoy was started";
 }
@@ -80,7 +78,7 @@ TEST(StartRecalculator, MissingProgramRaisesErrorTwo) {
     TempFolder dir;
     const std::string program = RecalculatorPath(dir.Path());
     try {
-        StartRecalculator(program, program + " juego.smc 0 0 0 2 00");
+        RunRecalculator(program, program + " juego.smc 0 0 0 2 00");
         FAIL() << "expected a run-time error";
     } catch (const RuntimeError& error) {
         EXPECT_EQ(error.Number(), ErrorNumber::FileNotFound);
