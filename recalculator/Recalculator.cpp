@@ -423,6 +423,10 @@ std::string LogPath(const std::string& rom) {
 
 int Run(const std::vector<std::string>& args, FileSystem& files, std::ostream& out,
         std::ostream& err) {
+    if (args.size() == 1 && args[0] == "--version") {
+        out << "Zeltor " << ZELTOR_VERSION << "\n";
+        return static_cast<int>(Exit::Ok);
+    }
     if (args.empty()) {
         out << HelpText();
         return static_cast<int>(Exit::Usage);
@@ -522,6 +526,7 @@ std::string HelpText() {
 
 Uso:  Zeltor ROM TEXTSTART TABLESTART TABLEEND SIZE SEPARATOR [FIRST] [--dry-run]
       Zeltor --help
+      Zeltor --version
 
   ROM         el archivo de la ROM.
   TEXTSTART   desplazamiento en el archivo donde empieza el texto (hexadecimal).
