@@ -4,6 +4,7 @@
 #include "General.h"
 #include "Launch.h"
 #include "RuntimeError.h"
+#include "SystemLibrary.h"
 #include "Utf.h"
 #include "Win32Error.h"
 
@@ -33,7 +34,7 @@ std::optional<OpenFileResult> ShowOpenFileDialog(HWND owner, const OpenFileReque
     // comdlg32 is loaded on the first use of the dialog, not at start-up.
     using GetOpenFileNameFn = BOOL(WINAPI*)(LPOPENFILENAMEW);
     using ExtendedErrorFn = DWORD(WINAPI*)();
-    static HMODULE dialogs = LoadLibraryW(L"comdlg32.dll");
+    static HMODULE dialogs = LoadSystemLibrary(L"comdlg32.dll");
     if (dialogs == nullptr) {
         RaiseWin32Error(GetLastError());
     }
@@ -70,6 +71,31 @@ std::optional<OpenFileResult> ShowOpenFileDialog(HWND owner, const OpenFileReque
     }
     file.resize(wcslen(file.c_str()));
     return OpenFileResult{Narrow(file), Narrow(std::wstring_view(file).substr(ofn.nFileOffset))};
+}
+
+std::optional<std::string> TakeDroppedFile(HDROP drop) {
+    // shell32 is loaded when the first drop arrives: start-up does not pay for it.
+    using DragQueryFileFn = UINT(WINAPI*)(HDROP, UINT, LPWSTR, UINT);
+    using DragFinishFn = void(WINAPI*)(HDROP);
+    static HMODULE shell = LoadSystemLibrary(L"shell32.dll");
+    if (shell == nullptr) {
+        RaiseWin32Error(GetLastError());
+    }
+    auto query = reinterpret_cast<DragQueryFileFn>(
+        reinterpret_cast<void*>(GetProcAddress(shell, "DragQueryFileW")));
+    auto finish = reinterpret_cast<DragFinishFn>(
+        reinterpret_cast<void*>(GetProcAddress(shell, "DragFinish")));
+    if (query == nullptr || finish == nullptr) {
+        RaiseWin32Error(GetLastError());
+    }
+    std::optional<std::string> first;
+    if (query(drop, 0xFFFFFFFF, nullptr, 0) > 0) {
+        std::wstring path(static_cast<size_t>(query(drop, 0, nullptr, 0)) + 1, L'\0');
+        path.resize(query(drop, 0, path.data(), static_cast<UINT>(path.size())));
+        first = Narrow(path);
+    }
+    finish(drop);
+    return first;
 }
 
 std::int32_t MeasureFileLength(const std::string& path) {

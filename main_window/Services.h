@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <shellapi.h>
+
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -46,6 +48,9 @@ struct WindowServices {
 // The real ones, usable on their own.
 void ShowMessage(HWND owner, const std::string& text);
 std::optional<OpenFileResult> ShowOpenFileDialog(HWND owner, const OpenFileRequest& request);
+
+// The first of the files dropped on a window (several may be), and the drop released.
+std::optional<std::string> TakeDroppedFile(HDROP drop);
 
 // The length of a file in bytes, measured without creating or writing anything. Raises
 // the system's error when it cannot be opened, and the overflow error from 2 GiB on.
