@@ -1,6 +1,8 @@
 #include "frmMain.h"
 
+#include "AppFolder.h"
 #include "PropertyStore.h"
+#include "RomMemory.h"
 #include "Utf.h"
 #include "Ventana.h"
 #include "XP_button.h"
@@ -109,8 +111,10 @@ HWND frmMain::Create(HINSTANCE instance) {
     XP_button::Register(instance);
     const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
     // WS_EX_CONTROLPARENT lets the dialog manager walk into the window for Tab.
-    if (CreateTopLevel(kClassName, L"Zeltor IGU por Quennel", style, WS_EX_CONTROLPARENT,
-                       Px(kClientWidth), Px(kClientHeight), instance) == nullptr) {
+    // WS_EX_ACCEPTFILES: a ROM dropped on the window is taken as if chosen in the dialog.
+    if (CreateTopLevel(kClassName, L"Zeltor IGU por Quennel", style,
+                       WS_EX_CONTROLPARENT | WS_EX_ACCEPTFILES, Px(kClientWidth), Px(kClientHeight),
+                       instance) == nullptr) {
         return nullptr;
     }
     CreateControls(instance);
@@ -293,6 +297,9 @@ LRESULT frmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         }
         break;
+    case WM_DROPFILES:
+        OnDropFiles(reinterpret_cast<HDROP>(wParam));
+        return 0;
     case WM_DESTROY:
         PostQuitMessage(0);
         return 0;
@@ -376,19 +383,98 @@ void frmMain::cmdOpen_Click() {
         if (!chosen) {
             return; // cancelled: the earlier choice stays
         }
-        // Measured through the full path; all three parts of the choice change together,
-        // so a file that cannot be measured leaves the earlier choice whole.
-        const std::int32_t length = m_Services.measureFile(chosen->path);
-        m_cdFileTitle = chosen->title;
-        m_RomLength = length;
-        SetWindowTextW(Control(IDC_lblROM), Widen(chosen->title).c_str());
-        SetFocus(Control(IDC_txtInitext));
+        TakeRom(chosen->path, chosen->title);
     } catch (const RuntimeError& error) {
-        if (error.Number() == ErrorNumber::DialogCancelled) {
-            return;
-        }
-        m_Services.showMessage(Handle(), std::to_string(error.Number()) + error.Description());
+        ShowRomError(error);
     }
+}
+
+void frmMain::OpenRom(const std::string& path) {
+    if (m_Runner.Busy()) {
+        return;
+    }
+    try {
+        // A name alone is taken in the current folder, as a shell or a console gives it.
+        const std::wstring wide = Widen(path);
+        const DWORD needed = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+        std::wstring full(needed, L'\0');
+        full.resize(GetFullPathNameW(wide.c_str(), needed, full.data(), nullptr));
+        const std::string fullPath = full.empty() ? path : Narrow(full);
+        TakeRom(fullPath, fullPath.substr(fullPath.find_last_of("\\/") + 1));
+    } catch (const RuntimeError& error) {
+        ShowRomError(error);
+    }
+}
+
+void frmMain::OnDropFiles(HDROP drop) {
+    try {
+        const std::optional<std::string> path = TakeDroppedFile(drop); // releases the drop
+        if (path) {
+            OpenRom(*path);
+        }
+    } catch (const RuntimeError& error) {
+        ShowRomError(error);
+    }
+}
+
+void frmMain::TakeRom(const std::string& path, const std::string& title) {
+    // Measured through the full path; all three parts of the choice change together,
+    // so a file that cannot be measured leaves the earlier choice whole.
+    const std::int32_t length = m_Services.measureFile(path);
+    m_cdFileTitle = title;
+    m_RomLength = length;
+    SetWindowTextW(Control(IDC_lblROM), Widen(title).c_str());
+    RecallValues(title);
+    SetFocus(Control(IDC_txtInitext));
+}
+
+void frmMain::ShowRomError(const RuntimeError& error) {
+    if (error.Number() == ErrorNumber::DialogCancelled) {
+        return;
+    }
+    m_Services.showMessage(Handle(), std::to_string(error.Number()) + error.Description());
+}
+
+void frmMain::RecallValues(const std::string& romName) {
+    const RomValues v = RecallRomValues(JoinPath(m_Services.appFolder, kRomMemoryFile), romName);
+    // The size first: its handler empties the first pointer, which is filled after it.
+    if (v.pointerSize) {
+        SendMessageW(Control(IDC_cboTam), CB_SETCURSEL, (*v.pointerSize)[0] - '2', 0);
+        cboTam_Click();
+    }
+    const std::pair<int, const std::optional<std::string>*> texts[] = {
+        {IDC_txtInitext, &v.textStart},
+        {IDC_txtIniPunt, &v.tableStart},
+        {IDC_txtFinPunt, &v.tableEnd},
+        {IDC_txtSeparador, &v.separator},
+    };
+    for (const auto& [id, value] : texts) {
+        if (*value) {
+            SetWindowTextW(Control(id), Widen(**value).c_str());
+        }
+    }
+    if (v.firstPointerGiven) {
+        SendMessageW(Control(IDC_ckValPunt), BM_SETCHECK,
+                     *v.firstPointerGiven ? BST_CHECKED : BST_UNCHECKED, 0);
+        ckValPunt_Click();
+    }
+    HWND value = Control(IDC_txtValPunt);
+    if (v.firstPointer &&
+        v.firstPointer->size() <= static_cast<size_t>(SendMessageW(value, EM_GETLIMITTEXT, 0, 0))) {
+        SetWindowTextW(value, Widen(*v.firstPointer).c_str());
+    }
+}
+
+void frmMain::RememberValues(const RecalcRequest& r) const {
+    RomValues v;
+    v.textStart = r.txtInitext;
+    v.tableStart = r.txtIniPunt;
+    v.tableEnd = r.txtFinPunt;
+    v.pointerSize = r.cboTam;
+    v.separator = r.txtSeparador;
+    v.firstPointerGiven = r.ckValPunt;
+    v.firstPointer = r.txtValPunt;
+    RememberRomValues(JoinPath(m_Services.appFolder, kRomMemoryFile), r.RomFileName, v);
 }
 
 void frmMain::lblROM_Click() {
@@ -412,11 +498,9 @@ RecalcRequest frmMain::GatherRequest() const {
 }
 
 void frmMain::cmdRecalcular_Click() {
-    m_Runner.Run({[this] { return GatherRequest(); },
-                  m_Services.fileExists,
-                  m_Services.runProgram,
+    m_Runner.Run({[this] { return GatherRequest(); }, m_Services.fileExists, m_Services.runProgram,
                   [this](const std::string& text) { m_Services.showMessage(Handle(), text); },
-                  {}});
+                  [this](const RecalcRequest& request) { RememberValues(request); }});
 }
 
 void frmMain::cboTam_Click() {

@@ -46,6 +46,10 @@ public:
     // The chosen ROM's name without folder, as the file dialog left it.
     const std::string& RomFileName() const { return m_cdFileTitle; }
 
+    // Takes the file as the ROM exactly as if it had been chosen in the file dialog, after
+    // the window is up: a ROM named on the command line, or dropped on the window.
+    void OpenRom(const std::string& path);
+
     // Twips to pixels at the window's resolution.
     int Px(int twips) const;
 
@@ -63,6 +67,11 @@ private:
 
     void cmdOpen_Click();
     void lblROM_Click();
+    void TakeRom(const std::string& path, const std::string& title);
+    void ShowRomError(const RuntimeError& error);
+    void OnDropFiles(HDROP drop);
+    void RecallValues(const std::string& romName);
+    void RememberValues(const RecalcRequest& request) const;
     void cmdRecalcular_Click();
     void cboTam_Click();
     void ckValPunt_Click();

@@ -1,0 +1,88 @@
+#include "RomMemory.h"
+
+#include "Utf.h"
+
+#include <windows.h>
+
+#include <string_view>
+
+namespace {
+
+// Longer than any offset a translator types; a longer value is a damaged file.
+constexpr DWORD kMaxValue = 64;
+
+constexpr wchar_t kAbsent[] = L"\x01";
+
+bool IsHexText(std::string_view text, std::size_t maxLength) {
+    return !text.empty() && text.size() <= maxLength &&
+           text.find_first_not_of("0123456789ABCDEFabcdef") == std::string_view::npos;
+}
+
+std::optional<std::string> Read(const std::wstring& ini, const std::wstring& section,
+                                const wchar_t* key) {
+    wchar_t value[kMaxValue + 2] = {};
+    const DWORD length =
+        GetPrivateProfileStringW(section.c_str(), key, kAbsent, value, kMaxValue + 2, ini.c_str());
+    if (length > kMaxValue || std::wstring_view(value, length) == kAbsent) {
+        return std::nullopt;
+    }
+    return Narrow(std::wstring_view(value, length));
+}
+
+std::optional<std::string> ReadHex(const std::wstring& ini, const std::wstring& section,
+                                   const wchar_t* key, std::size_t maxLength) {
+    std::optional<std::string> value = Read(ini, section, key);
+    return value && IsHexText(*value, maxLength) ? value : std::nullopt;
+}
+
+} // namespace
+
+RomValues RecallRomValues(const std::string& iniPath, const std::string& romName) {
+    const std::wstring ini = Widen(iniPath);
+    const std::wstring section = Widen(romName);
+    RomValues v;
+    v.textStart = ReadHex(ini, section, L"textStart", kMaxValue);
+    v.tableStart = ReadHex(ini, section, L"tableStart", kMaxValue);
+    v.tableEnd = ReadHex(ini, section, L"tableEnd", kMaxValue);
+    v.separator = ReadHex(ini, section, L"separator", 2);
+    v.firstPointer = ReadHex(ini, section, L"firstPointer", 8);
+    if (auto size = Read(ini, section, L"pointerSize");
+        size && (*size == "2" || *size == "3" || *size == "4")) {
+        v.pointerSize = size;
+    }
+    if (auto given = Read(ini, section, L"firstPointerGiven");
+        given && (*given == "0" || *given == "1")) {
+        v.firstPointerGiven = *given == "1";
+    }
+    return v;
+}
+
+void RememberRomValues(const std::string& iniPath, const std::string& romName,
+                       const RomValues& values) {
+    const std::wstring ini = Widen(iniPath);
+    // A new file starts as UTF-16 with its byte-order mark: the profile functions then keep
+    // it in UTF-16, and a ROM named outside the ANSI code page keeps its name.
+    HANDLE created = CreateFileW(ini.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (created != INVALID_HANDLE_VALUE) {
+        const unsigned char bom[] = {0xFF, 0xFE};
+        DWORD written = 0;
+        WriteFile(created, bom, sizeof bom, &written, nullptr);
+        CloseHandle(created);
+    }
+    const std::wstring section = Widen(romName);
+    const auto write = [&](const wchar_t* key, const std::optional<std::string>& value) {
+        if (value) {
+            WritePrivateProfileStringW(section.c_str(), key, Widen(*value).c_str(), ini.c_str());
+        }
+    };
+    write(L"textStart", values.textStart);
+    write(L"tableStart", values.tableStart);
+    write(L"tableEnd", values.tableEnd);
+    write(L"pointerSize", values.pointerSize);
+    write(L"separator", values.separator);
+    if (values.firstPointerGiven) {
+        write(L"firstPointerGiven", std::string(*values.firstPointerGiven ? "1" : "0"));
+    }
+    write(L"firstPointer", values.firstPointer);
+}
