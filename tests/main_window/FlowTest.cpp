@@ -7,6 +7,8 @@
 
 #include <windows.h>
 
+#include <shlobj.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -56,6 +58,11 @@ protected:
                               Widen(dir.Sub("Zeltor.exe")).c_str(), FALSE));
         rom = dir.Write("juego.smc", std::string(0x20000, '\0'));
 
+        StartWindow();
+    }
+
+    // A window as the program starts it: a fresh object with nothing chosen.
+    void StartWindow() {
         WindowServices s = WindowServices::Real();
         s.appFolder = dir.Path();
         s.contact = "quien@ejemplo.org";
@@ -70,12 +77,16 @@ protected:
         PumpWaitingMessages();
     }
 
-    void TearDown() override {
+    void CloseWindow() {
         form.reset();
-        // The window's end posts WM_QUIT; the next test's window must not take it for its own.
         MSG quit;
         while (PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
         }
+    }
+
+    void TearDown() override {
+        // The window's end posts WM_QUIT; the next test's window must not take it for its own.
+        CloseWindow();
         UnhookWindowsHookEx(t_Hook);
         t_Boxes = nullptr;
     }
@@ -93,6 +104,25 @@ protected:
         Type(IDC_txtIniPunt, start);
         Type(IDC_txtFinPunt, end);
         Type(IDC_txtSeparador, separator);
+    }
+    std::string TextOf(int id) const {
+        wchar_t buffer[256] = {};
+        GetWindowTextW(form->Control(id), buffer, 256);
+        return Narrow(buffer);
+    }
+    bool Checked(int id) const {
+        return SendMessageW(form->Control(id), BM_GETCHECK, 0, 0) == BST_CHECKED;
+    }
+    void SelectSize(int index) {
+        SendMessageW(form->Control(IDC_cboTam), CB_SETCURSEL, index, 0);
+        SendMessageW(form->Handle(), WM_COMMAND, MAKEWPARAM(IDC_cboTam, CBN_SELCHANGE),
+                     reinterpret_cast<LPARAM>(form->Control(IDC_cboTam)));
+    }
+    // Every field, the size and the check box, in one line, to compare whole states.
+    std::string Fields() const {
+        return TextOf(IDC_txtInitext) + " " + TextOf(IDC_txtIniPunt) + " " +
+               TextOf(IDC_txtFinPunt) + " " + TextOf(IDC_cboTam) + " " + TextOf(IDC_txtSeparador) +
+               " " + (Checked(IDC_ckValPunt) ? "[x] " : "[ ] ") + TextOf(IDC_txtValPunt);
     }
     std::string LastBoxText() const { return boxes.empty() ? "<none>" : boxes.back().text; }
 
@@ -177,6 +207,88 @@ TEST_F(FlowTest, AStartThatFailsIsReportedWithItsNumber) {
     EXPECT_NE(text.find(" - "), std::string::npos) << text;
     EXPECT_NE(text.find("\npor favor reportarlo a quien@ejemplo.org. ¡Gracias!"), std::string::npos)
         << text;
+}
+
+TEST_F(FlowTest, RemembersTheValuesOfEachRomThatWasRecalculated) {
+    // A name outside the ANSI code page must survive the file.
+    romName = "mi juego ñ Ω.smc";
+    rom = dir.Write(romName, std::string(0x20000, '\0'));
+    Press(IDC_cmdOpen);
+    TypeOffsets(L"1A000", L"180A0", L"183ff", L"00");
+    SelectSize(1);
+    Press(IDC_ckValPunt);
+    Type(IDC_txtValPunt, L"a08000");
+    const std::string done = "1A000 180A0 183ff 3 00 [x] a08000";
+    ASSERT_EQ(Fields(), done);
+    Press(IDC_cmdRecalcular);
+    ASSERT_EQ(LastBoxText(), "¡Punteros recalculados!");
+
+    // A run that Zeltor.exe refuses is not remembered.
+    Behave("exit=3\n");
+    Type(IDC_txtInitext, L"1B000");
+    Press(IDC_cmdRecalcular);
+    ASSERT_EQ(boxes.size(), 2u);
+
+    // After a restart, choosing the ROM fills every field as it was when it worked.
+    CloseWindow();
+    StartWindow();
+    const std::string empty = "   2  [ ] ";
+    ASSERT_EQ(Fields(), empty);
+    Press(IDC_cmdOpen);
+    EXPECT_EQ(Fields(), done);
+    EXPECT_TRUE(IsWindowEnabled(form->Control(IDC_txtValPunt)));
+    EXPECT_EQ(SendMessageW(form->Control(IDC_txtValPunt), EM_GETLIMITTEXT, 0, 0), 6);
+    EXPECT_EQ(GetDlgCtrlID(GetFocus()), IDC_txtInitext);
+
+    // A ROM the file does not know leaves the fields as they are.
+    CloseWindow();
+    StartWindow();
+    romName = "otra.smc";
+    rom = dir.Write(romName, "x");
+    Type(IDC_txtSeparador, L"ff");
+    Press(IDC_cmdOpen);
+    EXPECT_EQ(Fields(), "   2 ff [ ] ");
+}
+
+TEST_F(FlowTest, ADamagedOrUnwritableMemoryCostsNothing) {
+    // Each value that could not have been typed is ignored on its own.
+    dir.Write("ZeltorIGU.ini", "basura = = [sin cerrar\n[juego.smc]\ntextStart=12G4\n"
+                               "tableStart=180A0\ntableEnd=" +
+                                   std::string(100, '1') +
+                                   "\npointerSize=5\nseparator=000\nfirstPointerGiven=si\n"
+                                   "firstPointer=00a0\n");
+    Press(IDC_cmdOpen);
+    EXPECT_EQ(Fields(), " 180A0  2  [ ] 00a0");
+
+    // A memory that cannot be written leaves the recalculation's own message alone.
+    DeleteFileW(Widen(dir.Sub("ZeltorIGU.ini")).c_str());
+    dir.MakeFolder("ZeltorIGU.ini");
+    TypeOffsets(L"1A000", L"180A0", L"183ff", L"00");
+    Press(IDC_cmdRecalcular);
+    EXPECT_EQ(LastBoxText(), "¡Punteros recalculados!");
+}
+
+TEST_F(FlowTest, TakesARomDroppedOnTheWindow) {
+    const std::string other = dir.Write("otra.smc", std::string(300, 'x'));
+    // The structure DragQueryFileW reads: a header, then the names, NUL-separated.
+    std::wstring names = Widen(other) + L'\0' + Widen(rom) + L'\0' + L'\0';
+    HGLOBAL memory =
+        GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + names.size() * 2);
+    ASSERT_NE(memory, nullptr);
+    auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
+    drop->pFiles = sizeof(DROPFILES);
+    drop->fWide = TRUE;
+    memcpy(reinterpret_cast<char*>(drop) + sizeof(DROPFILES), names.data(), names.size() * 2);
+    GlobalUnlock(memory);
+    SendMessageW(form->Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
+
+    // Only the first file counts, exactly as if it had been chosen in the dialog.
+    EXPECT_EQ(TextOf(IDC_lblROM), "otra.smc");
+    EXPECT_EQ(form->RomFileName(), "otra.smc");
+    EXPECT_EQ(form->RomLength(), 300);
+    EXPECT_EQ(GetDlgCtrlID(GetFocus()), IDC_txtInitext);
+    EXPECT_EQ(dialogs, 0);
+    EXPECT_TRUE(boxes.empty());
 }
 
 TEST_F(FlowTest, TellsWhatTheRecalculatorDid) {
