@@ -37,7 +37,5 @@ int wmain(int argc, wchar_t** argv) {
         args.push_back(Narrow(argv[i]));
     }
     const auto files = zeltor::MakeNativeFileSystem();
-    const int code = zeltor::Run(args, *files, std::cout, std::cerr);
-    std::cout.flush();
-    return code;
+    return zeltor::Run(args, *files, std::cout, std::cerr);
 }
