@@ -19,9 +19,9 @@ constexpr std::size_t kChunk = std::size_t{1} << 20;
 
 // Every line stays under 300 characters, so that a message box or a log viewer shows it
 // whole. Texts that come from outside are shortened in the middle to these lengths.
-constexpr std::size_t kNameLimit = 100;  // a file name
+constexpr std::size_t kNameLimit = 80;   // a file name
 constexpr std::size_t kFieldLimit = 20;  // a field as typed
-constexpr std::size_t kSystemLimit = 60; // the system's own words about a failure
+constexpr std::size_t kSystemLimit = 48; // the system's own words about a failure
 // A warning that lists entries names at most this many, in at most this many characters.
 constexpr std::size_t kListedEntries = 20;
 constexpr std::size_t kListBudget = 140;
@@ -976,13 +976,11 @@ int Session::Run(const std::vector<std::string>& args) {
                   Quote(r.rom) + ": " + Describe(FileError{failure, cause});
     if (restored) {
         const std::string line =
-            ErrorLine({Exit::WriteFailed, what +
-                                              "; se han repuesto los bytes originales y la ROM "
-                                              "está como estaba (copia de seguridad en " +
-                                              Quote(backupPath) + ")"});
+            ErrorLine({Exit::WriteFailed, what + "; se han repuesto los bytes originales y la ROM "
+                                                 "está como estaba"});
         const auto body = [&](Pieces& to) {
             report(to);
-            to << line + "\n";
+            to << "Copia de seguridad: " + backupPath + "\n" + line + "\n";
         };
         Log(body);
         Print(body);

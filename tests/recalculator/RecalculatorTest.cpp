@@ -527,4 +527,89 @@ TEST(Report, WarnsAboutDisorderAndSharedEntries) {
     }
 }
 
+// Characters (not bytes) of the longest line.
+std::size_t LongestLine(const std::string& text) {
+    std::size_t longest = 0;
+    std::size_t current = 0;
+    for (char c : text) {
+        if (c == '\n') {
+            current = 0;
+        } else if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) {
+            longest = std::max(longest, ++current);
+        }
+    }
+    return longest;
+}
+
+TEST(Report, EveryLineStaysUnder300Characters) {
+    // 65,536 entries that all point to one place, and as many empty strings.
+    FakeFileSystem shared;
+    Bytes rom(0x30010, 0xEE);
+    std::fill(rom.begin(), rom.begin() + 0x20000, 0x00);
+    std::fill(rom.begin() + 0x20000, rom.begin() + 0x30000, 0x00);
+    shared.files["rom.smc"] = rom;
+    const Outcome run = RunZeltor(shared, {"rom.smc", "20000", "0", "1FFFF", "2", "00"});
+    ASSERT_EQ(run.code, 0) << run.err;
+    EXPECT_EQ(run.err, "Aviso: las entradas 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, "
+                       "16, 17, 18, 19 y 65516 más apuntaban al mismo sitio (0x0000); ahora "
+                       "apuntan a cadenas distintas.\n");
+    EXPECT_LT(LongestLine(run.out), 300u);
+    EXPECT_LT(LongestLine(shared.texts["rom.smc.zeltor.log"]), 300u);
+
+    // Names and fields as long as they come, on each kind of outcome.
+    std::string name(96, 'x');
+    for (int i = 0; i < 30; ++i) {
+        name.replace(static_cast<std::size_t>(i) * 3, 2, "ñ");
+    }
+    name += ".smc";
+    const std::string field(400, '-');
+    struct Case {
+        std::vector<std::string> args;
+        void (*arm)(FakeFileSystem&, const std::string&);
+        Exit code;
+    };
+    const auto none = [](FakeFileSystem&, const std::string&) {};
+    const Case cases[] = {
+        {{name, "100", "20", "25", "2", "00"}, none, Exit::Ok},
+        {{name, "100", "20", "25", "2", "00", field}, none, Exit::BadField},
+        {{name, field, field, field, field, field}, none, Exit::BadField},
+        {{name, "100", "20", "25", "2", "00", "0100\n\n"}, none, Exit::BadField},
+        {{name, "100", "3FE", "401", "2", "00"}, none, Exit::BadTable},
+        {{name, "100", "20", "25", "2", "00"},
+         [](FakeFileSystem& f, const std::string& n) {
+             f.faultPath = n;
+             f.breakNextWriteAfter = 3;
+         },
+         Exit::WriteFailed},
+        {{name, "100", "20", "25", "2", "00"},
+         [](FakeFileSystem& f, const std::string& n) {
+             f.faultPath = n;
+             f.breakAllWrites = true;
+         },
+         Exit::RestoreFailed},
+        {{std::string(400, 'y'), "100", "20", "25", "2", "00"}, none, Exit::CannotOpen},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args[1] + " " + std::to_string(static_cast<int>(c.code)));
+        FakeFileSystem fs;
+        fs.files[name] = SampleRom();
+        c.arm(fs, name);
+        const Outcome longRun = RunZeltor(fs, c.args);
+        EXPECT_EQ(longRun.code, static_cast<int>(c.code)) << longRun.err;
+        EXPECT_LT(LongestLine(longRun.err), 300u) << longRun.err;
+        EXPECT_LT(LongestLine(longRun.out), 300u);
+        EXPECT_LT(LongestLine(fs.texts[zeltor::LogPath(name)]), 300u)
+            << fs.texts[zeltor::LogPath(name)];
+    }
+
+    // The log's header shows every argument as a command line would, an empty one too.
+    FakeFileSystem fs;
+    fs.files["mi rom.smc"] = SampleRom();
+    EXPECT_EQ(RunZeltor(fs, {"mi rom.smc", "100", "", "25", "2", "00"}).code,
+              static_cast<int>(Exit::BadField));
+    EXPECT_NE(fs.texts["mi rom.smc.zeltor.log"].find(" · Zeltor \"mi rom.smc\" 100 \"\" 25 2 00\n"),
+              std::string::npos)
+        << fs.texts["mi rom.smc.zeltor.log"];
+}
+
 } // namespace
