@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace zeltor {
@@ -39,6 +40,14 @@ public:
     virtual bool Write(std::uint64_t offset, const void* buffer, std::size_t count) = 0;
     // Pushes written bytes to the disk (or as close as the platform allows).
     virtual bool Flush() = 0;
+    // Copies this file's first `size` bytes to the start of `target` inside the system, where
+    // the platform can (as `cp` does); std::nullopt when it cannot, and the caller copies
+    // through a buffer. On failure, `target` holds the error.
+    virtual std::optional<bool> CopyInto(File& target, std::uint64_t size) {
+        (void)target;
+        (void)size;
+        return std::nullopt;
+    }
     // Why the last call that returned false failed.
     const FileError& Error() const { return m_Error; }
 
