@@ -127,7 +127,7 @@ std::string Quote(std::string_view text, std::size_t limit = kNameLimit) {
 // An argument as it would be typed on a command line: quoted when empty or when it holds a
 // space, a tab or a quote, with the backslashes that the C runtime expects.
 std::string CommandLineArgument(std::string_view arg, std::size_t limit) {
-    const std::string shown = Shown(arg, limit);
+    std::string shown = Shown(arg, limit);
     if (!shown.empty() && shown.find_first_of(" \t\"") == std::string::npos) {
         return shown;
     }

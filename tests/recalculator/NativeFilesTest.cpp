@@ -99,6 +99,7 @@ Process Start(const fs::path& folder, const std::vector<std::string>& args, int 
     all.push_back(ZELTOR_PROGRAM);
     all.insert(all.end(), args.begin(), args.end());
     std::vector<char*> argv;
+    argv.reserve(all.size() + 1);
     for (std::string& a : all) {
         argv.push_back(a.data());
     }

@@ -76,7 +76,7 @@ std::vector<std::string> Lines(const std::string& text) {
 
 // Copies Zeltor.exe into a fresh folder, as the front-end's folder would hold it.
 std::string FolderWithZeltor(const TempFolder& temp, const std::string& name) {
-    const std::string folder = temp.MakeFolder(name);
+    std::string folder = temp.MakeFolder(name);
     EXPECT_TRUE(CopyFileW(Widen(TestFolder() + "\\Zeltor.exe").c_str(),
                           Widen(folder + "\\Zeltor.exe").c_str(), FALSE));
     return folder;
