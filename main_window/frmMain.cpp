@@ -425,7 +425,10 @@ void frmMain::TakeRom(const std::string& path, const std::string& title) {
     m_RomLength = length;
     SetWindowTextW(Control(IDC_lblROM), Widen(title).c_str());
     RecallValues(title);
-    SetFocus(Control(IDC_txtInitext));
+    // Selected, as a Tab would leave it: a remembered value is replaced by what is typed.
+    HWND first = Control(IDC_txtInitext);
+    SetFocus(first);
+    SendMessageW(first, EM_SETSEL, 0, -1);
 }
 
 void frmMain::ShowRomError(const RuntimeError& error) {

@@ -3,9 +3,32 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace zeltor {
+
+// Why a file operation failed, in the terms a translator can act on.
+enum class Cause {
+    Other,
+    NotFound,
+    AccessDenied,
+    DiskFull,
+    InUse,    // another program holds the file
+    ReadOnly, // the disk or medium cannot be written
+    Folder,   // a folder where a file was expected
+    Pipe,     // a FIFO or pipe: reading it could wait for ever
+    Device,   // a device such as /dev/null or CON
+    Truncated // the file ended before the bytes asked for
+};
+
+struct FileError {
+    Cause cause = Cause::Other;
+    std::string system; // the system's own words, in whatever language it speaks
+};
+
+// "permiso denegado (Permission denied)": the cause in Spanish, then the system's text.
+std::string Describe(const FileError& error);
 
 // An open file. Offsets are 64-bit so that nothing depends on the width of size_t.
 class File {
@@ -17,6 +40,19 @@ public:
     virtual bool Write(std::uint64_t offset, const void* buffer, std::size_t count) = 0;
     // Pushes written bytes to the disk (or as close as the platform allows).
     virtual bool Flush() = 0;
+    // Copies this file's first `size` bytes to the start of `target` inside the system, where
+    // the platform can (as `cp` does); std::nullopt when it cannot, and the caller copies
+    // through a buffer. On failure, `target` holds the error.
+    virtual std::optional<bool> CopyInto(File& target, std::uint64_t size) {
+        (void)target;
+        (void)size;
+        return std::nullopt;
+    }
+    // Why the last call that returned false failed.
+    const FileError& Error() const { return m_Error; }
+
+protected:
+    FileError m_Error;
 };
 
 enum class CreateResult { Created, AlreadyExists, Failed };
@@ -26,15 +62,20 @@ enum class CreateResult { Created, AlreadyExists, Failed };
 class FileSystem {
 public:
     virtual ~FileSystem() = default;
-    // Opens an existing file; `writable` asks for write access too. `error` gets the
-    // system's reason on failure.
+    // Opens an existing regular file; `writable` asks for write access too, and for the
+    // right to be its only writer. Folders, pipes and devices are refused before anything
+    // is opened for writing, and opening never waits.
     virtual std::unique_ptr<File> Open(const std::string& path, bool writable,
-                                       std::string& error) = 0;
+                                       FileError& error) = 0;
     // Creates a new file for writing, never replacing one that exists.
     virtual CreateResult CreateNew(const std::string& path, std::unique_ptr<File>& file,
-                                   std::string& error) = 0;
+                                   FileError& error) = 0;
+    // Gives the closed file `from` the name `to` in one step, only if `to` does not exist
+    // yet, and makes the new name durable.
+    virtual CreateResult MoveNew(const std::string& from, const std::string& to,
+                                 FileError& error) = 0;
     virtual bool Remove(const std::string& path) = 0;
-    virtual bool AppendText(const std::string& path, const std::string& text) = 0;
+    virtual bool AppendText(const std::string& path, const std::string& text, FileError& error) = 0;
 };
 
 // The real file system of the platform the program was built for.

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <limits>
+#include <optional>
 
 namespace zeltor {
 
@@ -22,6 +23,44 @@ std::string SystemMessage(DWORD code) {
         message.pop_back();
     }
     return Narrow(message) + " (" + std::to_string(code) + ")";
+}
+
+FileError FromWin32(DWORD code) {
+    FileError error;
+    error.system = SystemMessage(code);
+    switch (code) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_NETPATH:
+        error.cause = Cause::NotFound;
+        break;
+    case ERROR_ACCESS_DENIED:
+        error.cause = Cause::AccessDenied;
+        break;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+        error.cause = Cause::DiskFull;
+        break;
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+        error.cause = Cause::InUse;
+        break;
+    case ERROR_WRITE_PROTECT:
+        error.cause = Cause::ReadOnly;
+        break;
+    case ERROR_HANDLE_EOF:
+        error.cause = Cause::Truncated;
+        break;
+    default:
+        error.cause = Cause::Other;
+        break;
+    }
+    return error;
+}
+
+FileError LastError() {
+    return FromWin32(GetLastError());
 }
 
 OVERLAPPED At(std::uint64_t offset) {
@@ -44,6 +83,7 @@ public:
     bool Size(std::uint64_t& size) override {
         LARGE_INTEGER value{};
         if (!GetFileSizeEx(m_Handle, &value)) {
+            m_Error = LastError();
             return false;
         }
         size = static_cast<std::uint64_t>(value.QuadPart);
@@ -56,7 +96,12 @@ public:
             const DWORD ask = static_cast<DWORD>(count < kMaxCall ? count : kMaxCall);
             OVERLAPPED where = At(offset);
             DWORD got = 0;
-            if (!ReadFile(m_Handle, p, ask, &got, &where) || got == 0) {
+            if (!ReadFile(m_Handle, p, ask, &got, &where)) {
+                m_Error = LastError();
+                return false;
+            }
+            if (got == 0) {
+                m_Error = FileError{Cause::Truncated, ""};
                 return false;
             }
             p += got;
@@ -72,7 +117,12 @@ public:
             const DWORD ask = static_cast<DWORD>(count < kMaxCall ? count : kMaxCall);
             OVERLAPPED where = At(offset);
             DWORD put = 0;
-            if (!WriteFile(m_Handle, p, ask, &put, &where) || put == 0) {
+            if (!WriteFile(m_Handle, p, ask, &put, &where)) {
+                m_Error = LastError();
+                return false;
+            }
+            if (put == 0) {
+                m_Error = FileError{Cause::DiskFull, ""};
                 return false;
             }
             p += put;
@@ -82,50 +132,106 @@ public:
         return true;
     }
 
-    bool Flush() override { return FlushFileBuffers(m_Handle) != 0; }
+    bool Flush() override {
+        if (!FlushFileBuffers(m_Handle)) {
+            m_Error = LastError();
+            return false;
+        }
+        return true;
+    }
 
 private:
     HANDLE m_Handle;
 };
 
+// Closes a handle that is not handed on.
+struct HandleCloser {
+    explicit HandleCloser(HANDLE h) : handle(h) {}
+    ~HandleCloser() {
+        if (handle != INVALID_HANDLE_VALUE) {
+            CloseHandle(handle);
+        }
+    }
+    HandleCloser(const HandleCloser&) = delete;
+    HandleCloser& operator=(const HandleCloser&) = delete;
+    HANDLE handle;
+};
+
+bool SameFile(HANDLE a, HANDLE b) {
+    BY_HANDLE_FILE_INFORMATION x{};
+    BY_HANDLE_FILE_INFORMATION y{};
+    return GetFileInformationByHandle(a, &x) && GetFileInformationByHandle(b, &y) &&
+           x.dwVolumeSerialNumber == y.dwVolumeSerialNumber &&
+           x.nFileIndexHigh == y.nFileIndexHigh && x.nFileIndexLow == y.nFileIndexLow;
+}
+
 class Win32FileSystem final : public FileSystem {
 public:
-    std::unique_ptr<File> Open(const std::string& path, bool writable,
-                               std::string& error) override {
-        // While we write, nobody else may: readers are welcome.
-        const HANDLE handle =
-            CreateFileW(Widen(path).c_str(), GENERIC_READ | (writable ? GENERIC_WRITE : 0),
-                        FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (handle == INVALID_HANDLE_VALUE) {
-            error = SystemMessage(GetLastError());
+    std::unique_ptr<File> Open(const std::string& path, bool writable, FileError& error) override {
+        const std::wstring wide = Widen(path);
+        // Only a regular file is a ROM. A first handle that may only read attributes (and may
+        // be a folder's) tells what the name is before anything is opened for writing.
+        const HandleCloser probe{CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES,
+                                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                             nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
+                                             nullptr)};
+        if (probe.handle == INVALID_HANDLE_VALUE) {
+            error = LastError();
             return nullptr;
         }
-        return std::make_unique<Win32File>(handle);
+        if (const auto other = NotAFile(probe.handle)) {
+            error = FileError{*other, ""};
+            return nullptr;
+        }
+        // While we write, nobody else may: readers are welcome.
+        const HANDLE handle =
+            CreateFileW(wide.c_str(), GENERIC_READ | (writable ? GENERIC_WRITE : 0),
+                        FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (handle == INVALID_HANDLE_VALUE) {
+            error = LastError();
+            return nullptr;
+        }
+        auto file = std::make_unique<Win32File>(handle);
+        if (const auto other = NotAFile(handle)) {
+            error = FileError{*other, ""};
+            return nullptr;
+        }
+        if (!SameFile(probe.handle, handle)) {
+            error = FileError{Cause::Other, ""}; // replaced between the two opens
+            return nullptr;
+        }
+        return file;
     }
 
     CreateResult CreateNew(const std::string& path, std::unique_ptr<File>& file,
-                           std::string& error) override {
-        // CREATE_NEW: an earlier backup is never replaced.
+                           FileError& error) override {
+        // CREATE_NEW: an existing file is never replaced.
         const HANDLE handle = CreateFileW(Widen(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
                                           nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (handle == INVALID_HANDLE_VALUE) {
-            const DWORD code = GetLastError();
-            if (code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS) {
-                return CreateResult::AlreadyExists;
-            }
-            error = SystemMessage(code);
-            return CreateResult::Failed;
+            return Failure(GetLastError(), error);
         }
         file = std::make_unique<Win32File>(handle);
         return CreateResult::Created;
     }
 
+    CreateResult MoveNew(const std::string& from, const std::string& to,
+                         FileError& error) override {
+        // Without MOVEFILE_REPLACE_EXISTING an existing name is never replaced; write-through
+        // returns only once the new name is on the disk.
+        if (!MoveFileExW(Widen(from).c_str(), Widen(to).c_str(), MOVEFILE_WRITE_THROUGH)) {
+            return Failure(GetLastError(), error);
+        }
+        return CreateResult::Created;
+    }
+
     bool Remove(const std::string& path) override { return DeleteFileW(Widen(path).c_str()) != 0; }
 
-    bool AppendText(const std::string& path, const std::string& text) override {
+    bool AppendText(const std::string& path, const std::string& text, FileError& error) override {
         const HANDLE handle = CreateFileW(Widen(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ,
                                           nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (handle == INVALID_HANDLE_VALUE) {
+            error = LastError();
             return false;
         }
         // Notepad on older Windows needs the mark to read a new log as UTF-8.
@@ -146,8 +252,37 @@ public:
             bytes.size() <= std::numeric_limits<DWORD>::max() &&
             WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &put, nullptr) &&
             put == bytes.size();
+        if (!ok) {
+            error = LastError();
+        }
         CloseHandle(handle);
         return ok;
+    }
+
+private:
+    // What the handle is when it is not a regular file.
+    static std::optional<Cause> NotAFile(HANDLE handle) {
+        const DWORD type = GetFileType(handle);
+        if (type == FILE_TYPE_PIPE) {
+            return Cause::Pipe;
+        }
+        if (type != FILE_TYPE_DISK) {
+            return Cause::Device;
+        }
+        BY_HANDLE_FILE_INFORMATION info{};
+        if (GetFileInformationByHandle(handle, &info) &&
+            (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+            return Cause::Folder;
+        }
+        return std::nullopt;
+    }
+
+    static CreateResult Failure(DWORD code, FileError& error) {
+        if (code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS) {
+            return CreateResult::AlreadyExists;
+        }
+        error = FromWin32(code);
+        return CreateResult::Failed;
     }
 };
 

@@ -1,5 +1,6 @@
 #include "Recalculator.h"
 
+#include "SystemLibrary.h"
 #include "Utf.h"
 
 #include <windows.h>
@@ -9,6 +10,8 @@
 // wmain: the C runtime splits the UTF-16 command line, so quoted pieces and ROM names
 // outside the ANSI code page arrive intact.
 int wmain(int argc, wchar_t** argv) {
+    // It runs in the ROM's folder: nothing it loads may be searched for there.
+    RestrictDllSearchToSystemFolder();
     // The report is UTF-8 (accents); tell the console so.
     SetConsoleOutputCP(CP_UTF8);
     std::vector<std::string> args;
@@ -16,7 +19,5 @@ int wmain(int argc, wchar_t** argv) {
         args.push_back(Narrow(argv[i]));
     }
     const auto files = zeltor::MakeNativeFileSystem();
-    const int code = zeltor::Run(args, *files, std::cout, std::cerr);
-    std::cout.flush();
-    return code;
+    return zeltor::Run(args, *files, std::cout, std::cerr);
 }

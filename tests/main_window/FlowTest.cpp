@@ -239,6 +239,8 @@ TEST_F(FlowTest, RemembersTheValuesOfEachRomThatWasRecalculated) {
     EXPECT_TRUE(IsWindowEnabled(form->Control(IDC_txtValPunt)));
     EXPECT_EQ(SendMessageW(form->Control(IDC_txtValPunt), EM_GETLIMITTEXT, 0, 0), 6);
     EXPECT_EQ(GetDlgCtrlID(GetFocus()), IDC_txtInitext);
+    SendMessageW(GetFocus(), WM_CHAR, L'9', 1); // what is typed replaces the remembered value
+    EXPECT_EQ(TextOf(IDC_txtInitext), "9");
 
     // A ROM the file does not know leaves the fields as they are.
     CloseWindow();

@@ -9,6 +9,10 @@
 #include <string>
 #include <vector>
 
+// Thrown by the fake to stop a run dead, as a kill would: nothing of the run's own is left to
+// clean up after it (it is not a std::exception, so the run cannot catch it as one).
+struct Killed {};
+
 // Files held in memory, with faults that can be switched on to test the recovery paths.
 class FakeFileSystem final : public zeltor::FileSystem {
 public:
@@ -17,50 +21,79 @@ public:
     std::map<std::string, std::string> texts; // appended logs
     std::set<std::string> readOnly;
     bool failCreate = false;
+    bool failLog = false;
     std::optional<std::size_t> breakNextWriteAfter; // one write stops after this many bytes
     bool breakAllWrites = false;
     bool corruptReadBack = false;      // the first read after a write returns one flipped byte
     std::string faultPath = "rom.smc"; // the faults above touch only this file
+    // The run dies once this many bytes have been written to files other than the ROM.
+    std::optional<std::size_t> killAfterCopying;
 
     std::unique_ptr<zeltor::File> Open(const std::string& path, bool writable,
-                                       std::string& error) override {
-        if (!files.count(path) || (writable && readOnly.count(path))) {
-            error = "denied";
+                                       zeltor::FileError& error) override {
+        if (!files.count(path)) {
+            error = {zeltor::Cause::NotFound, "not found"};
+            return nullptr;
+        }
+        if (writable && readOnly.count(path)) {
+            error = {zeltor::Cause::AccessDenied, "denied"};
             return nullptr;
         }
         return std::make_unique<FakeFile>(*this, path, files[path]);
     }
     zeltor::CreateResult CreateNew(const std::string& path, std::unique_ptr<zeltor::File>& file,
-                                   std::string& error) override {
+                                   zeltor::FileError& error) override {
         if (files.count(path)) {
             return zeltor::CreateResult::AlreadyExists;
         }
         if (failCreate) {
-            error = "disk full";
+            error = {zeltor::Cause::DiskFull, "disk full"};
             return zeltor::CreateResult::Failed;
         }
         file = std::make_unique<FakeFile>(*this, path, files[path]);
         return zeltor::CreateResult::Created;
     }
+    zeltor::CreateResult MoveNew(const std::string& from, const std::string& to,
+                                 zeltor::FileError& error) override {
+        if (files.count(to)) {
+            return zeltor::CreateResult::AlreadyExists;
+        }
+        if (!files.count(from)) {
+            error = {zeltor::Cause::NotFound, "not found"};
+            return zeltor::CreateResult::Failed;
+        }
+        Bytes bytes = std::move(files[from]);
+        files.erase(from);
+        files[to] = std::move(bytes);
+        return zeltor::CreateResult::Created;
+    }
     bool Remove(const std::string& path) override { return files.erase(path) == 1; }
-    bool AppendText(const std::string& path, const std::string& text) override {
+    bool AppendText(const std::string& path, const std::string& text,
+                    zeltor::FileError& error) override {
+        if (failLog) {
+            error = {zeltor::Cause::AccessDenied, "denied"};
+            return false;
+        }
         texts[path] += text;
         return true;
     }
 
 private:
     bool m_Armed = false;
+    std::size_t m_Copied = 0;
 
     class FakeFile final : public zeltor::File {
     public:
         FakeFile(FakeFileSystem& owner, const std::string& path, Bytes& bytes)
-            : m_Owner(owner), m_Faulty(path == owner.faultPath), m_Bytes(bytes) {}
+            : m_Owner(owner), m_Faulty(path == owner.faultPath), m_IsRom(path == "rom.smc"),
+              m_Bytes(bytes) {}
         bool Size(std::uint64_t& size) override {
             size = m_Bytes.size();
             return true;
         }
         bool Read(std::uint64_t offset, void* buffer, std::size_t count) override {
             if (offset + count > m_Bytes.size()) {
+                m_Error = {zeltor::Cause::Truncated, ""};
                 return false;
             }
             std::memcpy(buffer, m_Bytes.data() + offset, count);
@@ -74,23 +107,37 @@ private:
         bool Write(std::uint64_t offset, const void* buffer, std::size_t count) override {
             m_Owner.m_Armed = m_Faulty && m_Owner.corruptReadBack;
             std::size_t allowed = count;
+            bool killed = false;
             if (m_Faulty && m_Owner.breakAllWrites) {
                 allowed = count / 2;
             } else if (m_Faulty && m_Owner.breakNextWriteAfter) {
                 allowed = std::min(count, *m_Owner.breakNextWriteAfter);
                 m_Owner.breakNextWriteAfter.reset();
+            } else if (!m_IsRom && m_Owner.killAfterCopying) {
+                const std::size_t left = *m_Owner.killAfterCopying - m_Owner.m_Copied;
+                killed = count > left;
+                allowed = std::min(count, left);
+                m_Owner.m_Copied += allowed;
             }
             if (offset + allowed > m_Bytes.size()) {
                 m_Bytes.resize(offset + allowed);
             }
             std::memcpy(m_Bytes.data() + offset, buffer, allowed);
-            return allowed == count;
+            if (killed) {
+                throw Killed{};
+            }
+            if (allowed != count) {
+                m_Error = {zeltor::Cause::DiskFull, "disk full"};
+                return false;
+            }
+            return true;
         }
         bool Flush() override { return true; }
 
     private:
         FakeFileSystem& m_Owner;
         bool m_Faulty;
+        bool m_IsRom;
         Bytes& m_Bytes;
     };
 };

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <map>
 #include <optional>
+#include <utility>
 
 namespace {
 
@@ -150,7 +153,14 @@ TEST(Refusals, EachClassHasItsCodeAndLeavesTheRomAsItWas) {
     const RefusalCase cases[] = {
         {{"rom.smc", "100", "20", "25", "2"}, Exit::Usage},
         {{"rom.smc", "100", "20", "25", "2", "00", "0000", "extra"}, Exit::Usage},
-        {{"rom.smc", "100", "20", "25", "2", "00", "--force"}, Exit::Usage},
+        {{"-h", "rom.smc"}, Exit::Usage},
+        {{"--dry-run", "--help"}, Exit::Usage},
+        {{"rom.smc", "100", "20", "25", "2", "00", "--force"}, Exit::BadField},
+        // Options are options only in their own places: as fields they are bad fields.
+        {{"rom.smc", "100", "20", "25", "2", "00", "-h"}, Exit::BadField},
+        {{"rom.smc", "100", "20", "25", "2", "00", "--dry-run"}, Exit::BadField},
+        {{"rom.smc", "--dry-run", "20", "25", "2", "00"}, Exit::BadField},
+        {{"rom.smc", "100", "20", "25", "2", "--help"}, Exit::BadField},
         {{"rom.smc", "1G", "20", "25", "2", "00"}, Exit::BadField},
         {{"rom.smc", "100", "", "25", "2", "00"}, Exit::BadField},
         {{"rom.smc", "100", "20", "100000000", "2", "00"}, Exit::BadField},
@@ -172,6 +182,8 @@ TEST(Refusals, EachClassHasItsCodeAndLeavesTheRomAsItWas) {
         {{"rom.smc", "100", "20", "25", "2", "00", "feff"}, Exit::Overflow},
         {{"missing.smc", "100", "20", "25", "2", "00"}, Exit::CannotOpen},
         {{"locked.smc", "100", "20", "25", "2", "00"}, Exit::CannotOpen},
+        {{"--dry-run", "missing.smc", "100", "20", "25", "2", "00"}, Exit::CannotOpen},
+        {{"--dry-run", "rom.smc", "100", "20", "27", "2", "00"}, Exit::TextTooShort},
     };
     // No separator follows the third string, so a fourth is never found.
     Bytes base = MakeRom(0x400, 0x100, {"uno", "dos", "tres"}, 0x00, 0x20, 2, {1, 2, 3});
@@ -187,16 +199,26 @@ TEST(Refusals, EachClassHasItsCodeAndLeavesTheRomAsItWas) {
         fs.files["locked.smc"] = base;
         fs.readOnly.insert("locked.smc");
         const Outcome run = RunZeltor(fs, c.args);
+        const std::string error = "ERROR " + std::to_string(static_cast<int>(c.code)) + ": ";
         EXPECT_EQ(run.code, static_cast<int>(c.code)) << run.err;
+        EXPECT_EQ(run.err.rfind(error, 0), 0u) << run.err;
         EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << "one line: " << run.err;
         EXPECT_EQ(fs.files["rom.smc"], base);
         EXPECT_EQ(fs.files["locked.smc"], base);
-        EXPECT_EQ(fs.files.count("rom.smc.bak"), 0u);
-        if (c.code != Exit::Usage && c.args[0] == "rom.smc") {
-            EXPECT_NE(fs.texts["rom.smc.zeltor.log"].find("ERROR " +
-                                                          std::to_string(static_cast<int>(c.code))),
-                      std::string::npos);
+        EXPECT_EQ(fs.files.size(), 2u) << "no backup, no temporary file";
+        // A log only beside a ROM that could be opened, and never from a dry run.
+        const bool logged =
+            c.code != Exit::Usage && c.code != Exit::CannotOpen && c.args[0] != "--dry-run";
+        ASSERT_EQ(fs.texts.size(), logged ? 1u : 0u);
+        if (logged) {
+            EXPECT_NE(fs.texts["rom.smc.zeltor.log"].find(error), std::string::npos);
         }
+    }
+    for (const char* help : {"--help", "-h", "/?"}) {
+        FakeFileSystem fs;
+        const Outcome run = RunZeltor(fs, {help});
+        EXPECT_EQ(run.code, 0);
+        EXPECT_NE(run.out.find("Uso:  Zeltor [--dry-run] ROM"), std::string::npos);
     }
 }
 
@@ -222,6 +244,37 @@ TEST(Safety, BackupsNeverReplaceEarlierOnes) {
               (std::vector<std::uint32_t>{0x8000, 0x8004, 0x8008}));
 }
 
+// Stands for stdout or stderr. `closed` refuses every write, as a pipe nobody reads does.
+// The first attempt to print records what the files looked like at that moment.
+class Console final : public std::streambuf {
+public:
+    Console(bool closed, std::function<void()> onFirst)
+        : m_Closed(closed), m_OnFirst(std::move(onFirst)) {}
+    std::string text; // what reached it
+
+protected:
+    int_type overflow(int_type c) override {
+        const char one = traits_type::to_char_type(c);
+        return xsputn(&one, 1) == 1 ? c : traits_type::eof();
+    }
+    std::streamsize xsputn(const char* s, std::streamsize n) override {
+        if (m_OnFirst) {
+            std::exchange(m_OnFirst, nullptr)();
+        }
+        if (m_Closed) {
+            return 0;
+        }
+        text.append(s, static_cast<std::size_t>(n));
+        return n;
+    }
+
+private:
+    bool m_Closed;
+    std::function<void()> m_OnFirst;
+};
+
+// Every failure once writing began puts the ROM back first, then writes the log, and only then
+// prints; a closed stdout changes nothing of that, and stderr ends with the one error line.
 TEST(Safety, FailedWritesLeaveTheRomAsItWas) {
     struct Case {
         const char* name;
@@ -230,29 +283,122 @@ TEST(Safety, FailedWritesLeaveTheRomAsItWas) {
         bool backupKept;
     };
     const Case cases[] = {
+        {"nothing fails", [](FakeFileSystem&) {}, Exit::Ok, true},
+        {"log cannot be written", [](FakeFileSystem& f) { f.failLog = true; }, Exit::Ok, true},
         {"backup cannot be created", [](FakeFileSystem& f) { f.failCreate = true; },
          Exit::WriteFailed, false},
         {"table write stops midway", [](FakeFileSystem& f) { f.breakNextWriteAfter = 3; },
+         Exit::WriteFailed, true},
+        {"table write stops, log cannot be written",
+         [](FakeFileSystem& f) {
+             f.breakNextWriteAfter = 3;
+             f.failLog = true;
+         },
          Exit::WriteFailed, true},
         {"read-back differs", [](FakeFileSystem& f) { f.corruptReadBack = true; },
          Exit::WriteFailed, true},
         {"backup copy fails midway",
          [](FakeFileSystem& f) {
-             f.faultPath = "rom.smc.bak";
+             f.faultPath = zeltor::TemporaryBackupPath("rom.smc");
              f.breakNextWriteAfter = 10;
          },
          Exit::WriteFailed, false},
+        {"restore fails too", [](FakeFileSystem& f) { f.breakAllWrites = true; },
+         Exit::RestoreFailed, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         FakeFileSystem fs;
         fs.files["rom.smc"] = SampleRom();
         c.arm(fs);
-        const Outcome run = RunZeltor(fs, kSampleArgs);
-        EXPECT_EQ(run.code, static_cast<int>(c.code));
-        EXPECT_EQ(fs.files["rom.smc"], SampleRom());
+        std::optional<Bytes> romWhenPrinting;
+        std::optional<std::string> logWhenPrinting;
+        const auto snapshot = [&] {
+            if (!romWhenPrinting) {
+                romWhenPrinting = fs.files["rom.smc"];
+                logWhenPrinting = fs.texts["rom.smc.zeltor.log"];
+            }
+        };
+        Console closedOut(true, snapshot);
+        Console err(false, snapshot);
+        std::ostream out(&closedOut);
+        std::ostream errStream(&err);
+        const int code = zeltor::Run(kSampleArgs, fs, out, errStream);
+
+        EXPECT_EQ(code, static_cast<int>(c.code)) << err.text;
+        const Bytes& rom = fs.files["rom.smc"];
+        if (c.code == Exit::Ok) {
+            EXPECT_EQ(TableOf(rom, 0x20, 3, 2), (std::vector<std::uint32_t>{0x100, 0x104, 0x108}));
+        } else if (c.code == Exit::WriteFailed) {
+            EXPECT_EQ(rom, SampleRom());
+        }
+        ASSERT_TRUE(romWhenPrinting.has_value()) << "the run printed nothing";
+        EXPECT_EQ(*romWhenPrinting, rom) << "printed before the ROM was put right";
+        EXPECT_EQ(*logWhenPrinting, fs.texts["rom.smc.zeltor.log"]) << "printed before the log";
         EXPECT_EQ(fs.files.count("rom.smc.bak"), c.backupKept ? 1u : 0u);
+        if (c.backupKept) {
+            EXPECT_EQ(fs.files["rom.smc.bak"], SampleRom());
+        }
+        EXPECT_EQ(fs.files.count(zeltor::TemporaryBackupPath("rom.smc")), 0u);
+
+        std::vector<std::string> lines;
+        std::istringstream split(err.text);
+        for (std::string line; std::getline(split, line);) {
+            lines.push_back(line);
+        }
+        const std::string logNote = "Aviso: no se pudo escribir el registro «rom.smc.zeltor.log»: "
+                                    "permiso denegado (denied).";
+        std::vector<std::string> expected;
+        if (fs.failLog) {
+            expected.push_back(logNote);
+        } else {
+            EXPECT_NE(fs.texts["rom.smc.zeltor.log"].find(
+                          c.code == Exit::Ok ? "Tabla escrita y comprobada"
+                                             : "ERROR " + std::to_string(static_cast<int>(c.code))),
+                      std::string::npos);
+        }
+        ASSERT_EQ(lines.size(), expected.size() + (c.code == Exit::Ok ? 0 : 1)) << err.text;
+        for (std::size_t i = 0; i < expected.size(); ++i) {
+            EXPECT_EQ(lines[i], expected[i]);
+        }
+        if (c.code != Exit::Ok) {
+            EXPECT_EQ(lines.back().rfind("ERROR " + std::to_string(static_cast<int>(c.code)), 0),
+                      0u);
+        }
     }
+}
+
+// A run stopped while it copies the ROM (here by the fake, as a kill would) leaves no file
+// under a backup's name but whole copies; the next run clears what it left.
+TEST(Safety, StoppedDuringTheBackupLeavesNoHalfBackup) {
+    FakeFileSystem fs;
+    Bytes original =
+        MakeRom(4 << 20, 0x100, {"uno", "dos", "tres"}, 0x00, 0x20, 2, {0x100, 0x105, 0x10A});
+    for (std::size_t i = 0x200; i < original.size(); ++i) {
+        original[i] = static_cast<std::uint8_t>(i * 7 + i / 4099);
+    }
+    fs.files["rom.smc"] = original;
+    fs.files["rom.smc.bak"] = {'o', 'l', 'd'};
+    fs.killAfterCopying = (5 << 20) / 2;
+    EXPECT_THROW(RunZeltor(fs, kSampleArgs), Killed);
+    fs.killAfterCopying.reset();
+    const auto backups = [&] {
+        std::map<std::string, Bytes> found;
+        for (const auto& [path, bytes] : fs.files) {
+            if (path.rfind("rom.smc.bak", 0) == 0) {
+                found[path] = bytes;
+            }
+        }
+        return found;
+    };
+    EXPECT_EQ(backups(), (std::map<std::string, Bytes>{{"rom.smc.bak", {'o', 'l', 'd'}}}));
+    EXPECT_EQ(fs.files["rom.smc"], original);
+    EXPECT_EQ(fs.files[zeltor::TemporaryBackupPath("rom.smc")].size(), std::size_t{5 << 20} / 2);
+
+    ASSERT_EQ(RunZeltor(fs, kSampleArgs).code, 0);
+    EXPECT_EQ(backups(), (std::map<std::string, Bytes>{{"rom.smc.bak", {'o', 'l', 'd'}},
+                                                       {"rom.smc.bak1", original}}));
+    EXPECT_EQ(fs.files.count(zeltor::TemporaryBackupPath("rom.smc")), 0u);
 }
 
 TEST(Safety, UnrecoverableWriteSaysWhereTheBackupIs) {
@@ -278,14 +424,16 @@ TEST(Safety, DryRunAndUpToDateTablesWriteNothing) {
         fs.readOnly.insert("rom.smc"); // a dry run needs no write access
         auto args = kSampleArgs;
         if (!upToDate) {
-            args.push_back("--dry-run");
+            args.insert(args.begin(), "--dry-run");
         } else {
             fs.readOnly.clear();
         }
         const Outcome run = RunZeltor(fs, args);
         EXPECT_EQ(run.code, 0) << run.err;
         EXPECT_EQ(fs.files["rom.smc"], rom);
-        EXPECT_EQ(fs.files.count("rom.smc.bak"), 0u);
+        EXPECT_EQ(fs.files.size(), 1u);
+        // Not even a log from a dry run.
+        EXPECT_EQ(fs.texts.size(), upToDate ? 1u : 0u);
         EXPECT_NE(run.out.find(upToDate ? "ya estaba al día" : "dry-run"), std::string::npos);
     }
 }
@@ -296,38 +444,172 @@ TEST(Report, OneLinePerEntryToStdoutAndLog) {
     const Outcome run = RunZeltor(fs, kSampleArgs);
     ASSERT_EQ(run.code, 0);
     // index, table offset, old value, new value, string offset, length
-    EXPECT_NE(run.out.find("       1  0x000022   0x0105     0x0104     0x000104   3\n"),
+    EXPECT_NE(run.out.find("       1  0x000022   0x0105     0x0104     0x000104   0x3\n"),
               std::string::npos)
         << run.out;
-    EXPECT_NE(run.out.find("Resumen: 3 entradas, 2 cambian, 1 quedan igual"), std::string::npos);
+    EXPECT_NE(run.out.find("Resumen: 3 entradas, 2 cambian, 1 queda igual"), std::string::npos);
     EXPECT_NE(run.out.find("Copia de seguridad: rom.smc.bak"), std::string::npos);
+    EXPECT_EQ(run.err, "");
     const std::string& log = fs.texts["rom.smc.zeltor.log"];
     EXPECT_NE(log.find(run.out), std::string::npos);
     EXPECT_EQ(log.rfind("=== ", 0), 0u);
+    EXPECT_NE(log.find(" · Zeltor rom.smc 100 20 25 2 00\n"), std::string::npos) << log;
 }
 
+// Each warning is one line on stderr and in the report, and only where something looks wrong.
 TEST(Report, WarnsAboutDisorderAndSharedEntries) {
     struct Case {
+        const char* name;
         std::vector<std::uint32_t> old;
+        std::vector<std::string> args;
         std::vector<std::string> expected;
     };
+    const std::vector<std::string> four = {"uno", "dos", "tres", "cuatro"};
+    const std::vector<std::string> withFirst8200 = {"rom.smc", "100", "20",  "25",
+                                                    "2",       "00",  "8200"};
     const Case cases[] = {
-        {{0x100, 0x104, 0x108}, {}},
-        {{0x100, 0x108, 0x104}, {"orden ascendente"}},
-        {{0x100, 0x104, 0x100}, {"orden ascendente", "entradas 0, 2 apuntaban al mismo sitio"}},
-        {{0x100, 0x100, 0x108}, {"entradas 0, 1 apuntaban al mismo sitio"}},
+        {"correct", {0x100, 0x104, 0x108}, kSampleArgs, {}},
+        {"disorder", {0x100, 0x108, 0x104}, kSampleArgs, {"orden ascendente (1 descenso;"}},
+        {"disorder and sharing",
+         {0x100, 0x104, 0x100},
+         kSampleArgs,
+         {"orden ascendente", "entradas 0, 2 apuntaban al mismo sitio (0x0100)"}},
+        {"sharing", {0x100, 0x100, 0x108}, kSampleArgs, {"entradas 0, 1 apuntaban al mismo sitio"}},
+        {"FIRST as entry 0 holds it",
+         {0x8200, 0x8204, 0x8208},
+         {withFirst8200[0], "100", "20", "25", "2", "00", "0082"},
+         {}},
+        {"FIRST typed in the wrong byte order",
+         {0x8200, 0x8204, 0x8208},
+         withFirst8200,
+         {"el primer valor indicado, 8200 (0x0082), no es el que tiene ahora la entrada 0, 0082 "
+          "(0x8200); parece escrito con los bytes al revés: tal como están en la ROM se escribe "
+          "0082."}},
+        {"FIRST different",
+         {0x8200, 0x8204, 0x8208},
+         {"rom.smc", "100", "20", "25", "2", "00", "0081"},
+         {"0081 (0x8100), no es el que tiene ahora la entrada 0, 0082 (0x8200); todas las "
+          "entradas se han calculado a partir del indicado."}},
+        {"table end one entry short, next value just past the text",
+         {0x100, 0x104, 0x108, 0x10D},
+         kSampleArgs,
+         {"la tabla parece seguir después de TABLEEND: en 0x26 hay 0x010D, que apunta al texto "
+          "leído o justo detrás (0x0100 a 0x010D); si es otra entrada, TABLEEND debería ser "
+          "0x27"}},
+        {"table end one entry short, next value among the old ones",
+         {0x100, 0x120, 0x110},
+         {"rom.smc", "100", "20", "23", "2", "00"},
+         {"en 0x24 hay 0x0110, que está entre el primer y el último valor anteriores de la tabla "
+          "(0x0100 y 0x0120)"}},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
         FakeFileSystem fs;
-        fs.files["rom.smc"] = MakeRom(0x400, 0x100, {"uno", "dos", "tres"}, 0x00, 0x20, 2, c.old);
-        const Outcome run = RunZeltor(fs, kSampleArgs);
-        EXPECT_EQ(run.code, 0);
-        EXPECT_NE(run.out.find(std::to_string(c.expected.size()) + " aviso(s)"), std::string::npos)
-            << run.out;
+        fs.files["rom.smc"] = MakeRom(
+            0x400, 0x100, c.old.size() == 4 ? four : std::vector<std::string>{"uno", "dos", "tres"},
+            0x00, 0x20, 2, c.old);
+        const Outcome run = RunZeltor(fs, c.args);
+        EXPECT_EQ(run.code, 0) << run.err;
+        const std::string count =
+            c.expected.size() == 1 ? "1 aviso." : std::to_string(c.expected.size()) + " avisos.";
+        EXPECT_NE(run.out.find(count), std::string::npos) << run.out;
+        std::istringstream err(run.err);
+        std::size_t lines = 0;
+        for (std::string line; std::getline(err, line); ++lines) {
+            EXPECT_EQ(line.rfind("Aviso: ", 0), 0u) << line;
+            EXPECT_NE(run.out.find("\n" + line + "\n"), std::string::npos) << line;
+            EXPECT_EQ(line.back(), '.') << line;
+        }
+        EXPECT_EQ(lines, c.expected.size()) << run.err;
         for (const std::string& w : c.expected) {
-            EXPECT_NE(run.out.find(w), std::string::npos) << w;
+            EXPECT_NE(run.err.find(w), std::string::npos) << w;
         }
     }
+}
+
+// Characters (not bytes) of the longest line.
+std::size_t LongestLine(const std::string& text) {
+    std::size_t longest = 0;
+    std::size_t current = 0;
+    for (char c : text) {
+        if (c == '\n') {
+            current = 0;
+        } else if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) {
+            longest = std::max(longest, ++current);
+        }
+    }
+    return longest;
+}
+
+TEST(Report, EveryLineStaysUnder300Characters) {
+    // 65,536 entries that all point to one place, and as many empty strings.
+    FakeFileSystem shared;
+    Bytes rom(0x30010, 0xEE);
+    std::fill(rom.begin(), rom.begin() + 0x20000, 0x00);
+    std::fill(rom.begin() + 0x20000, rom.begin() + 0x30000, 0x00);
+    shared.files["rom.smc"] = rom;
+    const Outcome run = RunZeltor(shared, {"rom.smc", "20000", "0", "1FFFF", "2", "00"});
+    ASSERT_EQ(run.code, 0) << run.err;
+    EXPECT_EQ(run.err, "Aviso: las entradas 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, "
+                       "16, 17, 18, 19 y 65516 más apuntaban al mismo sitio (0x0000); ahora "
+                       "apuntan a cadenas distintas.\n");
+    EXPECT_LT(LongestLine(run.out), 300u);
+    EXPECT_LT(LongestLine(shared.texts["rom.smc.zeltor.log"]), 300u);
+
+    // Names and fields as long as they come, on each kind of outcome.
+    std::string name(96, 'x');
+    for (int i = 0; i < 30; ++i) {
+        name.replace(static_cast<std::size_t>(i) * 3, 2, "ñ");
+    }
+    name += ".smc";
+    const std::string field(400, '-');
+    struct Case {
+        std::vector<std::string> args;
+        void (*arm)(FakeFileSystem&, const std::string&);
+        Exit code;
+    };
+    const auto none = [](FakeFileSystem&, const std::string&) {};
+    const Case cases[] = {
+        {{name, "100", "20", "25", "2", "00"}, none, Exit::Ok},
+        {{name, "100", "20", "25", "2", "00", field}, none, Exit::BadField},
+        {{name, field, field, field, field, field}, none, Exit::BadField},
+        {{name, "100", "20", "25", "2", "00", "0100\n\n"}, none, Exit::BadField},
+        {{name, "100", "3FE", "401", "2", "00"}, none, Exit::BadTable},
+        {{name, "100", "20", "25", "2", "00"},
+         [](FakeFileSystem& f, const std::string& n) {
+             f.faultPath = n;
+             f.breakNextWriteAfter = 3;
+         },
+         Exit::WriteFailed},
+        {{name, "100", "20", "25", "2", "00"},
+         [](FakeFileSystem& f, const std::string& n) {
+             f.faultPath = n;
+             f.breakAllWrites = true;
+         },
+         Exit::RestoreFailed},
+        {{std::string(400, 'y'), "100", "20", "25", "2", "00"}, none, Exit::CannotOpen},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args[1] + " " + std::to_string(static_cast<int>(c.code)));
+        FakeFileSystem fs;
+        fs.files[name] = SampleRom();
+        c.arm(fs, name);
+        const Outcome longRun = RunZeltor(fs, c.args);
+        EXPECT_EQ(longRun.code, static_cast<int>(c.code)) << longRun.err;
+        EXPECT_LT(LongestLine(longRun.err), 300u) << longRun.err;
+        EXPECT_LT(LongestLine(longRun.out), 300u);
+        EXPECT_LT(LongestLine(fs.texts[zeltor::LogPath(name)]), 300u)
+            << fs.texts[zeltor::LogPath(name)];
+    }
+
+    // The log's header shows every argument as a command line would, an empty one too.
+    FakeFileSystem fs;
+    fs.files["mi rom.smc"] = SampleRom();
+    EXPECT_EQ(RunZeltor(fs, {"mi rom.smc", "100", "", "25", "2", "00"}).code,
+              static_cast<int>(Exit::BadField));
+    EXPECT_NE(fs.texts["mi rom.smc.zeltor.log"].find(" · Zeltor \"mi rom.smc\" 100 \"\" 25 2 00\n"),
+              std::string::npos)
+        << fs.texts["mi rom.smc.zeltor.log"];
 }
 
 } // namespace

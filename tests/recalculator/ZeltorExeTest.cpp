@@ -8,30 +8,78 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
+#include <string>
+#include <vector>
 
 namespace {
 
-// Starts the line in `folder` and waits for the exit code.
-DWORD RunAndWait(const std::string& program, const std::string& commandLine,
-                 const std::string& folder) {
+struct Outcome {
+    DWORD code = 0xFFFFFFFF;
+    std::string err; // standard error, which the front-end shows
+    DWORD milliseconds = 0;
+};
+
+// Starts the line in `folder` and waits for the exit code, with standard error in a file and
+// standard output on a pipe that nobody reads, the worst a caller can do to it.
+Outcome RunAndWait(const std::string& program, const std::string& commandLine,
+                   const std::string& folder) {
+    Outcome outcome;
+    SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+    const std::wstring errPath = Widen(folder + "\\..\\stderr.txt");
+    HANDLE err = CreateFileW(errPath.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
+                             &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY, nullptr);
+    HANDLE outRead = nullptr;
+    HANDLE outWrite = nullptr;
+    if (err == INVALID_HANDLE_VALUE || !CreatePipe(&outRead, &outWrite, &inherit, 0)) {
+        ADD_FAILURE() << "no handles for the child: " << GetLastError();
+        return outcome;
+    }
+    CloseHandle(outRead);
     std::wstring line = Widen(commandLine); // CreateProcessW may write into it
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
     startup.wShowWindow = SW_SHOWMINIMIZED;
+    startup.hStdOutput = outWrite;
+    startup.hStdError = err;
     PROCESS_INFORMATION process{};
-    if (!CreateProcessW(Widen(program).c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+    const DWORD start = GetTickCount();
+    if (!CreateProcessW(Widen(program).c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr,
                         Widen(folder).c_str(), &startup, &process)) {
         ADD_FAILURE() << "CreateProcessW failed: " << GetLastError();
-        return 0xFFFFFFFF;
+    } else {
+        WaitForSingleObject(process.hProcess, 60000);
+        outcome.milliseconds = GetTickCount() - start;
+        GetExitCodeProcess(process.hProcess, &outcome.code);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
     }
-    WaitForSingleObject(process.hProcess, 60000);
-    DWORD code = 0xFFFFFFFF;
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return code;
+    CloseHandle(outWrite);
+    CloseHandle(err);
+    outcome.err = ReadWholeFile(Narrow(errPath));
+    DeleteFileW(errPath.c_str());
+    return outcome;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        const std::size_t end = text.find('\n', at);
+        lines.push_back(text.substr(at, end - at));
+        at = end == std::string::npos ? text.size() : end + 1;
+    }
+    return lines;
+}
+
+// Copies Zeltor.exe into a fresh folder, as the front-end's folder would hold it.
+std::string FolderWithZeltor(const TempFolder& temp, const std::string& name) {
+    std::string folder = temp.MakeFolder(name);
+    EXPECT_TRUE(CopyFileW(Widen(TestFolder() + "\\Zeltor.exe").c_str(),
+                          Widen(folder + "\\Zeltor.exe").c_str(), FALSE));
+    return folder;
 }
 
 // Three strings at 0x100 ("uno", "dos", "tres"); a 2-byte table at 0x20 that still points
@@ -45,25 +93,41 @@ std::string SampleRom() {
 
 struct Case {
     const char* name;
+    std::string txtInitext, txtFinPunt;
     bool ckValPunt;
     const char* txtValPunt;
     DWORD exitCode;
     std::optional<std::string> table; // the six bytes at 0x20 afterwards
+    const char* err;                  // the start of the last line on stderr, if any
 };
 
+// What the front-end will read: the exit code, and on stderr only warnings (on success) or one
+// error line, last, each under 300 characters.
 TEST(ZeltorExe, RewritesTheTableFromTheFrontEndsCommandLine) {
     const Case cases[] = {
-        {"first value kept", false, "", 0, std::string("\x00\x81\x04\x81\x08\x81", 6)},
-        {"first value given", true, "1080", 0, std::string("\x10\x80\x14\x80\x18\x80", 6)},
-        {"value overflows 2 bytes", true, "ffff", 5, std::nullopt},
+        {"first value kept", "100", "25", false, "", 0, std::string("\x00\x81\x04\x81\x08\x81", 6),
+         nullptr},
+        {"first value given", "100", "25", true, "1080", 0,
+         std::string("\x10\x80\x14\x80\x18\x80", 6),
+         "Aviso: el primer valor indicado, 1080 (0x8010), no es el que tiene ahora la entrada 0, "
+         "0081 (0x8100); todas las entradas"},
+        {"first value typed the other way round", "100", "25", true, "8100", 0,
+         std::string("\x81\x00\x85\x00\x89\x00", 6),
+         "Aviso: el primer valor indicado, 8100 (0x0081), no es el que tiene ahora la entrada 0, "
+         "0081 (0x8100); parece escrito con los bytes al revés"},
+        {"value overflows 2 bytes", "100", "25", true, "ffff", 5, std::nullopt,
+         "ERROR 5: la entrada 1 valdría 0x10003"},
+        {"table end one byte short", "100", "24", false, "", 3, std::nullopt,
+         "ERROR 3: la tabla mide 0x5 bytes"},
+        {"-h in the first value", "100", "25", true, "-h", 2, std::nullopt, "ERROR 2: FIRST «-h»"},
+        {"--dry-run as the text start", "--dry-run", "25", false, "", 2, std::nullopt,
+         "ERROR 2: TEXTSTART «--dry-run»"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         TempFolder temp;
         // Non-ASCII and spaces in both the folder and the ROM's name.
-        const std::string folder = temp.MakeFolder("Traducción ñ");
-        ASSERT_TRUE(CopyFileW(Widen(TestFolder() + "\\Zeltor.exe").c_str(),
-                              Widen(folder + "\\Zeltor.exe").c_str(), FALSE));
+        const std::string folder = FolderWithZeltor(temp, "Traducción ñ");
         const std::string romName = "mi juego ñ.smc";
         const std::string rom = folder + "\\" + romName;
         const std::string original = SampleRom();
@@ -72,15 +136,22 @@ TEST(ZeltorExe, RewritesTheTableFromTheFrontEndsCommandLine) {
         CommandLineFields f;
         f.appFolder = folder;
         f.RomFileName = romName;
-        f.txtInitext = "100";
+        f.txtInitext = c.txtInitext;
         f.txtIniPunt = "20";
-        f.txtFinPunt = "25";
+        f.txtFinPunt = c.txtFinPunt;
         f.cboTam = "2";
         f.txtSeparador = "00";
         f.ckValPunt = c.ckValPunt;
         f.txtValPunt = c.txtValPunt;
-        EXPECT_EQ(RunAndWait(RecalculatorPath(folder), BuildCommandLine(f), folder), c.exitCode);
+        const Outcome run = RunAndWait(RecalculatorPath(folder), BuildCommandLine(f), folder);
+        EXPECT_EQ(run.code, c.exitCode) << run.err;
 
+        const std::vector<std::string> lines = Lines(run.err);
+        EXPECT_EQ(lines.size(), c.err != nullptr ? 1u : 0u) << run.err;
+        if (c.err != nullptr && !lines.empty()) {
+            EXPECT_EQ(lines.back().rfind(c.err, 0), 0u) << lines.back();
+            EXPECT_LT(lines.back().size(), 300u);
+        }
         const std::string after = ReadWholeFile(rom);
         const std::string log = ReadWholeFile(rom + ".zeltor.log");
         if (c.table) {
@@ -92,8 +163,66 @@ TEST(ZeltorExe, RewritesTheTableFromTheFrontEndsCommandLine) {
         } else {
             EXPECT_EQ(after, original);
             EXPECT_EQ(GetFileAttributesW(Widen(rom + ".bak").c_str()), INVALID_FILE_ATTRIBUTES);
-            EXPECT_NE(log.find("ERROR 5"), std::string::npos) << log;
+            EXPECT_NE(log.find("ERROR " + std::to_string(c.exitCode)), std::string::npos) << log;
         }
+    }
+}
+
+std::vector<std::string> Names(const std::string& folder) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAW found{};
+    const HANDLE search = FindFirstFileW(Widen(folder + "\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            names.push_back(Narrow(found.cFileName));
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// A folder, a device or a missing name is no ROM: exit 6 at once and no file left behind; a
+// table of about a billion entries in a 2 GiB - 1 file ends with exit 4, quickly.
+TEST(ZeltorExe, RefusesWhatIsNoRomAndHugeTablesQuickly) {
+    TempFolder temp;
+    const std::string folder = FolderWithZeltor(temp, "roms");
+    temp.MakeFolder("roms\\carpeta.smc");
+    {
+        const HANDLE huge = CreateFileW(Widen(folder + "\\huge.rom").c_str(), GENERIC_WRITE, 0,
+                                        nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(huge, INVALID_HANDLE_VALUE);
+        LARGE_INTEGER size{};
+        size.QuadPart = 0x7FFFFFFF;
+        EXPECT_TRUE(SetFilePointerEx(huge, size, nullptr, FILE_BEGIN) && SetEndOfFile(huge));
+        CloseHandle(huge);
+    }
+    const std::vector<std::string> before = Names(folder);
+    struct Refused {
+        std::string args;
+        DWORD code;
+        const char* err;
+    };
+    const Refused cases[] = {
+        {"carpeta.smc 100 20 25 2 00", 6,
+         "ERROR 6: no se puede abrir la ROM «carpeta.smc»: es una carpeta"},
+        {"--dry-run carpeta.smc 100 20 25 2 00", 6,
+         "ERROR 6: no se puede abrir la ROM «carpeta.smc»"},
+        {"falta.smc 100 20 25 2 00", 6, "ERROR 6: no se puede abrir la ROM «falta.smc»: no existe"},
+        {"NUL 100 20 25 2 00", 6, "ERROR 6: no se puede abrir la ROM «NUL»: es un dispositivo"},
+        {"--dry-run huge.rom 7FFFFF00 0 7FFFFEFF 2 00", 4,
+         "ERROR 4: la tabla tiene 1073741696 entradas, pero el archivo termina después de 255 "
+         "cadenas"},
+    };
+    for (const Refused& c : cases) {
+        SCOPED_TRACE(c.args);
+        const Outcome run = RunAndWait(RecalculatorPath(folder),
+                                       "\"" + RecalculatorPath(folder) + "\" " + c.args, folder);
+        EXPECT_EQ(run.code, c.code) << run.err;
+        EXPECT_LT(run.milliseconds, 3000u);
+        EXPECT_EQ(run.err.rfind(c.err, 0), 0u) << run.err;
+        EXPECT_EQ(Lines(run.err).size(), 1u) << run.err;
+        EXPECT_EQ(Names(folder), before);
     }
 }
 
