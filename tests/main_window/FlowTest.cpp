@@ -407,7 +407,7 @@ TEST_F(FlowTest, ClosingTheWindowLeavesTheRecalculatorToFinish) {
     EXPECT_TRUE(WaitForFile(dir.Sub("finished.txt"), 20000)) << "it finished on its own";
 }
 
-TEST_F(FlowTest, TheRealRecalculatorRefusesThenRewritesTheDemoTable) {
+TEST_F(FlowTest, TheRealRecalculatorRefusesWarnsAndRewritesTheDemoTable) {
     ASSERT_TRUE(CopyFileW(Widen(TestFolder() + "\\Zeltor.exe").c_str(),
                           Widen(dir.Sub("Zeltor.exe")).c_str(), FALSE));
     ASSERT_TRUE(CopyFileW(Widen(TestFolder() + "\\demo.smc").c_str(),
@@ -431,11 +431,19 @@ TEST_F(FlowTest, TheRealRecalculatorRefusesThenRewritesTheDemoTable) {
     EXPECT_EQ(ReadWholeFile(rom), original);
     EXPECT_EQ(GetFileAttributesW(Widen(rom + ".bak").c_str()), INVALID_FILE_ATTRIBUTES);
 
-    Type(IDC_txtFinPunt, L"10F");
+    // One entry short: done, but with the recalculator's warning after the success.
+    Type(IDC_txtFinPunt, L"10D");
     Press(IDC_cmdRecalcular);
     ASSERT_EQ(boxes.size(), 2u);
-    EXPECT_EQ(boxes[1].text, "¡Punteros recalculados!");
+    EXPECT_EQ(
+        boxes[1].text.rfind("¡Punteros recalculados!\r\n\r\nAviso: la tabla parece seguir", 0), 0u)
+        << boxes[1].text;
     EXPECT_EQ(ReadWholeFile(rom + ".bak"), original);
+
+    Type(IDC_txtFinPunt, L"10F");
+    Press(IDC_cmdRecalcular);
+    ASSERT_EQ(boxes.size(), 3u);
+    EXPECT_EQ(boxes[2].text, "¡Punteros recalculados!");
     EXPECT_NE(ReadWholeFile(rom).substr(0x100, 16), original.substr(0x100, 16));
 }
 
