@@ -4,8 +4,10 @@
 #include "RuntimeError.h"
 #include "Utf.h"
 #include "Win32Error.h"
+#include "Window.h"
 
 #include <cwchar>
+#include <exception>
 
 namespace {
 
@@ -122,7 +124,11 @@ LRESULT CALLBACK XP_button::WindowProc(HWND window, UINT message, WPARAM wParam,
     XP_button* self = nullptr;
     if (message == WM_NCCREATE) {
         const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-        self = new XP_button(window, static_cast<const CreateInfo*>(create->lpCreateParams));
+        try {
+            self = new XP_button(window, static_cast<const CreateInfo*>(create->lpCreateParams));
+        } catch (...) {
+            return FALSE; // the creation fails
+        }
         SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
     } else {
         self = reinterpret_cast<XP_button*>(GetWindowLongPtrW(window, GWLP_USERDATA));
@@ -135,18 +141,37 @@ LRESULT CALLBACK XP_button::WindowProc(HWND window, UINT message, WPARAM wParam,
         delete self;
         return DefWindowProcW(window, message, wParam, lParam);
     }
+    // Nothing unwinds through the system's code, whatever the message: a failure is
+    // reported as the window base reports the form's, and the control goes on.
     if (message == WM_CREATE) {
-        // An error while loading the stored properties fails the creation; the host reads
-        // its number from CreationError.
         t_CreationError = 0;
-        try {
-            return self->OnMessage(message, wParam, lParam);
-        } catch (const RuntimeError& error) {
+    }
+    std::exception_ptr failure;
+    try {
+        return self->OnMessage(message, wParam, lParam);
+    } catch (const RuntimeError& error) {
+        if (message == WM_CREATE) {
+            // An error while loading the stored properties fails the creation; the host
+            // reads its number from CreationError.
             t_CreationError = error.Number();
             return -1;
         }
+        failure = std::current_exception();
+    } catch (...) {
+        failure = std::current_exception();
     }
-    return self->OnMessage(message, wParam, lParam);
+    self->AfterFailure(message, wParam);
+    ReportUntrappedError(window, failure);
+    return message == WM_CREATE ? -1 : 0;
+}
+
+void XP_button::AfterFailure(UINT message, WPARAM wParam) {
+    if (message == WM_TIMER && wParam == kTimer1) {
+        // A tick that failed would fail again 3 ms later: the polling stops, and the next
+        // mouse move starts it again.
+        Timer1Enabled(false);
+        m_Hover = false;
+    }
 }
 
 LRESULT XP_button::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {

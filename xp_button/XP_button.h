@@ -79,6 +79,7 @@ private:
     ~XP_button();
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    void AfterFailure(UINT message, WPARAM wParam);
 
     // Drawing.
     void DrawFace(std::int32_t base);
