@@ -285,9 +285,12 @@ LRESULT frmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     }
     case WM_ACTIVATE:
-        // Give the focus back to the control that had it when the window is reactivated.
+        // Give the focus back to the control that had it when the window is reactivated, as
+        // a message box, the file dialog or another application leaves it.
         if (LOWORD(wParam) == WA_INACTIVE) {
-            m_LastFocus = GetFocus();
+            if (HWND focus = GetFocus(); focus != nullptr && IsChild(Handle(), focus)) {
+                m_LastFocus = focus;
+            }
         } else if (m_LastFocus != nullptr && IsWindow(m_LastFocus)) {
             SetFocus(m_LastFocus);
             return 0;

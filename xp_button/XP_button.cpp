@@ -254,10 +254,10 @@ LRESULT XP_button::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         return 0;
     case WM_SETFOCUS:
-        GotFocus();
+        OnSetFocus(reinterpret_cast<HWND>(wParam));
         return 0;
     case WM_KILLFOCUS:
-        LostFocus();
+        OnKillFocus(reinterpret_cast<HWND>(wParam));
         return 0;
     case WM_TIMER:
         if (wParam == kTimer1) {
@@ -664,6 +664,34 @@ void XP_button::Click() {
     const int id = GetDlgCtrlID(m_hWnd);
     SendMessageW(GetParent(m_hWnd), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
                  reinterpret_cast<LPARAM>(m_hWnd));
+}
+
+bool XP_button::InSameWindow(HWND other) const {
+    HWND root = GetAncestor(m_hWnd, GA_ROOT);
+    return other != nullptr && root != nullptr && IsChild(root, other);
+}
+
+// The focus is lost only when it moves to another control of the same window. A message box
+// or dialog of the program, or another application, takes the keyboard only for a while:
+// the control gets it back, and neither LostFocus nor GotFocus is raised.
+void XP_button::OnKillFocus(HWND newFocus) {
+    if (InSameWindow(newFocus)) {
+        LostFocus();
+    } else {
+        m_FocusAway = true;
+    }
+}
+
+void XP_button::OnSetFocus(HWND previousFocus) {
+    if (m_FocusAway) {
+        m_FocusAway = false;
+        if (!InSameWindow(previousFocus)) {
+            return; // back from elsewhere: the control never lost the focus
+        }
+        // Another control of the window had the focus meanwhile: that was the loss.
+        LostFocus();
+    }
+    GotFocus();
 }
 
 void XP_button::GotFocus() {

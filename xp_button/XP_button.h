@@ -100,6 +100,9 @@ private:
     void Click();
     void GotFocus();
     void LostFocus();
+    void OnSetFocus(HWND previousFocus);
+    void OnKillFocus(HWND newFocus);
+    bool InSameWindow(HWND other) const;
     void Resize();
     void Show();
     void Timer1_Timer();
@@ -120,6 +123,7 @@ private:
     std::shared_ptr<FontObject> m_SurfaceFont;
     bool m_Timer1Enabled = false;
     bool m_LeftDown = false;
+    bool m_FocusAway = false; // the focus is in another window for a while
 
     // Back buffer, recreated only when the client size changes.
     MemoryDc m_BufferDc;

@@ -1,8 +1,10 @@
 #include "frmMain.h"
 #include "General.h"
+#include "MessageBoxWatch.h"
 #include "MessagePump.h"
 #include "TempFolder.h"
 #include "Utf.h"
+#include "XP_buttonProbe.h"
 
 #include <windows.h>
 
@@ -29,7 +31,12 @@ protected:
         WindowServices s;
         s.appFolder = dir.Path();
         s.contact = "quien@ejemplo.org";
-        s.showMessage = [this](HWND, const std::string& text) { world.messages.push_back(text); };
+        s.showMessage = [this](HWND owner, const std::string& text) {
+            world.messages.push_back(text);
+            if (realBoxes) {
+                ShowMessage(owner, text);
+            }
+        };
         s.openFile = [this](HWND, const OpenFileRequest& request) {
             world.dialogs.push_back(request);
             return world.nextChoice;
@@ -50,6 +57,11 @@ protected:
     void TearDown() override {
         form.reset();
         Pump();
+        // The destroyed window asked to quit; left in the queue, that request would stop
+        // every later pump of this thread before its timers.
+        MSG quit;
+        while (PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+        }
     }
 
     static void Pump() { PumpWaitingMessages(); }
@@ -79,6 +91,7 @@ protected:
 
     TempFolder dir;
     World world;
+    bool realBoxes = false;
     std::unique_ptr<frmMain> form;
 };
 
@@ -379,6 +392,89 @@ TEST_F(FrmMainTest, AFileThatCannotBeMeasuredLeavesTheEarlierChoice) {
     EXPECT_EQ(form->RomLength(), 4);
     EXPECT_EQ(TextOf(IDC_lblROM), "juego.smc");
     EXPECT_EQ(form->RomFileName(), "juego.smc");
+}
+
+// Messages shown in real, modal message boxes, which take the keyboard while they are open.
+class ButtonFocus : public FrmMainTest {
+protected:
+    void SetUp() override {
+        realBoxes = true;
+        FrmMainTest::SetUp();
+    }
+
+    // A pointer that lies where the test says, for the button's hover polling.
+    struct Pointer : PointerPosition {
+        bool CursorPos(POINT& point) override {
+            point = POINT{0, 0};
+            return true;
+        }
+        HWND WindowAt(POINT) override { return window; }
+        HWND window = nullptr;
+    };
+
+    // Column 1 of a square face, halfway down: the ring, or the background beside the face.
+    static std::int32_t Ring(const XP_button& b) {
+        return XP_buttonProbe::Pixel(b, 1, XP_buttonProbe::BufferHeight(b) / 2);
+    }
+    static void PumpFor(DWORD milliseconds) {
+        const DWORD end = GetTickCount() + milliseconds;
+        while (static_cast<int>(end - GetTickCount()) > 0) {
+            Pump();
+            Sleep(1);
+        }
+    }
+};
+
+TEST_F(ButtonFocus, AClickMarksTheButtonThroughItsMessageBoxUntilTheFocusMovesOn) {
+    constexpr std::int32_t kLeftClickedRing = 0x00FFB4B4;
+    const std::int32_t plain = static_cast<std::int32_t>(GetSysColor(COLOR_BTNFACE));
+    MessageBoxWatch watch;
+    HWND button = C(IDC_cmdRecalcular);
+    XP_button& b = *XP_button::FromHandle(button);
+    Pointer pointer;
+    pointer.window = button;
+    b.SetPointerPosition(&pointer);
+    SetFocus(C(IDC_txtInitext));
+
+    // A mouse click, as the system posts it; the request is refused in a message box.
+    PostMessageW(button, WM_MOUSEMOVE, 0, MAKELPARAM(10, 10));
+    PostMessageW(button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
+    PostMessageW(button, WM_LBUTTONUP, 0, MAKELPARAM(10, 10));
+    Pump();
+    ASSERT_EQ(watch.boxes.size(), 1u);
+    EXPECT_EQ(watch.boxes[0].caption, "ZeltorIGU");
+    EXPECT_EQ(GetFocus(), button) << "the box gave the focus back";
+    EXPECT_TRUE(XP_buttonProbe::Clicked(b));
+    EXPECT_EQ(Ring(b), plain) << "no ring drawn when the box gave the focus back";
+
+    // The pointer leaves: the light ring marks the button used last.
+    pointer.window = nullptr;
+    PumpFor(60);
+    EXPECT_EQ(Ring(b), kLeftClickedRing);
+
+    // Another window takes the keyboard for a while, then gives it back: nothing changes.
+    HWND other = CreateWindowExW(0, L"STATIC", L"otra", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50,
+                                 nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    SetForegroundWindow(other);
+    SetFocus(other);
+    Pump();
+    EXPECT_EQ(GetFocus(), other);
+    SetForegroundWindow(form->Handle());
+    Pump();
+    DestroyWindow(other);
+    EXPECT_EQ(GetFocus(), button);
+    EXPECT_TRUE(XP_buttonProbe::Clicked(b));
+    EXPECT_EQ(Ring(b), kLeftClickedRing);
+
+    // Tab moves the focus to the next control: that is the loss, and the ring goes with it.
+    PostMessageW(button, WM_KEYDOWN, VK_TAB, 1);
+    Pump();
+    EXPECT_EQ(FocusId(), IDC_ckWindow);
+    EXPECT_FALSE(XP_buttonProbe::Clicked(b));
+    EXPECT_EQ(Ring(b), plain);
+    SetFocus(button);
+    EXPECT_EQ(Ring(b), plain) << "the focus comes back without a click: no ring";
+    b.SetPointerPosition(nullptr);
 }
 
 TEST(RomFilter, OffersTheElevenTypesAsWritten) {
