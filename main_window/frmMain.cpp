@@ -220,11 +220,12 @@ LRESULT CALLBACK frmMain::HexFieldProc(HWND hwnd, UINT message, WPARAM wParam, L
     auto* self = static_cast<frmMain*>(GetPropW(hwnd, kOwnerProp));
     switch (message) {
     case WM_GETDLGCODE: {
-        // Enter must reach the field as a character instead of pressing a default button.
+        // Enter and Escape must reach the field as characters, for the key filter, instead
+        // of pressing a default button or cancelling.
         LRESULT code = CallBase(hwnd, message, wParam, lParam);
         const MSG* msg = reinterpret_cast<const MSG*>(lParam);
         if (msg != nullptr && (msg->message == WM_KEYDOWN || msg->message == WM_CHAR) &&
-            msg->wParam == VK_RETURN) {
+            (msg->wParam == VK_RETURN || msg->wParam == VK_ESCAPE)) {
             code |= DLGC_WANTMESSAGE;
         }
         return code;
@@ -281,6 +282,11 @@ LRESULT frmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             focus != nullptr && IsChild(Handle(), focus) ? focus : reinterpret_cast<HWND>(lParam);
         if (HWND next = GetNextDlgTabItem(Handle(), from, FALSE)) {
             SetFocus(next);
+            // As a Tab does: a field reached this way has its whole text selected, so that
+            // typing replaces it.
+            if (SendMessageW(next, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL) {
+                SendMessageW(next, EM_SETSEL, 0, -1);
+            }
         }
         return 0;
     }

@@ -207,6 +207,25 @@ TEST_F(FrmMainTest, EnterMovesToTheNextControl) {
     }
     EXPECT_EQ(world.beeps, 0);
 
+    // Through the message loop, Enter moves on exactly as Tab does: the next field's text is
+    // selected, so typing replaces it.
+    for (WPARAM key : {VK_TAB, VK_RETURN}) {
+        SetWindowTextW(C(IDC_txtIniPunt), L"08FF");
+        SendMessageW(C(IDC_txtIniPunt), EM_SETSEL, 2, 2);
+        SetFocus(C(IDC_txtInitext));
+        PostMessageW(C(IDC_txtInitext), WM_KEYDOWN, key, 1);
+        Pump();
+        ASSERT_EQ(FocusId(), IDC_txtIniPunt) << key;
+        DWORD start = 9;
+        DWORD end = 9;
+        SendMessageW(C(IDC_txtIniPunt), EM_GETSEL, reinterpret_cast<WPARAM>(&start),
+                     reinterpret_cast<LPARAM>(&end));
+        EXPECT_EQ(start, 0u) << key;
+        EXPECT_EQ(end, 4u) << key;
+        Type(IDC_txtIniPunt, L"1");
+        EXPECT_EQ(TextOf(IDC_txtIniPunt), "1") << key;
+    }
+
     // The key itself, as the message loop sees it: it must reach the field as a character.
     SetFocus(C(IDC_txtInitext));
     PostMessageW(C(IDC_txtInitext), WM_KEYDOWN, VK_RETURN, 1);
@@ -257,6 +276,19 @@ TEST_F(FrmMainTest, KeyFilterLetsOnlyHexDigitsAndBackspaceThrough) {
         EXPECT_EQ(TextOf(IDC_txtIniPunt), c.text);
         EXPECT_EQ(world.beeps, c.beeps);
     }
+
+    // Escape, as typed through the message loop, is refused with a beep in every field.
+    Click(IDC_ckValPunt);
+    world.beeps = 0;
+    for (int id :
+         {IDC_txtInitext, IDC_txtIniPunt, IDC_txtFinPunt, IDC_txtSeparador, IDC_txtValPunt}) {
+        SetFocus(C(id));
+        PostMessageW(C(id), WM_KEYDOWN, VK_ESCAPE, 1);
+        Pump();
+        EXPECT_EQ(FocusId(), id);
+    }
+    EXPECT_EQ(world.beeps, 5);
+    EXPECT_EQ(TextOf(IDC_txtIniPunt), "1");
 }
 
 TEST_F(FrmMainTest, SeparatorTakesTwoCharactersAndBackspaceWorksWhenFull) {
