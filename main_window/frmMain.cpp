@@ -328,15 +328,6 @@ HBRUSH frmMain::OnCtlColorStatic(HDC dc, HWND control) {
 
 void frmMain::OnCommand(int id, int code) {
     switch (id) {
-    case IDOK: {
-        // Enter while one of the two buttons has the focus presses it, as with any push
-        // button; the buttons themselves take no keys.
-        const int focused = GetDlgCtrlID(GetFocus());
-        if (focused == IDC_cmdOpen || focused == IDC_cmdRecalcular) {
-            SendMessageW(Control(focused), BM_CLICK, 0, 0);
-        }
-        break;
-    }
     case IDC_cmdOpen:
         cmdOpen_Click();
         break;

@@ -268,6 +268,25 @@ LRESULT XP_button::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case BM_CLICK:
         Click();
         return 0;
+    case WM_GETDLGCODE: {
+        // Enter comes to the button itself rather than to the dialog manager, which would
+        // lose whether the key was held.
+        const MSG* msg = reinterpret_cast<const MSG*>(lParam);
+        if (msg != nullptr && (msg->message == WM_KEYDOWN || msg->message == WM_CHAR) &&
+            msg->wParam == VK_RETURN) {
+            return DLGC_WANTMESSAGE;
+        }
+        return 0;
+    }
+    case WM_KEYDOWN:
+        // Enter or Space presses the focused button, as on a Windows push button; but not
+        // the repeats of a held key (bit 30: the key was already down), so that holding
+        // Enter in a field never runs on into a press.
+        if ((wParam == VK_RETURN || wParam == VK_SPACE) && (lParam & (LPARAM{1} << 30)) == 0) {
+            Click();
+            return 0;
+        }
+        break;
     default:
         break;
     }

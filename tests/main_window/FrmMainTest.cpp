@@ -235,23 +235,40 @@ TEST_F(FrmMainTest, EnterMovesToTheNextControl) {
     EXPECT_TRUE(world.started.empty() && world.messages.empty()) << "Enter never recalculates";
 }
 
-TEST_F(FrmMainTest, EnterOnAButtonPressesIt) {
-    world.nextChoice.reset();
-    SetFocus(C(IDC_cmdOpen));
-    PostMessageW(C(IDC_cmdOpen), WM_KEYDOWN, VK_RETURN, 1);
-    Pump();
-    EXPECT_EQ(world.dialogs.size(), 1u);
+TEST_F(FrmMainTest, EnterOrSpacePressesAButtonButAHeldKeyNever) {
+    // Each press of cmdOpen asks for a dialog; each press of cmdRecalcular shows a message.
+    auto presses = [&] { return world.dialogs.size() + world.messages.size(); };
+    constexpr LPARAM kHeld = 1 | (LPARAM{1} << 30); // a repeat: the key was already down
+    struct Case {
+        int control;
+        WPARAM key;
+        LPARAM flags;
+        size_t presses;
+    };
+    const Case cases[] = {
+        {IDC_cmdOpen, VK_RETURN, 1, 1},          {IDC_cmdOpen, VK_SPACE, 1, 1},
+        {IDC_cmdOpen, VK_RETURN, kHeld, 0},      {IDC_cmdOpen, VK_SPACE, kHeld, 0},
+        {IDC_cmdRecalcular, VK_RETURN, 1, 1},    {IDC_cmdRecalcular, VK_SPACE, 1, 1},
+        {IDC_cmdRecalcular, VK_SPACE, kHeld, 0}, {IDC_ckWindow, VK_RETURN, 1, 0},
+    };
+    for (const Case& c : cases) {
+        const size_t before = presses();
+        SetFocus(C(c.control));
+        PostMessageW(C(c.control), WM_KEYDOWN, c.key, c.flags);
+        Pump();
+        EXPECT_EQ(presses() - before, c.presses) << c.control << " key " << c.key;
+    }
 
-    SetFocus(C(IDC_ckWindow)); // elsewhere Enter does nothing
-    PostMessageW(C(IDC_ckWindow), WM_KEYDOWN, VK_RETURN, 1);
-    Pump();
-    EXPECT_EQ(world.dialogs.size(), 1u);
-    EXPECT_TRUE(world.messages.empty());
-
-    SetFocus(C(IDC_cmdRecalcular));
-    PostMessageW(C(IDC_cmdRecalcular), WM_KEYDOWN, VK_RETURN, 1);
-    Pump();
-    EXPECT_EQ(world.messages.size(), 1u) << "the request ran and reported";
+    // Enter held down in the last field moves on to the button and never presses it.
+    world.messages.clear();
+    Click(IDC_ckValPunt);
+    SetFocus(C(IDC_txtValPunt));
+    for (LPARAM flags : {LPARAM{1}, kHeld, kHeld, kHeld, kHeld}) {
+        PostMessageW(GetFocus(), WM_KEYDOWN, VK_RETURN, flags);
+        Pump();
+    }
+    EXPECT_EQ(FocusId(), IDC_cmdRecalcular);
+    EXPECT_TRUE(world.messages.empty() && world.started.empty()) << "Enter never recalculates";
 }
 
 TEST_F(FrmMainTest, KeyFilterLetsOnlyHexDigitsAndBackspaceThrough) {
