@@ -199,6 +199,46 @@ bool frmMain::Checked(int id) const {
     return SendMessageW(Control(id), BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
+bool frmMain::IsHexText(std::wstring_view text) {
+    for (wchar_t c : text) {
+        if (c >= 0x80 || kHexDigits.find(static_cast<char>(c)) == std::string_view::npos) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void frmMain::PasteIntoHexField(HWND field) {
+    std::wstring text;
+    if (IsClipboardFormatAvailable(CF_UNICODETEXT) && OpenClipboard(field)) {
+        if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+            if (const auto* chars = static_cast<const wchar_t*>(GlobalLock(data))) {
+                text = chars;
+                GlobalUnlock(data);
+            }
+        }
+        CloseClipboard();
+    }
+    if (text.empty()) {
+        return;
+    }
+    DWORD start = 0;
+    DWORD end = 0;
+    SendMessageW(field, EM_GETSEL, reinterpret_cast<WPARAM>(&start),
+                 reinterpret_cast<LPARAM>(&end));
+    const auto length =
+        static_cast<size_t>(GetWindowTextLengthW(field)) - (end - start) + text.size();
+    const auto limit = static_cast<size_t>(SendMessageW(field, EM_GETLIMITTEXT, 0, 0));
+    // Taken whole or not at all: text with anything but hexadecimal digits in it (an option
+    // such as "-h" for Zeltor.exe, a "0x", a space) or too long for the field is refused with
+    // the key filter's beep, and the field keeps its text.
+    if (!IsHexText(text) || length > limit) {
+        m_Services.beep();
+        return;
+    }
+    SendMessageW(field, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
 wchar_t frmMain::FilterHexKey(wchar_t key, bool& beep, bool& nextField) {
     beep = false;
     nextField = false;
@@ -230,6 +270,19 @@ LRESULT CALLBACK frmMain::HexFieldProc(HWND hwnd, UINT message, WPARAM wParam, L
         }
         return code;
     }
+    case WM_PASTE:
+        // Every paste, whatever asked for it: the field's menu, Shift+Insert, a program.
+        self->PasteIntoHexField(hwnd);
+        return 0;
+    case WM_KEYDOWN:
+        // The edit control pastes Shift+Insert without a WM_PASTE of its own (under Wine),
+        // so the key is turned into one here.
+        if (wParam == VK_INSERT && GetKeyState(VK_SHIFT) < 0 && GetKeyState(VK_CONTROL) >= 0) {
+            SendMessageW(hwnd, WM_PASTE, 0, 0);
+            return 0;
+        }
+        break;
+    case WM_IME_CHAR: // a character composed in an input method is typed too
     case WM_CHAR: {
         bool beep = false;
         bool nextField = false;
@@ -244,7 +297,7 @@ LRESULT CALLBACK frmMain::HexFieldProc(HWND hwnd, UINT message, WPARAM wParam, L
         if (key == 0) {
             return 0;
         }
-        return CallBase(hwnd, message, key, lParam);
+        return CallBase(hwnd, WM_CHAR, key, lParam);
     }
     case WM_LBUTTONUP: {
         const LRESULT result = CallBase(hwnd, message, wParam, lParam);

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 // Control identifiers, in tab order.
 enum ControlId : int {
@@ -73,6 +74,8 @@ private:
     bool Checked(int id) const;
 
     static LRESULT CALLBACK HexFieldProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    static bool IsHexText(std::wstring_view text);
+    void PasteIntoHexField(HWND field);
 
     WindowServices m_Services;
     RecalcRunner m_Runner;

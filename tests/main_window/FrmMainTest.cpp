@@ -308,6 +308,121 @@ TEST_F(FrmMainTest, KeyFilterLetsOnlyHexDigitsAndBackspaceThrough) {
     EXPECT_EQ(TextOf(IDC_txtIniPunt), "1");
 }
 
+void PutOnClipboard(HWND owner, const std::wstring& text) {
+    ASSERT_TRUE(OpenClipboard(owner));
+    EmptyClipboard();
+    HGLOBAL data = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t));
+    wcscpy(static_cast<wchar_t*>(GlobalLock(data)), text.c_str());
+    GlobalUnlock(data);
+    SetClipboardData(CF_UNICODETEXT, data);
+    CloseClipboard();
+}
+
+// A key typed with Shift or Ctrl held, through the message loop; the modifier is held in
+// this thread's keyboard state only.
+void TypeWith(HWND target, BYTE modifier, WPARAM key) {
+    BYTE keys[256] = {};
+    GetKeyboardState(keys);
+    keys[modifier] = 0x80;
+    SetKeyboardState(keys);
+    PostMessageW(target, WM_KEYDOWN, key, 1);
+    PumpWaitingMessages();
+    keys[modifier] = 0;
+    SetKeyboardState(keys);
+}
+
+// Chooses "Pegar" in a field's own context menu, with the keyboard: down the menu until its
+// paste command (WM_PASTE, whatever the item says in this language) is lit, then Enter.
+thread_local bool t_PasteChosen = false;
+void CALLBACK ChoosePasteInTheMenu(HWND, UINT, UINT_PTR timer, DWORD) {
+    HWND popup = nullptr;
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND w, LPARAM found) {
+            wchar_t cls[16] = {};
+            GetClassNameW(w, cls, 16);
+            if (lstrcmpW(cls, L"#32768") == 0 && IsWindowVisible(w)) {
+                *reinterpret_cast<HWND*>(found) = w;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&popup));
+    HMENU menu = popup != nullptr ? reinterpret_cast<HMENU>(SendMessageW(popup, MN_GETHMENU, 0, 0))
+                                  : nullptr;
+    if (menu == nullptr) {
+        return;
+    }
+    const bool lit = (GetMenuState(menu, WM_PASTE, MF_BYCOMMAND) & MF_HILITE) != 0;
+    PostMessageW(popup, WM_KEYDOWN, lit ? VK_RETURN : VK_DOWN, 1);
+    if (lit) {
+        t_PasteChosen = true;
+        KillTimer(nullptr, timer);
+    }
+}
+
+TEST_F(FrmMainTest, PastedTextIsTakenWholeOnlyWhenItIsHexAndFitsTheField) {
+    Click(IDC_ckValPunt); // the value field takes input: 4 digits under size 2
+    struct Field {
+        int id;
+        size_t limit;
+    };
+    const Field fields[] = {{IDC_txtInitext, 99},
+                            {IDC_txtIniPunt, 99},
+                            {IDC_txtFinPunt, 99},
+                            {IDC_txtSeparador, 2},
+                            {IDC_txtValPunt, 4}};
+    struct Clip {
+        std::wstring text;
+        bool hex;
+    };
+    const Clip clips[] = {{L"-h", false},    {L"--dry-run", false}, {L"0x1A", false},
+                          {L"1A 2B", false}, {L"1a2B\r\n", false},  {L"fF", true},
+                          {L"1a2B", true},   {L"123456789", true}};
+    enum Route { Message, ShiftInsert, CtrlV };
+    for (const Clip& clip : clips) {
+        PutOnClipboard(form->Handle(), clip.text);
+        for (const Field& f : fields) {
+            for (Route route : {Message, ShiftInsert, CtrlV}) {
+                // One digit in the field, selected: a paste would replace it.
+                SetWindowTextW(C(f.id), L"7");
+                SendMessageW(C(f.id), EM_SETSEL, 0, -1);
+                SetFocus(C(f.id));
+                world.beeps = 0;
+                if (route == Message) {
+                    SendMessageW(C(f.id), WM_PASTE, 0, 0);
+                } else if (route == ShiftInsert) {
+                    TypeWith(C(f.id), VK_SHIFT, VK_INSERT);
+                } else {
+                    TypeWith(C(f.id), VK_CONTROL, 'V'); // arrives as character 22
+                }
+                const bool taken = route != CtrlV && clip.hex && clip.text.size() <= f.limit;
+                EXPECT_EQ(TextOf(f.id), taken ? Narrow(clip.text) : "7")
+                    << Narrow(clip.text) << " into " << f.id << " by route " << route;
+                EXPECT_EQ(world.beeps, taken ? 0 : 1)
+                    << Narrow(clip.text) << " into " << f.id << " by route " << route;
+            }
+        }
+    }
+
+    // "Pegar" in the field's own context menu.
+    for (const Clip& clip : {clips[0], clips[6]}) {
+        PutOnClipboard(form->Handle(), clip.text);
+        SetWindowTextW(C(IDC_txtInitext), L"");
+        SetFocus(C(IDC_txtInitext));
+        t_PasteChosen = false;
+        world.beeps = 0;
+        SetTimer(nullptr, 0, 10, ChoosePasteInTheMenu);
+        RECT r{};
+        GetWindowRect(C(IDC_txtInitext), &r);
+        SendMessageW(C(IDC_txtInitext), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(C(IDC_txtInitext)),
+                     MAKELPARAM(r.left + 5, r.top + 5));
+        ASSERT_TRUE(t_PasteChosen);
+        EXPECT_EQ(TextOf(IDC_txtInitext), clip.hex ? Narrow(clip.text) : "");
+        EXPECT_EQ(world.beeps, clip.hex ? 0 : 1);
+    }
+}
+
 TEST_F(FrmMainTest, SeparatorTakesTwoCharactersAndBackspaceWorksWhenFull) {
     Type(IDC_txtSeparador, L"00A");
     EXPECT_EQ(TextOf(IDC_txtSeparador), "00");
