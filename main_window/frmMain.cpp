@@ -1,6 +1,7 @@
 #include "frmMain.h"
 
 #include "PropertyStore.h"
+#include "PropertyValue.h"
 #include "Utf.h"
 #include "Ventana.h"
 #include "XP_button.h"
@@ -97,7 +98,8 @@ frmMain::~frmMain() {
 }
 
 int frmMain::Px(int twips) const {
-    return MulDiv(twips, m_Dpi, 1440);
+    // To nearest, ties to even, as every fraction that becomes a pixel.
+    return static_cast<int>(DivideRoundingToEven(std::int64_t{twips} * m_Dpi, 1440));
 }
 
 HWND frmMain::Create(HINSTANCE instance) {
@@ -159,6 +161,12 @@ void frmMain::CreateControls(HINSTANCE instance) {
             c.exStyle, c.className, c.text, c.style, Px(c.left), Px(c.top), Px(c.width), height,
             Handle(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance, nullptr);
         SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(m_Font), FALSE);
+        if (c.id == IDC_Line1) {
+            // Wine widens an etched rule by its edge as it is created: placed again, it runs
+            // exactly from its left end to its right end.
+            SetWindowPos(hwnd, nullptr, Px(c.left), Px(c.top), Px(c.width), height,
+                         SWP_NOZORDER | SWP_NOACTIVATE);
+        }
         if (IsHexField(c.id)) {
             // Subclassed through the window procedure itself rather than SetWindowSubclass,
             // so that comctl32 is not imported: that import alone cost 30 ms of start-up.

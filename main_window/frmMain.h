@@ -47,7 +47,7 @@ public:
     // The chosen ROM's name without folder, as the file dialog left it.
     const std::string& RomFileName() const { return m_cdFileTitle; }
 
-    // Twips to pixels at the window's resolution.
+    // Twips to pixels at the window's resolution, to nearest, ties to even.
     int Px(int twips) const;
 
     // The key filter of the hexadecimal fields: gives the character to let through, or 0.

@@ -532,7 +532,8 @@ void XP_button::DrawCaption(const std::string& text) {
     HDC dc = SurfaceDc();
     RECT rect{};
     GetClientRect(m_hWnd, &rect);
-    rect.top = ButtonMath::CaptionTop(rect.bottom, m_Font->Size().scaled, m_ShiftCaption);
+    rect.top = ButtonMath::CaptionTop(rect.bottom, m_Font->Size().scaled, m_ShiftCaption,
+                                      GetDeviceCaps(dc, LOGPIXELSY));
     m_ShiftCaption = false;
     GdiFont font = MakeCaptionFont(dc);
     SelectScope use(dc, font);

@@ -21,6 +21,10 @@ struct XP_buttonProbe {
         return b.ShadeColor(c, a);
     }
     static HWND WindowUnderCursor(XP_button& b) { return b.WindowUnderCursor(); }
+    // A font made exactly as the caption's.
+    static GdiFont MakeCaptionFont(const XP_button& b) {
+        return b.MakeCaptionFont(b.m_BufferDc.Get());
+    }
 
     static bool Enabled(const XP_button& b) { return b.m_Enabled; }
     static bool Hover(const XP_button& b) { return b.m_Hover; }

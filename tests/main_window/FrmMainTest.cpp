@@ -1,4 +1,5 @@
 #include "frmMain.h"
+#include "ButtonMath.h"
 #include "General.h"
 #include "MessageBoxWatch.h"
 #include "MessagePump.h"
@@ -131,42 +132,122 @@ TEST_F(FrmMainTest, StartsEmptyWithSizeTwoAndTheValueFieldOff) {
     EXPECT_EQ(world.messages, std::vector<std::string>{"Error, por favor indicar la ROM"});
 }
 
-TEST_F(FrmMainTest, PlacesControlsAtTheirTwipPositions) {
-    struct Place {
-        int id, left, top, width;
-    };
-    const Place places[] = {{IDC_cmdOpen, 120, 120, 2415},     {IDC_lblROM, 2640, 120, 1695},
-                            {IDC_txtInitext, 3120, 480, 1215}, {IDC_txtFinPunt, 3120, 1200, 1215},
-                            {IDC_ckValPunt, 120, 2280, 2990},  {IDC_cmdRecalcular, 120, 2760, 4215},
-                            {IDC_ckWindow, 2280, 3240, 2055},  {IDC_Label7, 120, 3240, 2055}};
-    for (const Place& p : places) {
-        RECT r{};
-        GetWindowRect(C(p.id), &r);
-        MapWindowPoints(nullptr, form->Handle(), reinterpret_cast<POINT*>(&r), 2);
-        EXPECT_EQ(r.left, form->Px(p.left)) << p.id;
-        EXPECT_EQ(r.top, form->Px(p.top)) << p.id;
-        EXPECT_EQ(r.right - r.left, form->Px(p.width)) << p.id;
+// The window at the screen's resolution: 96 dots per inch, and once more (ctest's
+// window144.Layout) at 144 in a prefix of its own.
+class Layout : public FrmMainTest {
+protected:
+    void SetUp() override {
+        FrmMainTest::SetUp();
+        HDC screen = GetDC(nullptr);
+        dpi = GetDeviceCaps(screen, LOGPIXELSY);
+        ReleaseDC(nullptr, screen);
+        wchar_t wanted[8] = {};
+        const int expected =
+            GetEnvironmentVariableW(L"ZELTOR_WINE_DPI", wanted, 8) > 0 ? _wtoi(wanted) : 96;
+        ASSERT_EQ(dpi, expected) << "the prefix was not set up for this resolution";
     }
+
+    // Twips to pixels, to nearest, ties to even.
+    int Px(int twips) const {
+        const int whole = twips * dpi / 1440;
+        const int twice = 2 * (twips * dpi % 1440);
+        return whole + (twice > 1440 || (twice == 1440 && whole % 2 == 1) ? 1 : 0);
+    }
+    RECT Place(int id) const {
+        RECT r{};
+        GetWindowRect(C(id), &r);
+        MapWindowPoints(nullptr, form->Handle(), reinterpret_cast<POINT*>(&r), 2);
+        return r;
+    }
+
+    int dpi = 0;
+};
+
+TEST_F(Layout, EveryControlHasItsCaptionAndItsTwipRectangle) {
+    wchar_t caption[64] = {};
+    GetWindowTextW(form->Handle(), caption, 64);
+    EXPECT_EQ(Narrow(caption), "Zeltor IGU por Quennel");
+    RECT client{};
+    GetClientRect(form->Handle(), &client);
+    EXPECT_EQ(client.right, Px(4500));
+    EXPECT_EQ(client.bottom, Px(3570));
+
+    struct Control {
+        int id;
+        const char* caption;
+        int left, top, width, height; // twips
+    };
+    const Control controls[] = {
+        {IDC_cmdOpen, "ROM a recalcular punteros", 120, 120, 2415, 255},
+        {IDC_lblROM, "", 2640, 120, 1695, 285},
+        {IDC_Label2, "Posición inicial del texto:", 120, 480, 1815, 255},
+        {IDC_txtInitext, "", 3120, 480, 1215, 285},
+        {IDC_Label3, "Posición inicial de la tabla de punteros:", 120, 840, 2775, 255},
+        {IDC_txtIniPunt, "", 3120, 840, 1215, 285},
+        {IDC_Label4, "Posición final de la tabla de punteros:", 120, 1200, 2655, 255},
+        {IDC_txtFinPunt, "", 3120, 1200, 1215, 285},
+        {IDC_Label5, "Tamaño de cada puntero", 120, 1560, 2655, 255},
+        {IDC_cboTam, "2", 3120, 1560, 615, 315},
+        {IDC_Label1, "bytes", 3840, 1560, 495, 255},
+        {IDC_Label6, "Valor hexadecimal del caracter separador:", 120, 1920, 3015, 255},
+        {IDC_txtSeparador, "", 3120, 1920, 1215, 285},
+        {IDC_ckValPunt, "Valor del primer puntero(Little Endian):", 120, 2280, 2990, 255},
+        {IDC_txtValPunt, "", 3120, 2280, 1215, 285},
+        {IDC_cmdRecalcular, "Recalcular punteros", 120, 2760, 4215, 375},
+        {IDC_Label7, "*Todo valor en hexadecimal", 120, 3240, 2055, 255},
+        {IDC_ckWindow, "Ventana siempre encima", 2280, 3240, 2055, 255},
+    };
+    for (const Control& c : controls) {
+        const XP_button* button = XP_button::FromHandle(C(c.id));
+        EXPECT_EQ(button != nullptr ? button->Caption() : TextOf(c.id), c.caption);
+        const RECT r = Place(c.id);
+        EXPECT_EQ(r.left, Px(c.left)) << c.caption << " " << c.id;
+        EXPECT_EQ(r.top, Px(c.top)) << c.caption << " " << c.id;
+        EXPECT_EQ(r.right - r.left, Px(c.width)) << c.caption << " " << c.id;
+        EXPECT_EQ(r.bottom - r.top, Px(c.height)) << c.caption << " " << c.id;
+    }
+    // Line1 runs from (120, 2640) to (4320, 2640): an etched rule two pixels high.
+    const RECT line = Place(IDC_Line1);
+    EXPECT_EQ(line.left, Px(120));
+    EXPECT_EQ(line.right, Px(4320));
+    EXPECT_EQ(line.top, Px(2640));
+    EXPECT_EQ(line.bottom - line.top, 2);
 }
 
-TEST_F(FrmMainTest, EveryCaptionFitsOnOneLine) {
-    const int box = GetSystemMetrics(SM_CXMENUCHECK) + 4; // the check box's own square
+// Measured with the font each control really draws with, at this resolution.
+TEST_F(Layout, EveryCaptionFitsOnOneLine) {
+    auto extent = [](HWND control, HFONT font, const std::string& text) {
+        HDC dc = GetDC(control);
+        HGDIOBJ old = SelectObject(dc, font);
+        const std::wstring wide = Widen(text);
+        SIZE size{};
+        GetTextExtentPoint32W(dc, wide.c_str(), static_cast<int>(wide.size()), &size);
+        SelectObject(dc, old);
+        ReleaseDC(control, dc);
+        return size;
+    };
+    const int box = GetSystemMetrics(SM_CXMENUCHECK) + 4; // a check box's own square
     for (int id : {IDC_Label1, IDC_Label2, IDC_Label3, IDC_Label4, IDC_Label5, IDC_Label6,
                    IDC_Label7, IDC_ckValPunt, IDC_ckWindow}) {
         HWND control = C(id);
-        wchar_t text[128] = {};
-        const int length = GetWindowTextW(control, text, 128);
-        HDC dc = GetDC(control);
-        HGDIOBJ old =
-            SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
-        SIZE extent{};
-        GetTextExtentPoint32W(dc, text, length, &extent);
-        SelectObject(dc, old);
-        ReleaseDC(control, dc);
+        const SIZE size = extent(
+            control, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)), TextOf(id));
         RECT client{};
         GetClientRect(control, &client);
         const int room = client.right - (id == IDC_ckValPunt || id == IDC_ckWindow ? box : 0);
-        EXPECT_LE(extent.cx, room) << Narrow(text);
+        EXPECT_LE(size.cx, room) << TextOf(id);
+        EXPECT_LE(size.cy, client.bottom) << TextOf(id);
+    }
+    for (int id : {IDC_cmdOpen, IDC_cmdRecalcular}) {
+        XP_button& b = *XP_button::FromHandle(C(id));
+        const GdiFont font = XP_buttonProbe::MakeCaptionFont(b);
+        const SIZE size = extent(C(id), font, b.Caption());
+        RECT client{};
+        GetClientRect(C(id), &client);
+        EXPECT_LE(size.cx, client.right) << b.Caption();
+        // The caption's line starts at the top the face gives it and must end inside.
+        const int top = ButtonMath::CaptionTop(client.bottom, b.Font()->Size().scaled, false, dpi);
+        EXPECT_LE(top + size.cy, client.bottom) << b.Caption();
     }
 }
 
