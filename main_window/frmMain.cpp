@@ -257,7 +257,7 @@ wchar_t frmMain::FilterHexKey(wchar_t key, bool& beep, bool& nextField) {
     if (key == L'\b') {
         return key;
     }
-    if (key < 0x80 && kHexDigits.find(static_cast<char>(key)) != std::string_view::npos) {
+    if (IsHexText(std::wstring_view(&key, 1))) {
         return key;
     }
     beep = true;
