@@ -2,6 +2,7 @@
 
 #include "AppFolder.h"
 #include "PropertyStore.h"
+#include "PropertyValue.h"
 #include "RomMemory.h"
 #include "Utf.h"
 #include "Ventana.h"
@@ -99,7 +100,8 @@ frmMain::~frmMain() {
 }
 
 int frmMain::Px(int twips) const {
-    return MulDiv(twips, m_Dpi, 1440);
+    // To nearest, ties to even, as every fraction that becomes a pixel.
+    return static_cast<int>(DivideRoundingToEven(std::int64_t{twips} * m_Dpi, 1440));
 }
 
 HWND frmMain::Create(HINSTANCE instance) {
@@ -163,6 +165,12 @@ void frmMain::CreateControls(HINSTANCE instance) {
             c.exStyle, c.className, c.text, c.style, Px(c.left), Px(c.top), Px(c.width), height,
             Handle(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance, nullptr);
         SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(m_Font), FALSE);
+        if (c.id == IDC_Line1) {
+            // Wine widens an etched rule by its edge as it is created: placed again, it runs
+            // exactly from its left end to its right end.
+            SetWindowPos(hwnd, nullptr, Px(c.left), Px(c.top), Px(c.width), height,
+                         SWP_NOZORDER | SWP_NOACTIVATE);
+        }
         if (IsHexField(c.id)) {
             // Subclassed through the window procedure itself rather than SetWindowSubclass,
             // so that comctl32 is not imported: that import alone cost 30 ms of start-up.
@@ -203,6 +211,46 @@ bool frmMain::Checked(int id) const {
     return SendMessageW(Control(id), BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
+bool frmMain::IsHexText(std::wstring_view text) {
+    for (wchar_t c : text) {
+        if (c >= 0x80 || kHexDigits.find(static_cast<char>(c)) == std::string_view::npos) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void frmMain::PasteIntoHexField(HWND field) {
+    std::wstring text;
+    if (IsClipboardFormatAvailable(CF_UNICODETEXT) && OpenClipboard(field)) {
+        if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+            if (const auto* chars = static_cast<const wchar_t*>(GlobalLock(data))) {
+                text = chars;
+                GlobalUnlock(data);
+            }
+        }
+        CloseClipboard();
+    }
+    if (text.empty()) {
+        return;
+    }
+    DWORD start = 0;
+    DWORD end = 0;
+    SendMessageW(field, EM_GETSEL, reinterpret_cast<WPARAM>(&start),
+                 reinterpret_cast<LPARAM>(&end));
+    const auto length =
+        static_cast<size_t>(GetWindowTextLengthW(field)) - (end - start) + text.size();
+    const auto limit = static_cast<size_t>(SendMessageW(field, EM_GETLIMITTEXT, 0, 0));
+    // Taken whole or not at all: text with anything but hexadecimal digits in it (an option
+    // such as "-h" for Zeltor.exe, a "0x", a space) or too long for the field is refused with
+    // the key filter's beep, and the field keeps its text.
+    if (!IsHexText(text) || length > limit) {
+        m_Services.beep();
+        return;
+    }
+    SendMessageW(field, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
 wchar_t frmMain::FilterHexKey(wchar_t key, bool& beep, bool& nextField) {
     beep = false;
     nextField = false;
@@ -213,7 +261,7 @@ wchar_t frmMain::FilterHexKey(wchar_t key, bool& beep, bool& nextField) {
     if (key == L'\b') {
         return key;
     }
-    if (key < 0x80 && kHexDigits.find(static_cast<char>(key)) != std::string_view::npos) {
+    if (IsHexText(std::wstring_view(&key, 1))) {
         return key;
     }
     beep = true;
@@ -224,15 +272,29 @@ LRESULT CALLBACK frmMain::HexFieldProc(HWND hwnd, UINT message, WPARAM wParam, L
     auto* self = static_cast<frmMain*>(GetPropW(hwnd, kOwnerProp));
     switch (message) {
     case WM_GETDLGCODE: {
-        // Enter must reach the field as a character instead of pressing a default button.
+        // Enter and Escape must reach the field as characters, for the key filter, instead
+        // of pressing a default button or cancelling.
         LRESULT code = CallBase(hwnd, message, wParam, lParam);
         const MSG* msg = reinterpret_cast<const MSG*>(lParam);
         if (msg != nullptr && (msg->message == WM_KEYDOWN || msg->message == WM_CHAR) &&
-            msg->wParam == VK_RETURN) {
+            (msg->wParam == VK_RETURN || msg->wParam == VK_ESCAPE)) {
             code |= DLGC_WANTMESSAGE;
         }
         return code;
     }
+    case WM_PASTE:
+        // Every paste, whatever asked for it: the field's menu, Shift+Insert, a program.
+        self->PasteIntoHexField(hwnd);
+        return 0;
+    case WM_KEYDOWN:
+        // The edit control pastes Shift+Insert without a WM_PASTE of its own (under Wine),
+        // so the key is turned into one here.
+        if (wParam == VK_INSERT && GetKeyState(VK_SHIFT) < 0 && GetKeyState(VK_CONTROL) >= 0) {
+            SendMessageW(hwnd, WM_PASTE, 0, 0);
+            return 0;
+        }
+        break;
+    case WM_IME_CHAR: // a character composed in an input method is typed too
     case WM_CHAR: {
         bool beep = false;
         bool nextField = false;
@@ -247,7 +309,7 @@ LRESULT CALLBACK frmMain::HexFieldProc(HWND hwnd, UINT message, WPARAM wParam, L
         if (key == 0) {
             return 0;
         }
-        return CallBase(hwnd, message, key, lParam);
+        return CallBase(hwnd, WM_CHAR, key, lParam);
     }
     case WM_LBUTTONUP: {
         const LRESULT result = CallBase(hwnd, message, wParam, lParam);
@@ -285,13 +347,21 @@ LRESULT frmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             focus != nullptr && IsChild(Handle(), focus) ? focus : reinterpret_cast<HWND>(lParam);
         if (HWND next = GetNextDlgTabItem(Handle(), from, FALSE)) {
             SetFocus(next);
+            // As a Tab does: a field reached this way has its whole text selected, so that
+            // typing replaces it.
+            if (SendMessageW(next, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL) {
+                SendMessageW(next, EM_SETSEL, 0, -1);
+            }
         }
         return 0;
     }
     case WM_ACTIVATE:
-        // Give the focus back to the control that had it when the window is reactivated.
+        // Give the focus back to the control that had it when the window is reactivated, as
+        // a message box, the file dialog or another application leaves it.
         if (LOWORD(wParam) == WA_INACTIVE) {
-            m_LastFocus = GetFocus();
+            if (HWND focus = GetFocus(); focus != nullptr && IsChild(Handle(), focus)) {
+                m_LastFocus = focus;
+            }
         } else if (m_LastFocus != nullptr && IsWindow(m_LastFocus)) {
             SetFocus(m_LastFocus);
             return 0;
@@ -326,15 +396,6 @@ HBRUSH frmMain::OnCtlColorStatic(HDC dc, HWND control) {
 
 void frmMain::OnCommand(int id, int code) {
     switch (id) {
-    case IDOK: {
-        // Enter while one of the two buttons has the focus presses it, as with any push
-        // button; the buttons themselves take no keys.
-        const int focused = GetDlgCtrlID(GetFocus());
-        if (focused == IDC_cmdOpen || focused == IDC_cmdRecalcular) {
-            SendMessageW(Control(focused), BM_CLICK, 0, 0);
-        }
-        break;
-    }
     case IDC_cmdOpen:
         cmdOpen_Click();
         break;

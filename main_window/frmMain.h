@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 // Control identifiers, in tab order.
 enum ControlId : int {
@@ -50,7 +51,7 @@ public:
     // the window is up: a ROM named on the command line, or dropped on the window.
     void OpenRom(const std::string& path);
 
-    // Twips to pixels at the window's resolution.
+    // Twips to pixels at the window's resolution, to nearest, ties to even.
     int Px(int twips) const;
 
     // The key filter of the hexadecimal fields: gives the character to let through, or 0.
@@ -82,6 +83,8 @@ private:
     bool Checked(int id) const;
 
     static LRESULT CALLBACK HexFieldProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    static bool IsHexText(std::wstring_view text);
+    void PasteIntoHexField(HWND field);
 
     WindowServices m_Services;
     RecalcRunner m_Runner;

@@ -58,16 +58,30 @@ LRESULT CALLBACK Window::Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARA
         self->m_hWnd = nullptr;
         return DefWindowProcW(hwnd, message, wParam, lParam);
     }
-    // Nothing may unwind through the system's code: a failure that no handler trapped is
-    // reported here and the window goes on.
-    try {
-        return self->HandleMessage(message, wParam, lParam);
-    } catch (const RuntimeError& error) {
-        const std::wstring text =
-            Widen("Error:" + std::to_string(error.Number()) + " - " + error.Description());
-        MessageBoxW(hwnd, text.c_str(), L"ZeltorIGU", MB_OK);
-    } catch (const std::exception& error) {
-        MessageBoxW(hwnd, Widen(error.what()).c_str(), L"ZeltorIGU", MB_OK);
+    return ContainErrors(hwnd, 0, [&] { return self->HandleMessage(message, wParam, lParam); });
+}
+
+void ReportUntrappedError(HWND window, const std::exception_ptr& error) noexcept {
+    static thread_local bool t_Showing = false;
+    if (t_Showing) {
+        return;
     }
-    return 0;
+    t_Showing = true;
+    try {
+        std::wstring text;
+        try {
+            std::rethrow_exception(error);
+        } catch (const RuntimeError& e) {
+            text = Widen("Error:" + std::to_string(e.Number()) + " - " + e.Description());
+        } catch (const std::exception& e) {
+            text = Widen(e.what());
+        } catch (...) {
+            text = L"Error";
+        }
+        HWND owner = window != nullptr ? GetAncestor(window, GA_ROOT) : nullptr;
+        MessageBoxW(owner, text.c_str(), L"ZeltorIGU", MB_OK);
+    } catch (...) {
+        // Not even the report could be made (no memory for its text): the window goes on.
+    }
+    t_Showing = false;
 }

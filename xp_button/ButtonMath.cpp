@@ -39,10 +39,13 @@ std::int32_t GradientAmount(std::int32_t height, std::int32_t i) {
     return static_cast<std::int32_t>(rounded);
 }
 
-std::int32_t CaptionTop(std::int32_t height, std::int64_t sizeScaled, bool shifted) {
+std::int32_t CaptionTop(std::int32_t height, std::int64_t sizeScaled, bool shifted,
+                        std::int32_t dpi) {
     const std::int64_t k = shifted ? 3 : 2;
-    const std::int64_t scaled = std::int64_t{height} * 5000 - sizeScaled + k * 10000;
-    const std::int64_t top = DivideRoundingToEven(scaled, 10000);
+    // Everything times 10,000 (the size's decimals) and times 96, so that the sum is exact.
+    const std::int64_t scaled =
+        (std::int64_t{height} * 5000 + k * 10000) * 96 - sizeScaled * std::int64_t{dpi};
+    const std::int64_t top = DivideRoundingToEven(scaled, std::int64_t{10000} * 96);
     if (top < std::numeric_limits<std::int32_t>::min() ||
         top > std::numeric_limits<std::int32_t>::max()) {
         RaiseOverflow();

@@ -14,9 +14,11 @@ std::int32_t ShadeColor(std::int32_t color, std::int32_t amount);
 std::int32_t GradientAmount(std::int32_t height, std::int32_t i);
 
 // Top of the caption's rectangle: height / 2 - size + k, with the size in points used as
-// pixels (four decimals, 82500 is 8.25), k 3 for the pressed look and 2 otherwise; to nearest,
-// ties even.
-std::int32_t CaptionTop(std::int32_t height, std::int64_t sizeScaled, bool shifted);
+// pixels at 96 dots per inch (four decimals, 82500 is 8.25) and in proportion at any other
+// resolution, as the glyphs grow with it; k 3 for the pressed look and 2 otherwise; to
+// nearest, ties even.
+std::int32_t CaptionTop(std::int32_t height, std::int64_t sizeScaled, bool shifted,
+                        std::int32_t dpi);
 
 // Pixel height of a font of the given point size (four decimals) at the given dots per inch,
 // to nearest, ties even.

@@ -4,8 +4,12 @@
 #include "RuntimeError.h"
 #include "Utf.h"
 #include "Win32Error.h"
+#include "Window.h"
 
+#include <algorithm>
+#include <cstring>
 #include <cwchar>
+#include <exception>
 
 namespace {
 
@@ -16,6 +20,7 @@ constexpr std::int32_t kHoverRing = 0x0080C0FF;       // red 255, green 192, blu
 constexpr std::int32_t kFocusRing = 0x00FF0000;       // blue
 constexpr std::int32_t kLeftClickedRing = 0x00FFB4B4; // red 180, green 180, blue 255
 constexpr std::int32_t kShadingGrey = 0x00C0C0C0;
+constexpr std::int32_t kNoRing = -1; // no colour 0x00BBGGRR is negative
 
 thread_local int t_CreationError = 0;
 
@@ -122,7 +127,11 @@ LRESULT CALLBACK XP_button::WindowProc(HWND window, UINT message, WPARAM wParam,
     XP_button* self = nullptr;
     if (message == WM_NCCREATE) {
         const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-        self = new XP_button(window, static_cast<const CreateInfo*>(create->lpCreateParams));
+        try {
+            self = new XP_button(window, static_cast<const CreateInfo*>(create->lpCreateParams));
+        } catch (...) {
+            return FALSE; // the creation fails
+        }
         SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
     } else {
         self = reinterpret_cast<XP_button*>(GetWindowLongPtrW(window, GWLP_USERDATA));
@@ -135,18 +144,37 @@ LRESULT CALLBACK XP_button::WindowProc(HWND window, UINT message, WPARAM wParam,
         delete self;
         return DefWindowProcW(window, message, wParam, lParam);
     }
+    // Nothing unwinds through the system's code, whatever the message: a failure is
+    // reported as the window base reports the form's, and the control goes on.
     if (message == WM_CREATE) {
-        // An error while loading the stored properties fails the creation; the host reads
-        // its number from CreationError.
         t_CreationError = 0;
-        try {
-            return self->OnMessage(message, wParam, lParam);
-        } catch (const RuntimeError& error) {
+    }
+    std::exception_ptr failure;
+    try {
+        return self->OnMessage(message, wParam, lParam);
+    } catch (const RuntimeError& error) {
+        if (message == WM_CREATE) {
+            // An error while loading the stored properties fails the creation; the host
+            // reads its number from CreationError.
             t_CreationError = error.Number();
             return -1;
         }
+        failure = std::current_exception();
+    } catch (...) {
+        failure = std::current_exception();
     }
-    return self->OnMessage(message, wParam, lParam);
+    self->AfterFailure(message, wParam);
+    ReportUntrappedError(window, failure);
+    return message == WM_CREATE ? -1 : 0;
+}
+
+void XP_button::AfterFailure(UINT message, WPARAM wParam) {
+    if (message == WM_TIMER && wParam == kTimer1) {
+        // A tick that failed would fail again 3 ms later: the polling stops, and the next
+        // mouse move starts it again.
+        Timer1Enabled(false);
+        m_Hover = false;
+    }
 }
 
 LRESULT XP_button::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -229,10 +257,10 @@ LRESULT XP_button::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         return 0;
     case WM_SETFOCUS:
-        GotFocus();
+        OnSetFocus(reinterpret_cast<HWND>(wParam));
         return 0;
     case WM_KILLFOCUS:
-        LostFocus();
+        OnKillFocus(reinterpret_cast<HWND>(wParam));
         return 0;
     case WM_TIMER:
         if (wParam == kTimer1) {
@@ -243,6 +271,25 @@ LRESULT XP_button::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case BM_CLICK:
         Click();
         return 0;
+    case WM_GETDLGCODE: {
+        // Enter comes to the button itself rather than to the dialog manager, which would
+        // lose whether the key was held.
+        const MSG* msg = reinterpret_cast<const MSG*>(lParam);
+        if (msg != nullptr && (msg->message == WM_KEYDOWN || msg->message == WM_CHAR) &&
+            msg->wParam == VK_RETURN) {
+            return DLGC_WANTMESSAGE;
+        }
+        return 0;
+    }
+    case WM_KEYDOWN:
+        // Enter or Space presses the focused button, as on a Windows push button; but not
+        // the repeats of a held key (bit 30: the key was already down), so that holding
+        // Enter in a field never runs on into a press.
+        if ((wParam == VK_RETURN || wParam == VK_SPACE) && (lParam & (LPARAM{1} << 30)) == 0) {
+            Click();
+            return 0;
+        }
+        break;
     default:
         break;
     }
@@ -379,6 +426,7 @@ HDC XP_button::SurfaceDc() {
     m_BufferWidth = w;
     m_BufferHeight = h;
     m_BufferBits = nullptr;
+    m_Drawn.kind = FaceKind::None; // a new buffer shows no face yet
     if (w <= 0 || h <= 0) {
         if (m_OriginalBitmap != nullptr) {
             SelectObject(dc, m_OriginalBitmap);
@@ -412,7 +460,7 @@ void XP_button::Cls(HDC dc, const RECT& client) {
     FillRect(dc, &client, background);
 }
 
-GdiFont XP_button::MakeCaptionFont(HDC dc) const {
+LOGFONTW XP_button::CaptionLogFont(HDC dc) const {
     const FontObject& font = *m_SurfaceFont;
     LOGFONTW lf{};
     lf.lfHeight = -ButtonMath::PointsToPixels(font.Size().scaled, GetDeviceCaps(dc, LOGPIXELSY));
@@ -427,7 +475,17 @@ GdiFont XP_button::MakeCaptionFont(HDC dc) const {
     lf.lfPitchAndFamily = DEFAULT_PITCH | FF_DONTCARE;
     const std::wstring name = Widen(font.Name());
     wcsncpy(lf.lfFaceName, name.c_str(), LF_FACESIZE - 1);
-    return GdiFont(CreateFontIndirectW(&lf));
+    return lf;
+}
+
+HFONT XP_button::CaptionFont(HDC dc) {
+    // Made again only when the font's description changes, not for every caption drawn.
+    const LOGFONTW lf = CaptionLogFont(dc);
+    if (m_CaptionFont.Get() == nullptr || std::memcmp(&lf, &m_CaptionLogFont, sizeof lf) != 0) {
+        m_CaptionFont = GdiFont(CreateFontIndirectW(&lf));
+        m_CaptionLogFont = lf;
+    }
+    return m_CaptionFont.Get();
 }
 
 void XP_button::Present() {
@@ -447,15 +505,55 @@ std::int32_t XP_button::ShadeColor(std::int32_t color, std::int32_t amount) cons
     return ButtonMath::ShadeColor(Resolve(color), amount);
 }
 
+bool XP_button::Shows(FaceKind kind, std::int32_t base, std::int32_t ring, const RECT& client) {
+    FaceState& want = m_Wanted; // assigned in place, so that its strings keep their storage
+    want.kind = kind;
+    want.base = base;
+    want.ring = ring;
+    want.shifted = m_ShiftCaption;
+    want.square = m_Square;
+    want.width = client.right;
+    want.height = client.bottom;
+    want.dpi = GetDeviceCaps(m_BufferDc.Get(), LOGPIXELSY);
+    want.fore = Resolve(m_ForeColor);
+    want.face = GetSysColor(COLOR_BTNFACE);
+    want.highlight = GetSysColor(COLOR_BTNHIGHLIGHT);
+    want.shadow = GetSysColor(COLOR_BTNSHADOW);
+    want.darkShadow = GetSysColor(COLOR_3DDKSHADOW);
+    want.caption = m_Caption;
+    want.captionSize = m_Font->Size().scaled;
+    const FontObject& font = *m_SurfaceFont;
+    want.fontName = font.Name();
+    want.fontSize = font.Size().scaled;
+    want.fontWeight = font.Weight();
+    want.fontCharset = font.Charset();
+    want.fontItalic = font.Italic();
+    want.fontUnderline = font.Underline();
+    want.fontStrikethrough = font.Strikethrough();
+    return want == m_Drawn;
+}
+
 void XP_button::DrawFace(std::int32_t base) {
+    if (PaintFace(base)) {
+        Present();
+    }
+}
+
+bool XP_button::PaintFace(std::int32_t base) {
     HDC dc = SurfaceDc();
     RECT client{};
     GetClientRect(m_hWnd, &client);
     const int w = client.right;
     const int h = client.bottom;
+    const std::int32_t bound = h;
+    if (Shows(FaceKind::Plain, Resolve(base), kNoRing, client)) {
+        // What drawing it again would leave behind, without a pixel changed.
+        m_ShiftCaption = false;
+        m_Counter = std::max(bound, 0) + 1;
+        return false;
+    }
     Cls(dc, client);
 
-    const std::int32_t bound = h;
     for (m_Counter = 1; m_Counter <= bound; ++m_Counter) {
         const std::int32_t amount = ButtonMath::GradientAmount(h, m_Counter);
         GdiPen pen(CreatePen(PS_SOLID, 1, Ref(ShadeColor(base, amount))));
@@ -481,54 +579,72 @@ void XP_button::DrawFace(std::int32_t base) {
 
     SetTextColor(dc, Ref(Resolve(m_ForeColor)));
     DrawCaption(m_Caption);
-    Present();
+    m_Drawn = m_Wanted;
+    return true;
 }
 
 void XP_button::DrawCaption(const std::string& text) {
     HDC dc = SurfaceDc();
+    m_Drawn.kind = FaceKind::None; // the buffer changes under whatever face it showed
     RECT rect{};
     GetClientRect(m_hWnd, &rect);
-    rect.top = ButtonMath::CaptionTop(rect.bottom, m_Font->Size().scaled, m_ShiftCaption);
+    rect.top = ButtonMath::CaptionTop(rect.bottom, m_Font->Size().scaled, m_ShiftCaption,
+                                      GetDeviceCaps(dc, LOGPIXELSY));
     m_ShiftCaption = false;
-    GdiFont font = MakeCaptionFont(dc);
-    SelectScope use(dc, font);
+    SelectScope use(dc, CaptionFont(dc));
     const std::string ansi = ToAnsi(text);
     DrawTextA(dc, ansi.c_str(), static_cast<int>(ansi.size()), &rect, DT_CENTER | DT_WORDBREAK);
 }
 
 void XP_button::DrawHighlightBorder(std::int32_t ringColor) {
-    DrawFace(m_BackColor);
     HDC dc = SurfaceDc();
     RECT client{};
     GetClientRect(m_hWnd, &client);
     const int w = client.right;
     const int h = client.bottom;
-    const COLORREF ring = Ref(Resolve(ringColor));
+    const std::int32_t ring = Resolve(ringColor);
+    if (Shows(FaceKind::Plain, Resolve(m_BackColor), ring, client)) {
+        // Every mouse move over the button asks for the face it shows already.
+        m_ShiftCaption = false;
+        m_Counter = 3;
+        return;
+    }
+    PaintFace(m_BackColor); // unless the plain face is there already
     for (m_Counter = 1; m_Counter <= 2; ++m_Counter) {
         const int i = m_Counter;
         if (m_Square) {
-            GdiBrush brush(CreateSolidBrush(ring));
+            GdiBrush brush(CreateSolidBrush(Ref(ring)));
             const RECT inset{i, i, w - i, h - i};
             FrameRect(dc, &inset, brush);
         } else {
-            GdiPen pen(CreatePen(PS_SOLID, 1, ring));
+            GdiPen pen(CreatePen(PS_SOLID, 1, Ref(ring)));
             SelectScope use(dc, pen);
             RoundRect(dc, i, i, w - i, h - i, 10, 10);
         }
     }
+    m_Drawn.ring = ring; // the plain face, now with its ring
     Present();
 }
 
 void XP_button::DrawPressedFace() {
     m_ShiftCaption = true;
     const std::int32_t highlight = SysColor(COLOR_BTNHIGHLIGHT);
-    DrawFace(ShadeColor(highlight, -40));
+    const std::int32_t base = ShadeColor(highlight, -40);
     HDC dc = SurfaceDc();
     RECT client{};
     GetClientRect(m_hWnd, &client);
-    GdiPen pen(CreatePen(PS_SOLID, 1, Ref(highlight)));
-    SelectScope use(dc, pen);
-    DrawShadingLines(dc, m_Square, client.right, client.bottom);
+    if (Shows(FaceKind::Pressed, base, kNoRing, client)) {
+        m_ShiftCaption = false;
+        m_Counter = std::max(static_cast<std::int32_t>(client.bottom), 0) + 1;
+        return;
+    }
+    PaintFace(base);
+    {
+        GdiPen pen(CreatePen(PS_SOLID, 1, Ref(highlight)));
+        SelectScope use(dc, pen);
+        DrawShadingLines(dc, m_Square, client.right, client.bottom);
+    }
+    m_Drawn.kind = FaceKind::Pressed; // the plain face in that base, with the light lines
     Present();
 }
 
@@ -538,6 +654,10 @@ void XP_button::DrawDisabledFace() {
     GetClientRect(m_hWnd, &client);
     const int w = client.right;
     const int h = client.bottom;
+    if (Shows(FaceKind::Disabled, 0, kNoRing, client)) {
+        m_ShiftCaption = false;
+        return;
+    }
     Cls(dc, client);
     if (m_Square) {
         {
@@ -556,6 +676,7 @@ void XP_button::DrawDisabledFace() {
     }
     SetTextColor(dc, GetSysColor(COLOR_BTNSHADOW));
     DrawCaption(m_Caption);
+    m_Drawn = m_Wanted;
     Present();
 }
 
@@ -639,6 +760,34 @@ void XP_button::Click() {
     const int id = GetDlgCtrlID(m_hWnd);
     SendMessageW(GetParent(m_hWnd), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
                  reinterpret_cast<LPARAM>(m_hWnd));
+}
+
+bool XP_button::InSameWindow(HWND other) const {
+    HWND root = GetAncestor(m_hWnd, GA_ROOT);
+    return other != nullptr && root != nullptr && IsChild(root, other);
+}
+
+// The focus is lost only when it moves to another control of the same window. A message box
+// or dialog of the program, or another application, takes the keyboard only for a while:
+// the control gets it back, and neither LostFocus nor GotFocus is raised.
+void XP_button::OnKillFocus(HWND newFocus) {
+    if (InSameWindow(newFocus)) {
+        LostFocus();
+    } else {
+        m_FocusAway = true;
+    }
+}
+
+void XP_button::OnSetFocus(HWND previousFocus) {
+    if (m_FocusAway) {
+        m_FocusAway = false;
+        if (!InSameWindow(previousFocus)) {
+            return; // back from elsewhere: the control never lost the focus
+        }
+        // Another control of the window had the focus meanwhile: that was the loss.
+        LostFocus();
+    }
+    GotFocus();
 }
 
 void XP_button::GotFocus() {

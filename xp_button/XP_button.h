@@ -79,6 +79,7 @@ private:
     ~XP_button();
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    void AfterFailure(UINT message, WPARAM wParam);
 
     // Drawing.
     void DrawFace(std::int32_t base);
@@ -99,15 +100,54 @@ private:
     void Click();
     void GotFocus();
     void LostFocus();
+    void OnSetFocus(HWND previousFocus);
+    void OnKillFocus(HWND newFocus);
+    bool InSameWindow(HWND other) const;
     void Resize();
     void Show();
     void Timer1_Timer();
     void Timer1Enabled(bool enabled);
 
+    // What the back buffer shows, as everything that went into drawing it: a request for
+    // the face it shows already draws nothing. Each mouse move over the button asks for its
+    // hover face again, and the system colours may have changed in between.
+    enum class FaceKind : std::uint8_t { None, Plain, Pressed, Disabled };
+    struct FaceState {
+        FaceKind kind = FaceKind::None;
+        std::int32_t base = 0;
+        std::int32_t ring = 0;
+        bool shifted = false;
+        bool square = false;
+        int width = 0;
+        int height = 0;
+        int dpi = 0;
+        std::int32_t fore = 0;
+        COLORREF face = 0;
+        COLORREF highlight = 0;
+        COLORREF shadow = 0;
+        COLORREF darkShadow = 0;
+        std::string caption;
+        std::int64_t captionSize = 0;
+        std::string fontName;
+        std::int64_t fontSize = 0;
+        std::int16_t fontWeight = 0;
+        std::int16_t fontCharset = 0;
+        bool fontItalic = false;
+        bool fontUnderline = false;
+        bool fontStrikethrough = false;
+
+        bool operator==(const FaceState&) const = default;
+    };
+    // Whether the buffer shows this face as the members stand now.
+    bool Shows(FaceKind kind, std::int32_t base, std::int32_t ring, const RECT& client);
+    // DrawFace without presenting it; false when the face was there already.
+    bool PaintFace(std::int32_t base);
+
     // The surface: back buffer, clearing, and the caption's font.
     HDC SurfaceDc();
     void Cls(HDC dc, const RECT& client);
-    GdiFont MakeCaptionFont(HDC dc) const;
+    LOGFONTW CaptionLogFont(HDC dc) const;
+    HFONT CaptionFont(HDC dc);
     void Present();
     void PaintTo(HDC target);
     void Notify(const char* property);
@@ -119,6 +159,7 @@ private:
     std::shared_ptr<FontObject> m_SurfaceFont;
     bool m_Timer1Enabled = false;
     bool m_LeftDown = false;
+    bool m_FocusAway = false; // the focus is in another window for a while
 
     // Back buffer, recreated only when the client size changes.
     MemoryDc m_BufferDc;
@@ -127,6 +168,10 @@ private:
     void* m_BufferBits = nullptr;
     int m_BufferWidth = 0;
     int m_BufferHeight = 0;
+    FaceState m_Drawn;
+    FaceState m_Wanted;
+    GdiFont m_CaptionFont;
+    LOGFONTW m_CaptionLogFont{};
 
     // The control's state, in declaration order.
     bool m_Enabled = false;

@@ -21,6 +21,11 @@ struct XP_buttonProbe {
         return b.ShadeColor(c, a);
     }
     static HWND WindowUnderCursor(XP_button& b) { return b.WindowUnderCursor(); }
+    // A font made exactly as the caption's.
+    static GdiFont MakeCaptionFont(const XP_button& b) {
+        const LOGFONTW lf = b.CaptionLogFont(b.m_BufferDc.Get());
+        return GdiFont(CreateFontIndirectW(&lf));
+    }
 
     static bool Enabled(const XP_button& b) { return b.m_Enabled; }
     static bool Hover(const XP_button& b) { return b.m_Hover; }
@@ -37,6 +42,13 @@ struct XP_buttonProbe {
     static int BufferHeight(const XP_button& b) { return b.m_BufferHeight; }
     static const void* BufferBits(const XP_button& b) { return b.m_BufferBits; }
 
+    // Overwrites one pixel of the back buffer behind the control's back.
+    static void Poke(XP_button& b, int x, int y, std::uint32_t bgra) {
+        GdiFlush();
+        static_cast<std::uint32_t*>(b.m_BufferBits)[static_cast<std::size_t>(y) *
+                                                        static_cast<std::size_t>(b.m_BufferWidth) +
+                                                    static_cast<std::size_t>(x)] = bgra;
+    }
     // One pixel of the back buffer as a colour 0x00BBGGRR.
     static std::int32_t Pixel(const XP_button& b, int x, int y) {
         GdiFlush();

@@ -60,18 +60,29 @@ TEST(CaptionTop, HalfHeightLessSizePlusShiftToEven) {
         std::int32_t height;
         std::int64_t size;
         bool shifted;
+        std::int32_t dpi;
         std::int32_t top;
     };
     const Case cases[] = {
-        {25, 80000, false, 6}, {25, 80000, true, 8}, // 6.5 and 7.5
-        {23, 80000, false, 6}, {23, 80000, true, 6}, // 5.5 and 6.5: the caption stays
-        {21, 80000, false, 4}, {21, 80000, true, 6}, // 4.5 and 5.5
-        {25, 82500, false, 6}, {25, 82500, true, 7}, // 6.25 and 7.25
-        {17, 82500, false, 2}, {0, 80000, false, -6},
+        {25, 80000, false, 96, 6},
+        {25, 80000, true, 96, 8}, // 6.5 and 7.5
+        {23, 80000, false, 96, 6},
+        {23, 80000, true, 96, 6}, // 5.5 and 6.5: the caption stays
+        {21, 80000, false, 96, 4},
+        {21, 80000, true, 96, 6}, // 4.5 and 5.5
+        {25, 82500, false, 96, 6},
+        {25, 82500, true, 96, 7}, // 6.25 and 7.25
+        {17, 82500, false, 96, 2},
+        {0, 80000, false, 96, -6},
+        // At 144 dots per inch the size counts half as much again: 8.25 is 12.375 pixels.
+        {26, 82500, false, 144, 3},
+        {26, 82500, true, 144, 4},  // 2.625 and 3.625
+        {25, 80000, false, 144, 2}, // 2.5 goes to 2
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(CaptionTop(c.height, c.size, c.shifted), c.top)
-            << "H " << c.height << " size " << c.size << (c.shifted ? " pressed" : "");
+        EXPECT_EQ(CaptionTop(c.height, c.size, c.shifted, c.dpi), c.top)
+            << "H " << c.height << " size " << c.size << (c.shifted ? " pressed" : "") << " at "
+            << c.dpi;
     }
 }
 

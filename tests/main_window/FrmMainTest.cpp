@@ -1,8 +1,11 @@
 #include "frmMain.h"
+#include "ButtonMath.h"
 #include "General.h"
+#include "MessageBoxWatch.h"
 #include "MessagePump.h"
 #include "TempFolder.h"
 #include "Utf.h"
+#include "XP_buttonProbe.h"
 
 #include <windows.h>
 
@@ -29,7 +32,12 @@ protected:
         WindowServices s;
         s.appFolder = dir.Path();
         s.contact = "quien@ejemplo.org";
-        s.showMessage = [this](HWND, const std::string& text) { world.messages.push_back(text); };
+        s.showMessage = [this](HWND owner, const std::string& text) {
+            world.messages.push_back(text);
+            if (realBoxes) {
+                ShowMessage(owner, text);
+            }
+        };
         s.openFile = [this](HWND, const OpenFileRequest& request) {
             world.dialogs.push_back(request);
             return world.nextChoice;
@@ -50,11 +58,12 @@ protected:
 
     void TearDown() override {
         form.reset();
-        // The window's end posts WM_QUIT; the next test's window must not take it for its own.
+        Pump();
+        // The destroyed window asked to quit; left in the queue, that request would stop
+        // every later pump and wait of this thread.
         MSG quit;
         while (PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
         }
-        Pump();
     }
 
     static void Pump() { PumpWaitingMessages(); }
@@ -84,6 +93,7 @@ protected:
 
     TempFolder dir;
     World world;
+    bool realBoxes = false;
     std::unique_ptr<frmMain> form;
 };
 
@@ -123,42 +133,122 @@ TEST_F(FrmMainTest, StartsEmptyWithSizeTwoAndTheValueFieldOff) {
     EXPECT_EQ(world.messages, std::vector<std::string>{"Error, por favor indicar la ROM"});
 }
 
-TEST_F(FrmMainTest, PlacesControlsAtTheirTwipPositions) {
-    struct Place {
-        int id, left, top, width;
-    };
-    const Place places[] = {{IDC_cmdOpen, 120, 120, 2415},     {IDC_lblROM, 2640, 120, 1695},
-                            {IDC_txtInitext, 3120, 480, 1215}, {IDC_txtFinPunt, 3120, 1200, 1215},
-                            {IDC_ckValPunt, 120, 2280, 2990},  {IDC_cmdRecalcular, 120, 2760, 4215},
-                            {IDC_ckWindow, 2280, 3240, 2055},  {IDC_Label7, 120, 3240, 2055}};
-    for (const Place& p : places) {
-        RECT r{};
-        GetWindowRect(C(p.id), &r);
-        MapWindowPoints(nullptr, form->Handle(), reinterpret_cast<POINT*>(&r), 2);
-        EXPECT_EQ(r.left, form->Px(p.left)) << p.id;
-        EXPECT_EQ(r.top, form->Px(p.top)) << p.id;
-        EXPECT_EQ(r.right - r.left, form->Px(p.width)) << p.id;
+// The window at the screen's resolution: 96 dots per inch, and once more (ctest's
+// window144.Layout) at 144 in a prefix of its own.
+class Layout : public FrmMainTest {
+protected:
+    void SetUp() override {
+        FrmMainTest::SetUp();
+        HDC screen = GetDC(nullptr);
+        dpi = GetDeviceCaps(screen, LOGPIXELSY);
+        ReleaseDC(nullptr, screen);
+        wchar_t wanted[8] = {};
+        const int expected =
+            GetEnvironmentVariableW(L"ZELTOR_WINE_DPI", wanted, 8) > 0 ? _wtoi(wanted) : 96;
+        ASSERT_EQ(dpi, expected) << "the prefix was not set up for this resolution";
     }
+
+    // Twips to pixels, to nearest, ties to even.
+    int Px(int twips) const {
+        const int whole = twips * dpi / 1440;
+        const int twice = 2 * (twips * dpi % 1440);
+        return whole + (twice > 1440 || (twice == 1440 && whole % 2 == 1) ? 1 : 0);
+    }
+    RECT Place(int id) const {
+        RECT r{};
+        GetWindowRect(C(id), &r);
+        MapWindowPoints(nullptr, form->Handle(), reinterpret_cast<POINT*>(&r), 2);
+        return r;
+    }
+
+    int dpi = 0;
+};
+
+TEST_F(Layout, EveryControlHasItsCaptionAndItsTwipRectangle) {
+    wchar_t caption[64] = {};
+    GetWindowTextW(form->Handle(), caption, 64);
+    EXPECT_EQ(Narrow(caption), "Zeltor IGU por Quennel");
+    RECT client{};
+    GetClientRect(form->Handle(), &client);
+    EXPECT_EQ(client.right, Px(4500));
+    EXPECT_EQ(client.bottom, Px(3570));
+
+    struct Control {
+        int id;
+        const char* caption;
+        int left, top, width, height; // twips
+    };
+    const Control controls[] = {
+        {IDC_cmdOpen, "ROM a recalcular punteros", 120, 120, 2415, 255},
+        {IDC_lblROM, "", 2640, 120, 1695, 285},
+        {IDC_Label2, "Posición inicial del texto:", 120, 480, 1815, 255},
+        {IDC_txtInitext, "", 3120, 480, 1215, 285},
+        {IDC_Label3, "Posición inicial de la tabla de punteros:", 120, 840, 2775, 255},
+        {IDC_txtIniPunt, "", 3120, 840, 1215, 285},
+        {IDC_Label4, "Posición final de la tabla de punteros:", 120, 1200, 2655, 255},
+        {IDC_txtFinPunt, "", 3120, 1200, 1215, 285},
+        {IDC_Label5, "Tamaño de cada puntero", 120, 1560, 2655, 255},
+        {IDC_cboTam, "2", 3120, 1560, 615, 315},
+        {IDC_Label1, "bytes", 3840, 1560, 495, 255},
+        {IDC_Label6, "Valor hexadecimal del caracter separador:", 120, 1920, 3015, 255},
+        {IDC_txtSeparador, "", 3120, 1920, 1215, 285},
+        {IDC_ckValPunt, "Valor del primer puntero(Little Endian):", 120, 2280, 2990, 255},
+        {IDC_txtValPunt, "", 3120, 2280, 1215, 285},
+        {IDC_cmdRecalcular, "Recalcular punteros", 120, 2760, 4215, 375},
+        {IDC_Label7, "*Todo valor en hexadecimal", 120, 3240, 2055, 255},
+        {IDC_ckWindow, "Ventana siempre encima", 2280, 3240, 2055, 255},
+    };
+    for (const Control& c : controls) {
+        const XP_button* button = XP_button::FromHandle(C(c.id));
+        EXPECT_EQ(button != nullptr ? button->Caption() : TextOf(c.id), c.caption);
+        const RECT r = Place(c.id);
+        EXPECT_EQ(r.left, Px(c.left)) << c.caption << " " << c.id;
+        EXPECT_EQ(r.top, Px(c.top)) << c.caption << " " << c.id;
+        EXPECT_EQ(r.right - r.left, Px(c.width)) << c.caption << " " << c.id;
+        EXPECT_EQ(r.bottom - r.top, Px(c.height)) << c.caption << " " << c.id;
+    }
+    // Line1 runs from (120, 2640) to (4320, 2640): an etched rule two pixels high.
+    const RECT line = Place(IDC_Line1);
+    EXPECT_EQ(line.left, Px(120));
+    EXPECT_EQ(line.right, Px(4320));
+    EXPECT_EQ(line.top, Px(2640));
+    EXPECT_EQ(line.bottom - line.top, 2);
 }
 
-TEST_F(FrmMainTest, EveryCaptionFitsOnOneLine) {
-    const int box = GetSystemMetrics(SM_CXMENUCHECK) + 4; // the check box's own square
+// Measured with the font each control really draws with, at this resolution.
+TEST_F(Layout, EveryCaptionFitsOnOneLine) {
+    auto extent = [](HWND control, HFONT font, const std::string& text) {
+        HDC dc = GetDC(control);
+        HGDIOBJ old = SelectObject(dc, font);
+        const std::wstring wide = Widen(text);
+        SIZE size{};
+        GetTextExtentPoint32W(dc, wide.c_str(), static_cast<int>(wide.size()), &size);
+        SelectObject(dc, old);
+        ReleaseDC(control, dc);
+        return size;
+    };
+    const int box = GetSystemMetrics(SM_CXMENUCHECK) + 4; // a check box's own square
     for (int id : {IDC_Label1, IDC_Label2, IDC_Label3, IDC_Label4, IDC_Label5, IDC_Label6,
                    IDC_Label7, IDC_ckValPunt, IDC_ckWindow}) {
         HWND control = C(id);
-        wchar_t text[128] = {};
-        const int length = GetWindowTextW(control, text, 128);
-        HDC dc = GetDC(control);
-        HGDIOBJ old =
-            SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
-        SIZE extent{};
-        GetTextExtentPoint32W(dc, text, length, &extent);
-        SelectObject(dc, old);
-        ReleaseDC(control, dc);
+        const SIZE size = extent(
+            control, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)), TextOf(id));
         RECT client{};
         GetClientRect(control, &client);
         const int room = client.right - (id == IDC_ckValPunt || id == IDC_ckWindow ? box : 0);
-        EXPECT_LE(extent.cx, room) << Narrow(text);
+        EXPECT_LE(size.cx, room) << TextOf(id);
+        EXPECT_LE(size.cy, client.bottom) << TextOf(id);
+    }
+    for (int id : {IDC_cmdOpen, IDC_cmdRecalcular}) {
+        XP_button& b = *XP_button::FromHandle(C(id));
+        const GdiFont font = XP_buttonProbe::MakeCaptionFont(b);
+        const SIZE size = extent(C(id), font, b.Caption());
+        RECT client{};
+        GetClientRect(C(id), &client);
+        EXPECT_LE(size.cx, client.right) << b.Caption();
+        // The caption's line starts at the top the face gives it and must end inside.
+        const int top = ButtonMath::CaptionTop(client.bottom, b.Font()->Size().scaled, false, dpi);
+        EXPECT_LE(top + size.cy, client.bottom) << b.Caption();
     }
 }
 
@@ -199,6 +289,25 @@ TEST_F(FrmMainTest, EnterMovesToTheNextControl) {
     }
     EXPECT_EQ(world.beeps, 0);
 
+    // Through the message loop, Enter moves on exactly as Tab does: the next field's text is
+    // selected, so typing replaces it.
+    for (WPARAM key : {VK_TAB, VK_RETURN}) {
+        SetWindowTextW(C(IDC_txtIniPunt), L"08FF");
+        SendMessageW(C(IDC_txtIniPunt), EM_SETSEL, 2, 2);
+        SetFocus(C(IDC_txtInitext));
+        PostMessageW(C(IDC_txtInitext), WM_KEYDOWN, key, 1);
+        Pump();
+        ASSERT_EQ(FocusId(), IDC_txtIniPunt) << key;
+        DWORD start = 9;
+        DWORD end = 9;
+        SendMessageW(C(IDC_txtIniPunt), EM_GETSEL, reinterpret_cast<WPARAM>(&start),
+                     reinterpret_cast<LPARAM>(&end));
+        EXPECT_EQ(start, 0u) << key;
+        EXPECT_EQ(end, 4u) << key;
+        Type(IDC_txtIniPunt, L"1");
+        EXPECT_EQ(TextOf(IDC_txtIniPunt), "1") << key;
+    }
+
     // The key itself, as the message loop sees it: it must reach the field as a character.
     SetFocus(C(IDC_txtInitext));
     PostMessageW(C(IDC_txtInitext), WM_KEYDOWN, VK_RETURN, 1);
@@ -208,23 +317,40 @@ TEST_F(FrmMainTest, EnterMovesToTheNextControl) {
     EXPECT_TRUE(world.started.empty() && world.messages.empty()) << "Enter never recalculates";
 }
 
-TEST_F(FrmMainTest, EnterOnAButtonPressesIt) {
-    world.nextChoice.reset();
-    SetFocus(C(IDC_cmdOpen));
-    PostMessageW(C(IDC_cmdOpen), WM_KEYDOWN, VK_RETURN, 1);
-    Pump();
-    EXPECT_EQ(world.dialogs.size(), 1u);
+TEST_F(FrmMainTest, EnterOrSpacePressesAButtonButAHeldKeyNever) {
+    // Each press of cmdOpen asks for a dialog; each press of cmdRecalcular shows a message.
+    auto presses = [&] { return world.dialogs.size() + world.messages.size(); };
+    constexpr LPARAM kHeld = 1 | (LPARAM{1} << 30); // a repeat: the key was already down
+    struct Case {
+        int control;
+        WPARAM key;
+        LPARAM flags;
+        size_t presses;
+    };
+    const Case cases[] = {
+        {IDC_cmdOpen, VK_RETURN, 1, 1},          {IDC_cmdOpen, VK_SPACE, 1, 1},
+        {IDC_cmdOpen, VK_RETURN, kHeld, 0},      {IDC_cmdOpen, VK_SPACE, kHeld, 0},
+        {IDC_cmdRecalcular, VK_RETURN, 1, 1},    {IDC_cmdRecalcular, VK_SPACE, 1, 1},
+        {IDC_cmdRecalcular, VK_SPACE, kHeld, 0}, {IDC_ckWindow, VK_RETURN, 1, 0},
+    };
+    for (const Case& c : cases) {
+        const size_t before = presses();
+        SetFocus(C(c.control));
+        PostMessageW(C(c.control), WM_KEYDOWN, c.key, c.flags);
+        Pump();
+        EXPECT_EQ(presses() - before, c.presses) << c.control << " key " << c.key;
+    }
 
-    SetFocus(C(IDC_ckWindow)); // elsewhere Enter does nothing
-    PostMessageW(C(IDC_ckWindow), WM_KEYDOWN, VK_RETURN, 1);
-    Pump();
-    EXPECT_EQ(world.dialogs.size(), 1u);
-    EXPECT_TRUE(world.messages.empty());
-
-    SetFocus(C(IDC_cmdRecalcular));
-    PostMessageW(C(IDC_cmdRecalcular), WM_KEYDOWN, VK_RETURN, 1);
-    Pump();
-    EXPECT_EQ(world.messages.size(), 1u) << "the request ran and reported";
+    // Enter held down in the last field moves on to the button and never presses it.
+    world.messages.clear();
+    Click(IDC_ckValPunt);
+    SetFocus(C(IDC_txtValPunt));
+    for (LPARAM flags : {LPARAM{1}, kHeld, kHeld, kHeld, kHeld}) {
+        PostMessageW(GetFocus(), WM_KEYDOWN, VK_RETURN, flags);
+        Pump();
+    }
+    EXPECT_EQ(FocusId(), IDC_cmdRecalcular);
+    EXPECT_TRUE(world.messages.empty() && world.started.empty()) << "Enter never recalculates";
 }
 
 TEST_F(FrmMainTest, KeyFilterLetsOnlyHexDigitsAndBackspaceThrough) {
@@ -248,6 +374,134 @@ TEST_F(FrmMainTest, KeyFilterLetsOnlyHexDigitsAndBackspaceThrough) {
         Type(IDC_txtIniPunt, c.keys);
         EXPECT_EQ(TextOf(IDC_txtIniPunt), c.text);
         EXPECT_EQ(world.beeps, c.beeps);
+    }
+
+    // Escape, as typed through the message loop, is refused with a beep in every field.
+    Click(IDC_ckValPunt);
+    world.beeps = 0;
+    for (int id :
+         {IDC_txtInitext, IDC_txtIniPunt, IDC_txtFinPunt, IDC_txtSeparador, IDC_txtValPunt}) {
+        SetFocus(C(id));
+        PostMessageW(C(id), WM_KEYDOWN, VK_ESCAPE, 1);
+        Pump();
+        EXPECT_EQ(FocusId(), id);
+    }
+    EXPECT_EQ(world.beeps, 5);
+    EXPECT_EQ(TextOf(IDC_txtIniPunt), "1");
+}
+
+void PutOnClipboard(HWND owner, const std::wstring& text) {
+    ASSERT_TRUE(OpenClipboard(owner));
+    EmptyClipboard();
+    HGLOBAL data = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t));
+    wcscpy(static_cast<wchar_t*>(GlobalLock(data)), text.c_str());
+    GlobalUnlock(data);
+    SetClipboardData(CF_UNICODETEXT, data);
+    CloseClipboard();
+}
+
+// A key typed with Shift or Ctrl held, through the message loop; the modifier is held in
+// this thread's keyboard state only.
+void TypeWith(HWND target, BYTE modifier, WPARAM key) {
+    BYTE keys[256] = {};
+    GetKeyboardState(keys);
+    keys[modifier] = 0x80;
+    SetKeyboardState(keys);
+    PostMessageW(target, WM_KEYDOWN, key, 1);
+    PumpWaitingMessages();
+    keys[modifier] = 0;
+    SetKeyboardState(keys);
+}
+
+// Chooses "Pegar" in a field's own context menu, with the keyboard: down the menu until its
+// paste command (WM_PASTE, whatever the item says in this language) is lit, then Enter.
+thread_local bool t_PasteChosen = false;
+void CALLBACK ChoosePasteInTheMenu(HWND, UINT, UINT_PTR timer, DWORD) {
+    HWND popup = nullptr;
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND w, LPARAM found) {
+            wchar_t cls[16] = {};
+            GetClassNameW(w, cls, 16);
+            if (lstrcmpW(cls, L"#32768") == 0 && IsWindowVisible(w)) {
+                *reinterpret_cast<HWND*>(found) = w;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&popup));
+    HMENU menu = popup != nullptr ? reinterpret_cast<HMENU>(SendMessageW(popup, MN_GETHMENU, 0, 0))
+                                  : nullptr;
+    if (menu == nullptr) {
+        return;
+    }
+    const bool lit = (GetMenuState(menu, WM_PASTE, MF_BYCOMMAND) & MF_HILITE) != 0;
+    PostMessageW(popup, WM_KEYDOWN, lit ? VK_RETURN : VK_DOWN, 1);
+    if (lit) {
+        t_PasteChosen = true;
+        KillTimer(nullptr, timer);
+    }
+}
+
+TEST_F(FrmMainTest, PastedTextIsTakenWholeOnlyWhenItIsHexAndFitsTheField) {
+    Click(IDC_ckValPunt); // the value field takes input: 4 digits under size 2
+    struct Field {
+        int id;
+        size_t limit;
+    };
+    const Field fields[] = {{IDC_txtInitext, 99},
+                            {IDC_txtIniPunt, 99},
+                            {IDC_txtFinPunt, 99},
+                            {IDC_txtSeparador, 2},
+                            {IDC_txtValPunt, 4}};
+    struct Clip {
+        std::wstring text;
+        bool hex;
+    };
+    const Clip clips[] = {{L"-h", false},    {L"--dry-run", false}, {L"0x1A", false},
+                          {L"1A 2B", false}, {L"1a2B\r\n", false},  {L"fF", true},
+                          {L"1a2B", true},   {L"123456789", true}};
+    enum Route { Message, ShiftInsert, CtrlV };
+    for (const Clip& clip : clips) {
+        PutOnClipboard(form->Handle(), clip.text);
+        for (const Field& f : fields) {
+            for (Route route : {Message, ShiftInsert, CtrlV}) {
+                // One digit in the field, selected: a paste would replace it.
+                SetWindowTextW(C(f.id), L"7");
+                SendMessageW(C(f.id), EM_SETSEL, 0, -1);
+                SetFocus(C(f.id));
+                world.beeps = 0;
+                if (route == Message) {
+                    SendMessageW(C(f.id), WM_PASTE, 0, 0);
+                } else if (route == ShiftInsert) {
+                    TypeWith(C(f.id), VK_SHIFT, VK_INSERT);
+                } else {
+                    TypeWith(C(f.id), VK_CONTROL, 'V'); // arrives as character 22
+                }
+                const bool taken = route != CtrlV && clip.hex && clip.text.size() <= f.limit;
+                EXPECT_EQ(TextOf(f.id), taken ? Narrow(clip.text) : "7")
+                    << Narrow(clip.text) << " into " << f.id << " by route " << route;
+                EXPECT_EQ(world.beeps, taken ? 0 : 1)
+                    << Narrow(clip.text) << " into " << f.id << " by route " << route;
+            }
+        }
+    }
+
+    // "Pegar" in the field's own context menu.
+    for (const Clip& clip : {clips[0], clips[6]}) {
+        PutOnClipboard(form->Handle(), clip.text);
+        SetWindowTextW(C(IDC_txtInitext), L"");
+        SetFocus(C(IDC_txtInitext));
+        t_PasteChosen = false;
+        world.beeps = 0;
+        SetTimer(nullptr, 0, 10, ChoosePasteInTheMenu);
+        RECT r{};
+        GetWindowRect(C(IDC_txtInitext), &r);
+        SendMessageW(C(IDC_txtInitext), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(C(IDC_txtInitext)),
+                     MAKELPARAM(r.left + 5, r.top + 5));
+        ASSERT_TRUE(t_PasteChosen);
+        EXPECT_EQ(TextOf(IDC_txtInitext), clip.hex ? Narrow(clip.text) : "");
+        EXPECT_EQ(world.beeps, clip.hex ? 0 : 1);
     }
 }
 
@@ -384,6 +638,89 @@ TEST_F(FrmMainTest, AFileThatCannotBeMeasuredLeavesTheEarlierChoice) {
     EXPECT_EQ(form->RomLength(), 4);
     EXPECT_EQ(TextOf(IDC_lblROM), "juego.smc");
     EXPECT_EQ(form->RomFileName(), "juego.smc");
+}
+
+// Messages shown in real, modal message boxes, which take the keyboard while they are open.
+class ButtonFocus : public FrmMainTest {
+protected:
+    void SetUp() override {
+        realBoxes = true;
+        FrmMainTest::SetUp();
+    }
+
+    // A pointer that lies where the test says, for the button's hover polling.
+    struct Pointer : PointerPosition {
+        bool CursorPos(POINT& point) override {
+            point = POINT{0, 0};
+            return true;
+        }
+        HWND WindowAt(POINT) override { return window; }
+        HWND window = nullptr;
+    };
+
+    // Column 1 of a square face, halfway down: the ring, or the background beside the face.
+    static std::int32_t Ring(const XP_button& b) {
+        return XP_buttonProbe::Pixel(b, 1, XP_buttonProbe::BufferHeight(b) / 2);
+    }
+    static void PumpFor(DWORD milliseconds) {
+        const DWORD end = GetTickCount() + milliseconds;
+        while (static_cast<int>(end - GetTickCount()) > 0) {
+            Pump();
+            Sleep(1);
+        }
+    }
+};
+
+TEST_F(ButtonFocus, AClickMarksTheButtonThroughItsMessageBoxUntilTheFocusMovesOn) {
+    constexpr std::int32_t kLeftClickedRing = 0x00FFB4B4;
+    const std::int32_t plain = static_cast<std::int32_t>(GetSysColor(COLOR_BTNFACE));
+    MessageBoxWatch watch;
+    HWND button = C(IDC_cmdRecalcular);
+    XP_button& b = *XP_button::FromHandle(button);
+    Pointer pointer;
+    pointer.window = button;
+    b.SetPointerPosition(&pointer);
+    SetFocus(C(IDC_txtInitext));
+
+    // A mouse click, as the system posts it; the request is refused in a message box.
+    PostMessageW(button, WM_MOUSEMOVE, 0, MAKELPARAM(10, 10));
+    PostMessageW(button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
+    PostMessageW(button, WM_LBUTTONUP, 0, MAKELPARAM(10, 10));
+    Pump();
+    ASSERT_EQ(watch.boxes.size(), 1u);
+    EXPECT_EQ(watch.boxes[0].caption, "ZeltorIGU");
+    EXPECT_EQ(GetFocus(), button) << "the box gave the focus back";
+    EXPECT_TRUE(XP_buttonProbe::Clicked(b));
+    EXPECT_EQ(Ring(b), plain) << "no ring drawn when the box gave the focus back";
+
+    // The pointer leaves: the light ring marks the button used last.
+    pointer.window = nullptr;
+    PumpFor(60);
+    EXPECT_EQ(Ring(b), kLeftClickedRing);
+
+    // Another window takes the keyboard for a while, then gives it back: nothing changes.
+    HWND other = CreateWindowExW(0, L"STATIC", L"otra", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50,
+                                 nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    SetForegroundWindow(other);
+    SetFocus(other);
+    Pump();
+    EXPECT_EQ(GetFocus(), other);
+    SetForegroundWindow(form->Handle());
+    Pump();
+    DestroyWindow(other);
+    EXPECT_EQ(GetFocus(), button);
+    EXPECT_TRUE(XP_buttonProbe::Clicked(b));
+    EXPECT_EQ(Ring(b), kLeftClickedRing);
+
+    // Tab moves the focus to the next control: that is the loss, and the ring goes with it.
+    PostMessageW(button, WM_KEYDOWN, VK_TAB, 1);
+    Pump();
+    EXPECT_EQ(FocusId(), IDC_ckWindow);
+    EXPECT_FALSE(XP_buttonProbe::Clicked(b));
+    EXPECT_EQ(Ring(b), plain);
+    SetFocus(button);
+    EXPECT_EQ(Ring(b), plain) << "the focus comes back without a click: no ring";
+    b.SetPointerPosition(nullptr);
 }
 
 TEST(RomFilter, OffersTheElevenTypesAsWritten) {

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 namespace {
 
 using P = XP_buttonProbe;
@@ -265,6 +267,51 @@ TEST(ButtonFace, ZeroHeightDrawsNoGradientButDoesNotFail) {
     P::DrawFace(b, kWhite);
     EXPECT_EQ(P::Counter(b), 1);
     EXPECT_EQ(P::BufferBits(b), nullptr);
+}
+
+// Each mouse move asks for the hover face again; only a face that changed is drawn again.
+TEST(ButtonFace, TheFaceShownIsNotDrawnAgainButAnyChangeInItIs) {
+    ButtonHost host;
+    XP_button& b = host.Create(80, 25);
+    b.Caption("Abrir");
+    // A pixel no face has: any drawing covers it with the gradient.
+    auto mark = [&] { P::Poke(b, 40, 12, 0x00123456); };
+    auto marked = [&] { return P::Pixel(b, 40, 12) == 0x00563412; };
+    P::DrawHighlightBorder(b, 0x0080C0FF);
+    mark();
+    P::DrawHighlightBorder(b, 0x0080C0FF);
+    SendMessageW(b.Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
+    EXPECT_TRUE(marked()) << "the same face was drawn again";
+
+    // Each request that differs from the face shown draws; so does every change that a
+    // property assignment does not draw by itself, such as the font changed in place.
+    auto redrawn = [&](auto&& change) {
+        change();
+        P::RedrawFace(b);
+    };
+    struct Change {
+        const char* what;
+        std::function<void()> make;
+    };
+    const Change changes[] = {
+        {"ring colour", [&] { P::DrawHighlightBorder(b, 0x00FF0000); }},
+        {"no ring", [&] { P::DrawFace(b, b.BackColor()); }},
+        {"pressed", [&] { P::DrawPressedFace(b); }},
+        {"released", [&] { P::RedrawFace(b); }},
+        {"font name", [&] { redrawn([&] { b.Font()->SetName("Tahoma"); }); }},
+        {"font size", [&] { redrawn([&] { b.Font()->SetSize(Fixed4{100000}); }); }},
+        {"bold", [&] { redrawn([&] { b.Font()->SetBold(true); }); }},
+        {"italic", [&] { redrawn([&] { b.Font()->SetItalic(true); }); }},
+        {"underline", [&] { redrawn([&] { b.Font()->SetUnderline(true); }); }},
+        {"strikethrough", [&] { redrawn([&] { b.Font()->SetStrikethrough(true); }); }},
+        {"disabled", [&] { P::DrawDisabledFace(b); }},
+        {"enabled", [&] { P::RedrawFace(b); }},
+    };
+    for (const Change& c : changes) {
+        mark();
+        c.make();
+        EXPECT_FALSE(marked()) << c.what;
+    }
 }
 
 TEST(ButtonFace, SystemColourCodesAreResolvedBeforeShading) {

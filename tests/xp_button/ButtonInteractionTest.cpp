@@ -1,7 +1,11 @@
 #include "ButtonHost.h"
 #include "ButtonMath.h"
+#include "MessageBoxWatch.h"
+#include "MessagePump.h"
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 namespace {
 
@@ -201,6 +205,54 @@ TEST(ButtonWindow, ResizeAndShowDrawTheFaceOfTheCurrentState) {
     f.b.Enabled(true);
     ShowWindow(f.b.Handle(), SW_SHOW);
     EXPECT_EQ(P::Pixel(f.b, 119, 15), 0);
+}
+
+TEST(ButtonWindow, AFailureInAnyMessageIsReportedOnceAndTheControlGoesOn) {
+    MessageBoxWatch watch;
+    Fixture f;
+    f.pointer.window = f.b.Handle();
+    SendMessageW(f.b.Handle(), WM_MOUSEMOVE, 0, At(5, 5));
+    ASSERT_TRUE(P::Timer1Enabled(f.b));
+    // A font so large that the caption's top overflows: every face drawn fails with error 6.
+    f.b.Font()->SetSize(Fixed4{std::int64_t{30'000'000'000'000}});
+
+    struct Route {
+        const char* what;
+        std::function<void()> send;
+    };
+    const Route routes[] = {
+        {"timer",
+         [&] {
+             f.pointer.window = nullptr;
+             PumpFor(60);
+         }},
+        {"mouse",
+         [&] {
+             PostMessageW(f.b.Handle(), WM_MOUSEMOVE, 0, At(6, 6));
+             PumpWaitingMessages();
+         }},
+        {"size", [&] { SetWindowPos(f.b.Handle(), nullptr, 0, 0, 90, 25, SWP_NOMOVE); }},
+        {"show",
+         [&] {
+             ShowWindow(f.b.Handle(), SW_HIDE);
+             ShowWindow(f.b.Handle(), SW_SHOW);
+         }},
+    };
+    for (const Route& r : routes) {
+        const size_t before = watch.boxes.size();
+        r.send();
+        ASSERT_EQ(watch.boxes.size(), before + 1) << r.what;
+        EXPECT_EQ(watch.boxes.back().caption, "ZeltorIGU");
+        EXPECT_EQ(watch.boxes.back().text.rfind("Error:6 - ", 0), 0u) << watch.boxes.back().text;
+    }
+    EXPECT_FALSE(P::Timer1Enabled(f.b)) << "a failed tick stops the polling";
+
+    f.b.Font()->SetSize(Fixed4{82500});
+    f.pointer.window = f.b.Handle();
+    PostMessageW(f.b.Handle(), WM_MOUSEMOVE, 0, At(5, 5));
+    PumpWaitingMessages();
+    EXPECT_EQ(Ring(f.b), kHover);
+    EXPECT_TRUE(P::Timer1Enabled(f.b));
 }
 
 TEST(ButtonWindow, PaintCopiesTheBackBufferAndErasingIsSkipped) {

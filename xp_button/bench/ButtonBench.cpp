@@ -1,5 +1,8 @@
 // Times one hover redraw (DrawHighlightBorder) against one BitBlt of the back buffer at the same
-// size. Run on purpose (scripts/bench-button), never as a test.
+// size, twice: as every mouse move over a button asks for it, when the button already shows its
+// hover face; and when the face changes each time (the ring alternates between the hover and
+// the light colour), so that the whole face is drawn. Run on purpose (scripts/bench-button),
+// never as a test.
 #include "XP_button.h"
 #include "XP_buttonProbe.h"
 
@@ -48,7 +51,7 @@ int main() {
     stored.Set("FontName", std::string("MS Sans Serif"));
     stored.Set("FontSize", Fixed4{82500});
 
-    std::printf("%-9s %16s %12s %8s\n", "size", "hover redraw us", "BitBlt us", "ratio");
+    std::printf("%-9s %20s %20s %10s\n", "size", "hover redraw us", "face changed us", "BitBlt us");
     const int sizes[][2] = {{161, 17}, {281, 25}};
     for (const auto& size : sizes) {
         XP_button::CreateInfo info{L"cmdBench", &stored};
@@ -67,15 +70,21 @@ int main() {
         HGDIOBJ old = SelectObject(target, bitmap);
 
         const double redraw = MedianMicroseconds(
-            [&] { XP_buttonProbe::DrawHighlightBorder(button, 0x0080C0FF); }, 9, 200);
+            [&] { XP_buttonProbe::DrawHighlightBorder(button, 0x0080C0FF); }, 9, 2000);
+        int call = 0;
+        const double changed = MedianMicroseconds(
+            [&] {
+                XP_buttonProbe::DrawHighlightBorder(button, ++call % 2 ? 0x0080C0FF : 0x00FFB4B4);
+            },
+            9, 200);
         const double blit = MedianMicroseconds(
             [&] {
                 BitBlt(target, 0, 0, size[0], size[1], XP_buttonProbe::BufferDc(button), 0, 0,
                        SRCCOPY);
             },
             9, 2000);
-        std::printf("%3dx%-5d %16.1f %12.2f %7.1fx\n", size[0], size[1], redraw, blit,
-                    redraw / blit);
+        std::printf("%3dx%-5d %11.2f (%5.1fx) %11.2f (%5.1fx) %10.2f\n", size[0], size[1], redraw,
+                    redraw / blit, changed, changed / blit, blit);
         SelectObject(target, old);
         DeleteObject(bitmap);
         DeleteDC(target);
