@@ -1,6 +1,6 @@
 #include "frmMain.h"
 
-#include "AppFolder.h"
+#include "JoinPath.h"
 #include "PropertyStore.h"
 #include "PropertyValue.h"
 #include "RomMemory.h"

@@ -1,6 +1,6 @@
 #include "RecalcRunner.h"
 
-#include "AppFolder.h"
+#include "JoinPath.h"
 
 #include <vector>
 

@@ -2,9 +2,5 @@
 
 #include <string>
 
-// The folder that holds the running program file, in UTF-8, without a trailing
-// backslash except for the root of a drive ("C:\").
-std::string AppFolder();
-
 // Joins a folder and a name with exactly one backslash between them.
 std::string JoinPath(const std::string& folder, const std::string& name);

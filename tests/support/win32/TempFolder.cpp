@@ -1,6 +1,7 @@
 #include "TempFolder.h"
 
 #include "AppFolder.h"
+#include "JoinPath.h"
 #include "Utf.h"
 
 #include <windows.h>

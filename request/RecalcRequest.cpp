@@ -1,7 +1,7 @@
 #include "RecalcRequest.h"
 
-#include "AppFolder.h"
 #include "HexWorks.h"
+#include "JoinPath.h"
 
 using HexWorks::CharCount;
 using HexWorks::HexToLong;

@@ -1,6 +1,6 @@
 #include "CommandLine.h"
 
-#include "AppFolder.h"
+#include "JoinPath.h"
 
 namespace {
 bool HasWhiteSpace(const std::string& text) {
