@@ -35,9 +35,9 @@ int main() {
     const double hex = MedianNanoseconds([&] { g_Sink = HexWorks::HexToLong(longText); }, 2000);
 
     RecalcRequest r = ExampleRequest();
-    r.RomLength = 0x200000;
-    r.ckValPunt = true;
-    r.txtValPunt = "00a0";
+    r.romLength = 0x200000;
+    r.firstPointerGiven = true;
+    r.firstPointer = "00a0";
     const FileExistsFn always = [](const std::string&) { return true; };
     const double check = MedianNanoseconds(
         [&] { g_Sink = static_cast<std::int64_t>(CheckRequest(r, always).commandLine.size()); },

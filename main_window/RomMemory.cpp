@@ -1,5 +1,6 @@
 #include "RomMemory.h"
 
+#include "HexWorks.h"
 #include "Utf.h"
 
 #include <windows.h>
@@ -13,9 +14,8 @@ constexpr DWORD kMaxValue = 64;
 
 constexpr wchar_t kAbsent[] = L"\x01";
 
-bool IsHexText(std::string_view text, std::size_t maxLength) {
-    return !text.empty() && text.size() <= maxLength &&
-           text.find_first_not_of("0123456789ABCDEFabcdef") == std::string_view::npos;
+bool IsHexValue(std::string_view text, std::size_t maxLength) {
+    return !text.empty() && text.size() <= maxLength && HexWorks::IsHexText(text);
 }
 
 std::optional<std::string> Read(const std::wstring& ini, const std::wstring& section,
@@ -32,7 +32,7 @@ std::optional<std::string> Read(const std::wstring& ini, const std::wstring& sec
 std::optional<std::string> ReadHex(const std::wstring& ini, const std::wstring& section,
                                    const wchar_t* key, std::size_t maxLength) {
     std::optional<std::string> value = Read(ini, section, key);
-    return value && IsHexText(*value, maxLength) ? value : std::nullopt;
+    return value && IsHexValue(*value, maxLength) ? value : std::nullopt;
 }
 
 } // namespace

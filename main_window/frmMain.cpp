@@ -1,5 +1,6 @@
 #include "frmMain.h"
 
+#include "HexWorks.h"
 #include "JoinPath.h"
 #include "PropertyStore.h"
 #include "PropertyValue.h"
@@ -18,7 +19,6 @@ constexpr wchar_t kClassName[] = L"ZeltorIGU_frmMain";
 constexpr int kClientWidth = 4500; // twips
 constexpr int kClientHeight = 3570;
 constexpr COLORREF kRed = 0x000000FF;
-constexpr std::string_view kHexDigits = "0123456789ABCDEFabcdef";
 constexpr wchar_t kOwnerProp[] = L"ZeltorIGU.frmMain";
 constexpr wchar_t kBaseProcProp[] = L"ZeltorIGU.BaseProc";
 
@@ -211,15 +211,6 @@ bool frmMain::Checked(int id) const {
     return SendMessageW(Control(id), BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
-bool frmMain::IsHexText(std::wstring_view text) {
-    for (wchar_t c : text) {
-        if (c >= 0x80 || kHexDigits.find(static_cast<char>(c)) == std::string_view::npos) {
-            return false;
-        }
-    }
-    return true;
-}
-
 void frmMain::PasteIntoHexField(HWND field) {
     std::wstring text;
     if (IsClipboardFormatAvailable(CF_UNICODETEXT) && OpenClipboard(field)) {
@@ -244,7 +235,7 @@ void frmMain::PasteIntoHexField(HWND field) {
     // Taken whole or not at all: text with anything but hexadecimal digits in it (an option
     // such as "-h" for Zeltor.exe, a "0x", a space) or too long for the field is refused with
     // the key filter's beep, and the field keeps its text.
-    if (!IsHexText(text) || length > limit) {
+    if (!HexWorks::IsHexText(std::wstring_view(text)) || length > limit) {
         m_Services.beep();
         return;
     }
@@ -261,7 +252,7 @@ wchar_t frmMain::FilterHexKey(wchar_t key, bool& beep, bool& nextField) {
     if (key == L'\b') {
         return key;
     }
-    if (IsHexText(std::wstring_view(&key, 1))) {
+    if (HexWorks::IsHexDigit(key)) {
         return key;
     }
     beep = true;
@@ -531,14 +522,14 @@ void frmMain::RecallValues(const std::string& romName) {
 
 void frmMain::RememberValues(const RecalcRequest& r) const {
     RomValues v;
-    v.textStart = r.txtInitext;
-    v.tableStart = r.txtIniPunt;
-    v.tableEnd = r.txtFinPunt;
-    v.pointerSize = r.cboTam;
-    v.separator = r.txtSeparador;
-    v.firstPointerGiven = r.ckValPunt;
-    v.firstPointer = r.txtValPunt;
-    RememberRomValues(JoinPath(m_Services.appFolder, kRomMemoryFile), r.RomFileName, v);
+    v.textStart = r.textStart;
+    v.tableStart = r.tableStart;
+    v.tableEnd = r.tableEnd;
+    v.pointerSize = r.pointerSize;
+    v.separator = r.separator;
+    v.firstPointerGiven = r.firstPointerGiven;
+    v.firstPointer = r.firstPointer;
+    RememberRomValues(JoinPath(m_Services.appFolder, kRomMemoryFile), r.romName, v);
 }
 
 void frmMain::lblROM_Click() {
@@ -548,16 +539,16 @@ void frmMain::lblROM_Click() {
 RecalcRequest frmMain::GatherRequest() const {
     RecalcRequest r;
     r.appFolder = m_Services.appFolder;
-    r.RomFileName = m_cdFileTitle;
-    r.lblROM = Text(IDC_lblROM);
-    r.RomLength = m_RomLength;
-    r.txtInitext = Text(IDC_txtInitext);
-    r.txtIniPunt = Text(IDC_txtIniPunt);
-    r.txtFinPunt = Text(IDC_txtFinPunt);
-    r.cboTam = Text(IDC_cboTam);
-    r.txtSeparador = Text(IDC_txtSeparador);
-    r.ckValPunt = Checked(IDC_ckValPunt);
-    r.txtValPunt = Text(IDC_txtValPunt);
+    r.romName = m_cdFileTitle;
+    r.shownRomName = Text(IDC_lblROM);
+    r.romLength = m_RomLength;
+    r.textStart = Text(IDC_txtInitext);
+    r.tableStart = Text(IDC_txtIniPunt);
+    r.tableEnd = Text(IDC_txtFinPunt);
+    r.pointerSize = Text(IDC_cboTam);
+    r.separator = Text(IDC_txtSeparador);
+    r.firstPointerGiven = Checked(IDC_ckValPunt);
+    r.firstPointer = Text(IDC_txtValPunt);
     return r;
 }
 

@@ -83,7 +83,6 @@ private:
     bool Checked(int id) const;
 
     static LRESULT CALLBACK HexFieldProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-    static bool IsHexText(std::wstring_view text);
     void PasteIntoHexField(HWND field);
 
     WindowServices m_Services;

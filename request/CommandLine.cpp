@@ -40,19 +40,19 @@ std::string QuoteProgramPath(const std::string& path) {
 }
 
 std::string RecalculatorPath(const std::string& appFolder) {
-    return JoinPath(appFolder, "Zeltor.exe");
+    return JoinPath(appFolder, kRecalculatorName);
 }
 
 std::string BuildCommandLine(const CommandLineFields& f) {
     std::string line = QuoteProgramPath(RecalculatorPath(f.appFolder));
-    for (const std::string* piece : {&f.RomFileName, &f.txtInitext, &f.txtIniPunt, &f.txtFinPunt,
-                                     &f.cboTam, &f.txtSeparador}) {
+    for (const std::string* piece :
+         {&f.romName, &f.textStart, &f.tableStart, &f.tableEnd, &f.pointerSize, &f.separator}) {
         line += ' ';
         line += QuoteArgument(*piece);
     }
-    if (f.ckValPunt) {
+    if (f.firstPointerGiven) {
         line += ' ';
-        line += QuoteArgument(f.txtValPunt);
+        line += QuoteArgument(f.firstPointer);
     }
     return line;
 }

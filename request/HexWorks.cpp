@@ -1,6 +1,7 @@
 #include "HexWorks.h"
 
 #include "RuntimeError.h"
+#include "Utf8.h"
 
 #include <cstdint>
 
@@ -10,10 +11,9 @@ namespace {
 constexpr std::size_t MaxTextLength = 32767;
 constexpr std::int64_t MaxLong = 0x7FFFFFFF;
 
-bool IsContinuationByte(char c) {
-    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
-}
-
+// A character that is not a hexadecimal digit counts as 0: the window's conversion never
+// refuses a text, the rules judge it. Zeltor.exe's own reader (zeltor/Recalculator.cpp)
+// refuses such a character instead, on purpose: on its command line it is a mistake to report.
 int DigitValue(char c) {
     if (c >= '0' && c <= '9') {
         return c - '0';
@@ -27,16 +27,6 @@ int DigitValue(char c) {
     return 0;
 }
 } // namespace
-
-std::size_t CharCount(std::string_view utf8) {
-    std::size_t count = 0;
-    for (char c : utf8) {
-        if (!IsContinuationByte(c)) {
-            ++count;
-        }
-    }
-    return count;
-}
 
 std::int32_t HexToLong(std::string_view text) {
     const std::size_t n = CharCount(text);

@@ -1,13 +1,23 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
 
 namespace HexWorks {
 
-// The number of characters in a UTF-8 text (code points, not bytes).
-std::size_t CharCount(std::string_view utf8);
+// True for the 22 characters the hexadecimal fields take: 0-9, A-F and a-f.
+constexpr bool IsHexDigit(wchar_t c) {
+    return (c >= L'0' && c <= L'9') || (c >= L'A' && c <= L'F') || (c >= L'a' && c <= L'f');
+}
+
+// True when every character is one of those (the empty text too).
+template <class Char>
+bool IsHexText(std::basic_string_view<Char> text) {
+    return std::all_of(text.begin(), text.end(),
+                       [](Char c) { return IsHexDigit(static_cast<wchar_t>(c)); });
+}
 
 // The base-16 value of a field's text. Every character holds one digit position; a
 // character that is not a hexadecimal digit counts as 0. Raises the overflow run-time

@@ -2,8 +2,8 @@
 
 #include "HexWorks.h"
 #include "JoinPath.h"
+#include "Utf8.h"
 
-using HexWorks::CharCount;
 using HexWorks::HexToLong;
 
 namespace {
@@ -25,48 +25,48 @@ std::size_t MinValueDigits(const std::string& size) {
 
 RecalcOutcome CheckRequest(const RecalcRequest& r, const FileExistsFn& fileExists) {
     using M = RecalcOutcome;
-    if (!fileExists(JoinPath(r.appFolder, "zeltor.exe"))) {
+    if (!fileExists(RecalculatorPath(r.appFolder))) {
         return M::Message("Por favor copie Zeltor.exe en el mismo directorio de esta aplicación.");
     }
-    if (!fileExists(JoinPath(r.appFolder, r.RomFileName))) {
+    if (!fileExists(JoinPath(r.appFolder, r.romName))) {
         return M::Message("La ROM debe estar en el mismo directorio de esta aplicación.");
     }
-    if (r.lblROM.empty()) {
+    if (r.shownRomName.empty()) {
         return M::Message("Error, por favor indicar la ROM");
     }
-    if (r.txtInitext.empty()) {
+    if (r.textStart.empty()) {
         return M::Message("Error, por favor indicar dirección de inicio de texto");
     }
-    if (r.txtIniPunt.empty()) {
+    if (r.tableStart.empty()) {
         return M::Message("Error, por favor indicar dirección de inicio de la tabla");
     }
-    if (r.txtFinPunt.empty()) {
+    if (r.tableEnd.empty()) {
         return M::Message("Error, por favor indicar dirección del fin de la tabla");
     }
-    if (r.txtSeparador.empty()) {
+    if (r.separator.empty()) {
         return M::Message("Error, por favor indicar caracter separador");
     }
-    if (CharCount(r.txtSeparador) < 2) {
+    if (CharCount(r.separator) < 2) {
         return M::Message("Error, indicar un byte correcto como separador");
     }
-    if (HexToLong(r.txtInitext) > r.RomLength) {
+    if (HexToLong(r.textStart) > r.romLength) {
         return M::Message("Error, verifique la dirección de inicio de texto");
     }
-    if (HexToLong(r.txtIniPunt) > r.RomLength) {
+    if (HexToLong(r.tableStart) > r.romLength) {
         return M::Message("Error, verifique el inicio de la tabla");
     }
-    if (HexToLong(r.txtFinPunt) > r.RomLength) {
+    if (HexToLong(r.tableEnd) > r.romLength) {
         return M::Message("Error, verifique el fin de la tabla");
     }
-    const std::int32_t tableEnd = HexToLong(r.txtFinPunt);
-    if (HexToLong(r.txtIniPunt) > tableEnd) {
+    const std::int32_t tableEnd = HexToLong(r.tableEnd);
+    if (HexToLong(r.tableStart) > tableEnd) {
         return M::Message("Dirección inicial debe ser menor a la final");
     }
-    if (r.ckValPunt) {
-        if (r.txtValPunt.empty()) {
+    if (r.firstPointerGiven) {
+        if (r.firstPointer.empty()) {
             return M::Message("Error, por favor indicar valor del primer puntero");
         }
-        if (CharCount(r.txtValPunt) < MinValueDigits(r.cboTam)) {
+        if (CharCount(r.firstPointer) < MinValueDigits(r.pointerSize)) {
             return M::Message("Indique un valor de puntero correcto");
         }
     }

@@ -9,8 +9,8 @@
 
 // What the window shows at the moment "Recalcular punteros" is pressed, taken as it stands.
 struct RecalcRequest : CommandLineFields {
-    std::string lblROM;         // caption of lblROM: empty until a ROM has been chosen
-    std::int32_t RomLength = 0; // the chosen ROM's length in bytes
+    std::string shownRomName;   // the ROM's name as the window shows it: empty until chosen
+    std::int32_t romLength = 0; // the chosen ROM's length in bytes
 };
 
 // Either the message of the first rule that fails, or what to start.

@@ -1,6 +1,7 @@
 #include "RecalcRunner.h"
 
 #include "JoinPath.h"
+#include "Utf8.h"
 
 #include <vector>
 
@@ -8,30 +9,6 @@ namespace {
 
 constexpr std::size_t kMaxLines = 10;
 constexpr std::size_t kMaxChars = 1000;
-
-bool IsContinuationByte(char c) {
-    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
-}
-
-std::size_t CodePoints(std::string_view text) {
-    std::size_t count = 0;
-    for (char c : text) {
-        count += IsContinuationByte(c) ? 0 : 1;
-    }
-    return count;
-}
-
-// The last `count` code points of a UTF-8 text.
-std::string_view LastCodePoints(std::string_view text, std::size_t count) {
-    std::size_t at = text.size();
-    while (at > 0 && count > 0) {
-        --at;
-        if (!IsContinuationByte(text[at])) {
-            --count;
-        }
-    }
-    return text.substr(at);
-}
 
 bool IsBlank(std::string_view line) {
     return line.find_first_not_of(" \t\r") == std::string_view::npos;
@@ -79,11 +56,11 @@ std::string LastLines(std::string_view text) {
     std::vector<std::string> kept;
     std::size_t chars = 0;
     for (auto it = lines.rbegin(); it != lines.rend() && kept.size() < kMaxLines; ++it) {
-        const std::size_t length = CodePoints(*it) + (kept.empty() ? 0 : 2);
+        const std::size_t length = CharCount(*it) + (kept.empty() ? 0 : 2);
         if (chars + length > kMaxChars) {
             if (kept.empty()) {
                 // One line longer than the whole allowance: its end is what matters.
-                kept.push_back("…" + std::string(LastCodePoints(*it, kMaxChars - 1)));
+                kept.push_back("…" + std::string(LastChars(*it, kMaxChars - 1)));
             }
             break;
         }
@@ -138,7 +115,7 @@ bool RecalcRunner::Run(const Actions& actions) {
                 return true; // the application is quitting: there is no one left to tell
             }
             // The recalculator was given the ROM by name in this folder; its log lies beside it.
-            const std::string logName = request.RomFileName + ".zeltor.log";
+            const std::string logName = request.romName + ".zeltor.log";
             bool hasLog = false;
             try {
                 hasLog = actions.fileExists(JoinPath(request.appFolder, logName));

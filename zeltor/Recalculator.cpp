@@ -35,6 +35,8 @@ constexpr std::size_t kPiece = std::size_t{1} << 18;
 const char kOffsetsNote[] =
     "; los desplazamientos son posiciones dentro del archivo, no direcciones de la consola";
 
+// A character that is not a hexadecimal digit is refused: on a command line it is a mistake
+// to report. The window's HexToLong (request/HexWorks.cpp) counts it as 0 on purpose.
 int HexDigit(char c) {
     if (c >= '0' && c <= '9') {
         return c - '0';
@@ -188,7 +190,7 @@ std::string ErrorLine(const Refusal& refusal) {
 }
 
 std::uint32_t OldValue(const Request& r, const Plan& plan, std::size_t k) {
-    return ReadLittleEndian(&plan.oldTable[k * r.size], r.size);
+    return ReadLittleEndian(&plan.oldTable[k * r.pointerSize], r.pointerSize);
 }
 
 void WarnAboutOrder(const Request& r, Plan& plan) {
@@ -201,7 +203,7 @@ void WarnAboutOrder(const Request& r, Plan& plan) {
         }
     }
     if (descents > 0) {
-        const int digits = static_cast<int>(r.size) * 2;
+        const int digits = static_cast<int>(r.pointerSize) * 2;
         plan.warnings.push_back(
             "Aviso: la tabla anterior no estaba en orden ascendente (" +
             Count(descents, "descenso", "descensos") + "; el primero en la entrada " +
@@ -240,7 +242,7 @@ void WarnAboutSharing(const Request& r, Plan& plan) {
     std::sort(groups.begin(), groups.end(), [&](const auto& a, const auto& b) {
         return byValue[a.first].second < byValue[b.first].second;
     });
-    const int digits = static_cast<int>(r.size) * 2;
+    const int digits = static_cast<int>(r.pointerSize) * 2;
     const bool oneGroup = groups.size() == 1;
     std::string list;
     std::size_t listed = 0;
@@ -275,16 +277,17 @@ void WarnAboutSharing(const Request& r, Plan& plan) {
 // FIRST is typed as the bytes stand; typed the other way round it still passes as a number.
 void WarnAboutFirst(const Request& r, Plan& plan) {
     const std::uint32_t current = OldValue(r, plan, 0);
-    if (!r.first || *r.first == current) {
+    if (!r.firstPointer || *r.firstPointer == current) {
         return;
     }
-    const int digits = static_cast<int>(r.size) * 2;
-    std::string line = "Aviso: el primer valor indicado, " + AsTyped(*r.first, r.size) + " (" +
-                       Hex(*r.first, digits) + "), no es el que tiene ahora la entrada 0, " +
-                       AsTyped(current, r.size) + " (" + Hex(current, digits) + ")";
-    if (Reversed(*r.first, r.size) == current) {
+    const int digits = static_cast<int>(r.pointerSize) * 2;
+    std::string line = "Aviso: el primer valor indicado, " +
+                       AsTyped(*r.firstPointer, r.pointerSize) + " (" +
+                       Hex(*r.firstPointer, digits) + "), no es el que tiene ahora la entrada 0, " +
+                       AsTyped(current, r.pointerSize) + " (" + Hex(current, digits) + ")";
+    if (Reversed(*r.firstPointer, r.pointerSize) == current) {
         line += "; parece escrito con los bytes al revés: tal como están en la ROM se escribe " +
-                AsTyped(current, r.size) + ".";
+                AsTyped(current, r.pointerSize) + ".";
     } else {
         line += "; todas las entradas se han calculado a partir del indicado.";
     }
@@ -295,19 +298,19 @@ void WarnAboutFirst(const Request& r, Plan& plan) {
 // one more entry, would then look like a pointer of this table.
 void WarnAboutTableEnd(const Request& r, Plan& plan, File& rom, std::uint64_t fileSize) {
     const std::uint64_t next = std::uint64_t{r.tableEnd} + 1;
-    const std::uint64_t nextLast = next + r.size - 1;
+    const std::uint64_t nextLast = next + r.pointerSize - 1;
     const std::uint64_t textStart = r.textStart;
     if (nextLast >= fileSize || (next <= plan.textEnd && nextLast >= textStart)) {
         return;
     }
     std::uint8_t bytes[4] = {};
-    if (!rom.Read(next, bytes, r.size)) {
+    if (!rom.Read(next, bytes, r.pointerSize)) {
         return;
     }
-    const std::uint32_t value = ReadLittleEndian(bytes, r.size);
+    const std::uint32_t value = ReadLittleEndian(bytes, r.pointerSize);
     const std::uint32_t firstOld = OldValue(r, plan, 0);
     const std::uint32_t lastOld = OldValue(r, plan, plan.starts.size() - 1);
-    const int digits = static_cast<int>(r.size) * 2;
+    const int digits = static_cast<int>(r.pointerSize) * 2;
     std::string why;
     if (value >= std::min(firstOld, lastOld) && value <= std::max(firstOld, lastOld)) {
         why = "está entre el primer y el último valor anteriores de la tabla (" +
@@ -411,12 +414,13 @@ std::string_view EntryLine(char (&line)[128], std::size_t k, const Entry& e, int
 }
 
 void WriteReport(const Request& r, const Plan& plan, Pieces& to) {
-    const int digits = static_cast<int>(r.size) * 2;
-    to << "ROM: " + Shown(r.rom, kNameLimit) + "\n";
+    const int digits = static_cast<int>(r.pointerSize) * 2;
+    to << "ROM: " + Shown(r.romName, kNameLimit) + "\n";
     to << "Texto desde " + Hex(r.textStart) + ", tabla " + Hex(r.tableStart) + "-" +
-              Hex(r.tableEnd) + ", punteros de " + std::to_string(r.size) + " bytes, separador " +
-              Hex(r.separator, 2) + ", primer valor " + Hex(plan.first, digits) +
-              (r.first ? " (indicado)" : " (el actual de la entrada 0)") + "\n\n";
+              Hex(r.tableEnd) + ", punteros de " + std::to_string(r.pointerSize) +
+              " bytes, separador " + Hex(r.separator, 2) + ", primer valor " +
+              Hex(plan.first, digits) +
+              (r.firstPointer ? " (indicado)" : " (el actual de la entrada 0)") + "\n\n";
     to << PadLeft("entrada", 8) + "  " + PadRight("tabla", 11) + PadRight("anterior", 11) +
               PadRight("nuevo", 11) + PadRight("cadena", 11) + "longitud\n";
     std::size_t changed = 0;
@@ -533,13 +537,13 @@ Step WriteAndCheck(File& rom, std::uint64_t offset, const std::vector<std::uint8
 std::variant<Plan, Refusal> MakePlanUnguarded(const Request& r, File& rom, std::uint64_t span) {
     std::uint64_t fileSize = 0;
     if (!rom.Size(fileSize)) {
-        return Bad(Exit::CannotOpen, "no se pudo leer el tamaño de la ROM " + Quote(r.rom) + ": " +
-                                         Describe(rom.Error()));
+        return Bad(Exit::CannotOpen, "no se pudo leer el tamaño de la ROM " + Quote(r.romName) +
+                                         ": " + Describe(rom.Error()));
     }
-    if (span % r.size != 0) {
+    if (span % r.pointerSize != 0) {
         return Bad(Exit::BadTable, "la tabla mide " + Hex(span) +
                                        " bytes, que no son un número entero de punteros de " +
-                                       std::to_string(r.size) + " bytes");
+                                       std::to_string(r.pointerSize) + " bytes");
     }
     if (r.tableEnd >= fileSize) {
         return Bad(Exit::BadTable, "la tabla (" + Hex(r.tableStart) + "-" + Hex(r.tableEnd) +
@@ -559,7 +563,7 @@ std::variant<Plan, Refusal> MakePlanUnguarded(const Request& r, File& rom, std::
     if (span > std::numeric_limits<std::size_t>::max()) {
         return Bad(Exit::BadTable, "la tabla es demasiado grande para este sistema");
     }
-    const std::uint64_t count = span / r.size;
+    const std::uint64_t count = span / r.pointerSize;
 
     // The strings first: until they are found, nothing grows with the table's declared size.
     // Strings may not run into a table that follows the text.
@@ -571,7 +575,7 @@ std::variant<Plan, Refusal> MakePlanUnguarded(const Request& r, File& rom, std::
     for (std::uint64_t at = r.textStart; plan.starts.size() < count && at < limit;) {
         const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(limit - at, kChunk));
         if (!rom.Read(at, buffer.data(), n)) {
-            return Bad(Exit::CannotOpen, "no se pudo leer el texto de la ROM " + Quote(r.rom) +
+            return Bad(Exit::CannotOpen, "no se pudo leer el texto de la ROM " + Quote(r.romName) +
                                              ": " + Describe(rom.Error()));
         }
         const std::uint8_t* p = buffer.data();
@@ -607,21 +611,22 @@ std::variant<Plan, Refusal> MakePlanUnguarded(const Request& r, File& rom, std::
 
     plan.oldTable.resize(static_cast<std::size_t>(span));
     if (!rom.Read(r.tableStart, plan.oldTable.data(), plan.oldTable.size())) {
-        return Bad(Exit::CannotOpen, "no se pudo leer la tabla de la ROM " + Quote(r.rom) + ": " +
-                                         Describe(rom.Error()));
+        return Bad(Exit::CannotOpen, "no se pudo leer la tabla de la ROM " + Quote(r.romName) +
+                                         ": " + Describe(rom.Error()));
     }
-    plan.first = r.first ? *r.first : OldValue(r, plan, 0);
-    const std::uint64_t max = (std::uint64_t{1} << (8 * r.size)) - 1;
+    plan.first = r.firstPointer ? *r.firstPointer : OldValue(r, plan, 0);
+    const std::uint64_t max = (std::uint64_t{1} << (8 * r.pointerSize)) - 1;
     plan.newTable.resize(plan.oldTable.size());
     for (std::size_t k = 0; k < plan.starts.size(); ++k) {
         const std::uint64_t value = plan.first + (plan.starts[k] - r.textStart);
         if (value > max) {
             return Bad(Exit::Overflow, "la entrada " + std::to_string(k) + " valdría " +
                                            Hex(value) + ", que no cabe en " +
-                                           std::to_string(r.size) + " bytes (máximo " + Hex(max) +
-                                           ")");
+                                           std::to_string(r.pointerSize) + " bytes (máximo " +
+                                           Hex(max) + ")");
         }
-        WriteLittleEndian(static_cast<std::uint32_t>(value), r.size, &plan.newTable[k * r.size]);
+        WriteLittleEndian(static_cast<std::uint32_t>(value), r.pointerSize,
+                          &plan.newTable[k * r.pointerSize]);
     }
     WarnAboutFirst(r, plan);
     WarnAboutTableEnd(r, plan, rom, fileSize);
@@ -675,9 +680,10 @@ std::string Describe(const FileError& error) {
 Entry EntryAt(const Request& r, const Plan& plan, std::size_t k) {
     const std::uint64_t start = plan.starts[k];
     const std::uint64_t end = k + 1 < plan.starts.size() ? plan.starts[k + 1] - 1 : plan.textEnd;
-    return Entry{r.tableStart + std::uint64_t{k} * r.size,
-                 ReadLittleEndian(&plan.oldTable[k * r.size], r.size),
-                 ReadLittleEndian(&plan.newTable[k * r.size], r.size), start, end - start};
+    return Entry{r.tableStart + std::uint64_t{k} * r.pointerSize,
+                 ReadLittleEndian(&plan.oldTable[k * r.pointerSize], r.pointerSize),
+                 ReadLittleEndian(&plan.newTable[k * r.pointerSize], r.pointerSize), start,
+                 end - start};
 }
 
 std::optional<std::uint32_t> ParseOffset(std::string_view text) {
@@ -733,21 +739,21 @@ std::variant<Arguments, Refusal> ParseArguments(const std::vector<std::string>& 
                                 "TABLESTART TABLEEND SIZE SEPARATOR [FIRST]) y hay " +
                                     std::to_string(count) + ". Use --help para ver la ayuda");
     }
-    parsed.rom = args[at];
+    parsed.romName = args[at];
     parsed.textStart = args[at + 1];
     parsed.tableStart = args[at + 2];
     parsed.tableEnd = args[at + 3];
-    parsed.size = args[at + 4];
+    parsed.pointerSize = args[at + 4];
     parsed.separator = args[at + 5];
     if (count == 7) {
-        parsed.first = args[at + 6];
+        parsed.firstPointer = args[at + 6];
     }
     return parsed;
 }
 
 std::variant<Request, Refusal> ParseRequest(const Arguments& a) {
     Request r;
-    r.rom = a.rom;
+    r.romName = a.romName;
     r.dryRun = a.dryRun;
     const std::pair<const std::string*, std::uint32_t*> offsets[] = {
         {&a.textStart, &r.textStart}, {&a.tableStart, &r.tableStart}, {&a.tableEnd, &r.tableEnd}};
@@ -762,24 +768,25 @@ std::variant<Request, Refusal> ParseRequest(const Arguments& a) {
         }
         *offsets[i].second = *value;
     }
-    if (a.size != "2" && a.size != "3" && a.size != "4") {
-        return Bad(Exit::BadField, "SIZE " + Quote(a.size, kFieldLimit) + " debe ser 2, 3 o 4");
+    if (a.pointerSize != "2" && a.pointerSize != "3" && a.pointerSize != "4") {
+        return Bad(Exit::BadField,
+                   "SIZE " + Quote(a.pointerSize, kFieldLimit) + " debe ser 2, 3 o 4");
     }
-    r.size = static_cast<unsigned>(a.size[0] - '0');
+    r.pointerSize = static_cast<unsigned>(a.pointerSize[0] - '0');
     const auto separator = ParseOffset(a.separator);
     if (a.separator.size() > 2 || !separator) {
         return Bad(Exit::BadField, "SEPARATOR " + Quote(a.separator, kFieldLimit) +
                                        " debe ser un byte en hexadecimal (00 a FF)");
     }
     r.separator = static_cast<std::uint8_t>(*separator);
-    if (a.first) {
-        r.first = ParseLittleEndian(*a.first, r.size);
-        if (!r.first) {
+    if (a.firstPointer) {
+        r.firstPointer = ParseLittleEndian(*a.firstPointer, r.pointerSize);
+        if (!r.firstPointer) {
             return Bad(Exit::BadField,
-                       "FIRST " + Quote(*a.first, kFieldLimit) +
+                       "FIRST " + Quote(*a.firstPointer, kFieldLimit) +
                            " debe dar los bytes del primer puntero tal como están en la ROM: un "
                            "número par de cifras hexadecimales, como mucho " +
-                           std::to_string(2 * r.size));
+                           std::to_string(2 * r.pointerSize));
         }
     }
     return r;
@@ -797,8 +804,8 @@ std::variant<Plan, Refusal> MakePlan(const Request& r, File& rom) {
     } catch (const std::length_error&) {
     }
     return Bad(Exit::BadTable, "no hay memoria suficiente para una tabla de " +
-                                   Count(span / r.size, "entrada", "entradas") + " (" + Hex(span) +
-                                   " bytes)");
+                                   Count(span / r.pointerSize, "entrada", "entradas") + " (" +
+                                   Hex(span) + " bytes)");
 }
 
 std::string LogPath(const std::string& rom) {
@@ -935,7 +942,7 @@ int Session::Run(const std::vector<std::string>& args) {
     // The front-end never shows the console, so a run leaves its story in the log: every run
     // but a dry run, which writes nothing at all, and one whose ROM is not a file it can read.
     m_Logging = !a.dryRun;
-    m_LogPath = LogPath(a.rom);
+    m_LogPath = LogPath(a.romName);
     m_Header = "=== " + Timestamp() + " · Zeltor";
     for (std::size_t i = 0; i < args.size(); ++i) {
         const bool isRom = i == (a.dryRun ? 1u : 0u);
@@ -946,17 +953,17 @@ int Session::Run(const std::vector<std::string>& args) {
     const auto request = ParseRequest(a);
     if (const auto* refusal = std::get_if<Refusal>(&request)) {
         FileError ignored;
-        return Refuse(*refusal, m_Logging && m_Files.Open(a.rom, false, ignored) != nullptr);
+        return Refuse(*refusal, m_Logging && m_Files.Open(a.romName, false, ignored) != nullptr);
     }
     const Request& r = std::get<Request>(request);
 
     FileError openError;
-    const std::unique_ptr<File> rom = m_Files.Open(r.rom, !r.dryRun, openError);
+    const std::unique_ptr<File> rom = m_Files.Open(r.romName, !r.dryRun, openError);
     if (!rom) {
         const Cause cause = openError.cause;
         const bool forWriting = !r.dryRun && (cause == Cause::AccessDenied ||
                                               cause == Cause::ReadOnly || cause == Cause::InUse);
-        return Refuse(Refusal{Exit::CannotOpen, "no se puede abrir la ROM " + Quote(r.rom) +
+        return Refuse(Refusal{Exit::CannotOpen, "no se puede abrir la ROM " + Quote(r.romName) +
                                                     (forWriting ? " para escribir" : "") + ": " +
                                                     Describe(openError)},
                       false);
@@ -993,7 +1000,7 @@ int Session::Run(const std::vector<std::string>& args) {
     cause.reserve(512); // filled while the table may be torn: it must not need memory then
     std::string backupError;
     const std::string& backupPath = m_BackupPath;
-    if (!MakeBackup(r.rom, *rom, m_Files, copyBuffer, m_BackupPath, backupError)) {
+    if (!MakeBackup(r.romName, *rom, m_Files, copyBuffer, m_BackupPath, backupError)) {
         const std::string line =
             ErrorLine({Exit::WriteFailed, backupError + "; no se ha escrito nada en la ROM"});
         const auto body = [&](Pieces& to) {
@@ -1027,10 +1034,10 @@ int Session::Run(const std::vector<std::string>& args) {
 
     const std::string what =
         written == Step::Differs
-            ? "la tabla escrita en " + Quote(r.rom) + " no se leyó igual al comprobarla"
+            ? "la tabla escrita en " + Quote(r.romName) + " no se leyó igual al comprobarla"
             : std::string(written == Step::WriteFailed ? "no se pudo escribir la tabla en "
                                                        : "no se pudo releer la tabla en ") +
-                  Quote(r.rom) + ": " + Describe(FileError{failure, cause});
+                  Quote(r.romName) + ": " + Describe(FileError{failure, cause});
     if (restored) {
         const std::string line =
             ErrorLine({Exit::WriteFailed, what + "; se han repuesto los bytes originales y la ROM "

@@ -34,20 +34,20 @@ struct Refusal {
 
 // The arguments as typed, after the program's name.
 struct Arguments {
-    std::string rom;
-    std::string textStart, tableStart, tableEnd, size, separator;
-    std::optional<std::string> first;
+    std::string romName;
+    std::string textStart, tableStart, tableEnd, pointerSize, separator;
+    std::optional<std::string> firstPointer;
     bool dryRun = false;
     bool help = false;
 };
 
 // The arguments as numbers.
 struct Request {
-    std::string rom;
+    std::string romName;
     std::uint32_t textStart = 0, tableStart = 0, tableEnd = 0;
-    unsigned size = 2;
+    unsigned pointerSize = 2;
     std::uint8_t separator = 0;
-    std::optional<std::uint32_t> first;
+    std::optional<std::uint32_t> firstPointer;
     bool dryRun = false;
 };
 

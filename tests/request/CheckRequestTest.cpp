@@ -50,108 +50,108 @@ const RuleCase kCases[] = {
     {"recalculator missing",
      [](RecalcRequest& r, FakeFolder& d) {
          d.files.erase("c:\\trad\\zeltor.exe");
-         r.txtInitext.clear();
+         r.textStart.clear();
      },
      "Por favor copie Zeltor.exe en el mismo directorio de esta aplicación."},
-    {"rom from another folder", [](RecalcRequest& r, FakeFolder&) { r.RomFileName = "otra.smc"; },
+    {"rom from another folder", [](RecalcRequest& r, FakeFolder&) { r.romName = "otra.smc"; },
      "La ROM debe estar en el mismo directorio de esta aplicación."},
     {"no rom chosen",
      [](RecalcRequest& r, FakeFolder&) {
-         r.RomFileName.clear();
-         r.lblROM.clear();
-         r.RomLength = 0;
+         r.romName.clear();
+         r.shownRomName.clear();
+         r.romLength = 0;
      },
      "Error, por favor indicar la ROM"},
     {"rom chosen, every field empty",
      [](RecalcRequest& r, FakeFolder&) {
-         r.txtInitext.clear();
-         r.txtIniPunt.clear();
-         r.txtFinPunt.clear();
-         r.txtSeparador.clear();
+         r.textStart.clear();
+         r.tableStart.clear();
+         r.tableEnd.clear();
+         r.separator.clear();
      },
      kRule4},
-    {"table start empty", [](RecalcRequest& r, FakeFolder&) { r.txtIniPunt.clear(); },
+    {"table start empty", [](RecalcRequest& r, FakeFolder&) { r.tableStart.clear(); },
      "Error, por favor indicar dirección de inicio de la tabla"},
-    {"table end empty", [](RecalcRequest& r, FakeFolder&) { r.txtFinPunt.clear(); },
+    {"table end empty", [](RecalcRequest& r, FakeFolder&) { r.tableEnd.clear(); },
      "Error, por favor indicar dirección del fin de la tabla"},
-    {"separator empty", [](RecalcRequest& r, FakeFolder&) { r.txtSeparador.clear(); },
+    {"separator empty", [](RecalcRequest& r, FakeFolder&) { r.separator.clear(); },
      "Error, por favor indicar caracter separador"},
-    {"separator of one character", [](RecalcRequest& r, FakeFolder&) { r.txtSeparador = "0"; },
+    {"separator of one character", [](RecalcRequest& r, FakeFolder&) { r.separator = "0"; },
      "Error, indicar un byte correcto como separador"},
     {"spaces are not empty",
      [](RecalcRequest& r, FakeFolder&) {
-         r.txtInitext = " ";
-         r.txtSeparador = "  ";
+         r.textStart = " ";
+         r.separator = "  ";
      },
      nullptr},
-    {"text start at the rom's length",
-     [](RecalcRequest& r, FakeFolder&) { r.txtInitext = "20000"; }, nullptr},
-    {"text start one past", [](RecalcRequest& r, FakeFolder&) { r.txtInitext = "20001"; },
+    {"text start at the rom's length", [](RecalcRequest& r, FakeFolder&) { r.textStart = "20000"; },
+     nullptr},
+    {"text start one past", [](RecalcRequest& r, FakeFolder&) { r.textStart = "20001"; },
      "Error, verifique la dirección de inicio de texto"},
-    {"table start past", [](RecalcRequest& r, FakeFolder&) { r.txtIniPunt = "20001"; },
+    {"table start past", [](RecalcRequest& r, FakeFolder&) { r.tableStart = "20001"; },
      "Error, verifique el inicio de la tabla"},
-    {"table end past", [](RecalcRequest& r, FakeFolder&) { r.txtFinPunt = "20001"; },
+    {"table end past", [](RecalcRequest& r, FakeFolder&) { r.tableEnd = "20001"; },
      "Error, verifique el fin de la tabla"},
-    {"table start after end", [](RecalcRequest& r, FakeFolder&) { r.txtIniPunt = "18400"; },
+    {"table start after end", [](RecalcRequest& r, FakeFolder&) { r.tableStart = "18400"; },
      "Dirección inicial debe ser menor a la final"},
-    {"table start equal to end", [](RecalcRequest& r, FakeFolder&) { r.txtIniPunt = "183FF"; },
+    {"table start equal to end", [](RecalcRequest& r, FakeFolder&) { r.tableStart = "183FF"; },
      nullptr},
     {"lower-case offsets compare like upper-case",
      [](RecalcRequest& r, FakeFolder&) {
-         r.txtIniPunt = "183ff";
-         r.txtFinPunt = "183FF";
+         r.tableStart = "183ff";
+         r.tableEnd = "183FF";
      },
      nullptr},
     {"an earlier rule wins over a later overflow",
      [](RecalcRequest& r, FakeFolder&) {
-         r.txtInitext = "20001";
-         r.txtFinPunt = "80000000";
+         r.textStart = "20001";
+         r.tableEnd = "80000000";
      },
      "Error, verifique la dirección de inicio de texto"},
     {"value asked for and empty",
      [](RecalcRequest& r, FakeFolder&) {
-         r.ckValPunt = true;
-         r.txtValPunt.clear();
+         r.firstPointerGiven = true;
+         r.firstPointer.clear();
      },
      "Error, por favor indicar valor del primer puntero"},
     {"value of 3 digits for size 2",
      [](RecalcRequest& r, FakeFolder&) {
-         r.ckValPunt = true;
-         r.txtValPunt = "0a0";
+         r.firstPointerGiven = true;
+         r.firstPointer = "0a0";
      },
      "Indique un valor de puntero correcto"},
     {"value of 5 digits for size 3",
      [](RecalcRequest& r, FakeFolder&) {
-         r.ckValPunt = true;
-         r.cboTam = "3";
-         r.txtValPunt = "000a0";
+         r.firstPointerGiven = true;
+         r.pointerSize = "3";
+         r.firstPointer = "000a0";
      },
      "Indique un valor de puntero correcto"},
     {"value of 6 digits for size 3",
      [](RecalcRequest& r, FakeFolder&) {
-         r.ckValPunt = true;
-         r.cboTam = "3";
-         r.txtValPunt = "0000a0";
+         r.firstPointerGiven = true;
+         r.pointerSize = "3";
+         r.firstPointer = "0000a0";
      },
      nullptr},
     {"value of 7 digits for size 4",
      [](RecalcRequest& r, FakeFolder&) {
-         r.ckValPunt = true;
-         r.cboTam = "4";
-         r.txtValPunt = "00000a0";
+         r.firstPointerGiven = true;
+         r.pointerSize = "4";
+         r.firstPointer = "00000a0";
      },
      "Indique un valor de puntero correcto"},
     {"unknown size sets no bound",
      [](RecalcRequest& r, FakeFolder&) {
-         r.ckValPunt = true;
-         r.cboTam = "5";
-         r.txtValPunt = "1";
+         r.firstPointerGiven = true;
+         r.pointerSize = "5";
+         r.firstPointer = "1";
      },
      nullptr},
     {"value ignored while unchecked",
      [](RecalcRequest& r, FakeFolder&) {
-         r.ckValPunt = false;
-         r.txtValPunt.clear();
+         r.firstPointerGiven = false;
+         r.firstPointer.clear();
      },
      nullptr},
 };
@@ -175,13 +175,13 @@ TEST(CheckRequest, SearchesForTheRecalculatorThenTheRom) {
     FakeFolder folder;
     CheckRequest(ExampleRequest(), std::ref(folder));
     EXPECT_EQ(folder.searched,
-              (std::vector<std::string>{"C:\\Trad\\zeltor.exe", "C:\\Trad\\juego.smc"}));
+              (std::vector<std::string>{"C:\\Trad\\Zeltor.exe", "C:\\Trad\\juego.smc"}));
 
     // With no ROM chosen the second search is for the folder itself, which holds the
     // recalculator, so it passes and the empty caption is what gets reported.
     RecalcRequest none = ExampleRequest();
-    none.RomFileName.clear();
-    none.lblROM.clear();
+    none.romName.clear();
+    none.shownRomName.clear();
     FakeFolder again;
     EXPECT_EQ(CheckRequest(none, std::ref(again)).message.value_or(""),
               "Error, por favor indicar la ROM");
@@ -189,9 +189,9 @@ TEST(CheckRequest, SearchesForTheRecalculatorThenTheRom) {
 }
 
 TEST(CheckRequest, OverflowInAnOffsetEndsTheRequest) {
-    for (auto change : {+[](RecalcRequest& r) { r.txtInitext = "80000000"; },
-                        +[](RecalcRequest& r) { r.txtIniPunt = "ffffffff"; },
-                        +[](RecalcRequest& r) { r.txtFinPunt = "100000000"; }}) {
+    for (auto change : {+[](RecalcRequest& r) { r.textStart = "80000000"; },
+                        +[](RecalcRequest& r) { r.tableStart = "ffffffff"; },
+                        +[](RecalcRequest& r) { r.tableEnd = "100000000"; }}) {
         RecalcRequest r = ExampleRequest();
         change(r);
         FakeFolder folder;
@@ -207,10 +207,10 @@ TEST(CheckRequest, OverflowInAnOffsetEndsTheRequest) {
 TEST(CheckRequest, BuildsTheCommandLineWithTheValueOnlyWhenChecked) {
     FakeFolder folder;
     RecalcRequest r = ExampleRequest();
-    r.txtValPunt = "00a0";
+    r.firstPointer = "00a0";
     EXPECT_EQ(CheckRequest(r, std::ref(folder)).commandLine,
               "C:\\Trad\\Zeltor.exe juego.smc 1A000 180A0 183FF 2 00");
-    r.ckValPunt = true;
+    r.firstPointerGiven = true;
     EXPECT_EQ(CheckRequest(r, std::ref(folder)).commandLine,
               "C:\\Trad\\Zeltor.exe juego.smc 1A000 180A0 183FF 2 00 00a0");
 }

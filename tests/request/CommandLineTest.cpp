@@ -87,7 +87,7 @@ TEST(QuoteArgument, RoundTripsThroughTheRuntimeSplitting) {
 
 CommandLineFields Example() {
     CommandLineFields f = ExampleRequest();
-    f.txtValPunt = "00a0";
+    f.firstPointer = "00a0";
     return f;
 }
 
@@ -100,23 +100,23 @@ TEST(BuildCommandLine, JoinsTheFieldsAsTyped) {
     const Case cases[] = {
         {"example", [](CommandLineFields&) {},
          "C:\\Trad\\Zeltor.exe juego.smc 1A000 180A0 183FF 2 00"},
-        {"first pointer given", [](CommandLineFields& f) { f.ckValPunt = true; },
+        {"first pointer given", [](CommandLineFields& f) { f.firstPointerGiven = true; },
          "C:\\Trad\\Zeltor.exe juego.smc 1A000 180A0 183FF 2 00 00a0"},
         {"lower case kept",
          [](CommandLineFields& f) {
-             f.txtInitext = "1a000";
-             f.txtFinPunt = "183ff";
+             f.textStart = "1a000";
+             f.tableEnd = "183ff";
          },
          "C:\\Trad\\Zeltor.exe juego.smc 1a000 180A0 183ff 2 00"},
-        {"size as shown", [](CommandLineFields& f) { f.cboTam = "4"; },
+        {"size as shown", [](CommandLineFields& f) { f.pointerSize = "4"; },
          "C:\\Trad\\Zeltor.exe juego.smc 1A000 180A0 183FF 4 00"},
-        {"rom name with a space", [](CommandLineFields& f) { f.RomFileName = "mi juego.smc"; },
+        {"rom name with a space", [](CommandLineFields& f) { f.romName = "mi juego.smc"; },
          "C:\\Trad\\Zeltor.exe \"mi juego.smc\" 1A000 180A0 183FF 2 00"},
         {"folder with a space", [](CommandLineFields& f) { f.appFolder = "C:\\Mis Trad"; },
          "\"C:\\Mis Trad\\Zeltor.exe\" juego.smc 1A000 180A0 183FF 2 00"},
         {"drive root", [](CommandLineFields& f) { f.appFolder = "D:\\"; },
          "D:\\Zeltor.exe juego.smc 1A000 180A0 183FF 2 00"},
-        {"an empty piece keeps its place", [](CommandLineFields& f) { f.txtIniPunt = ""; },
+        {"an empty piece keeps its place", [](CommandLineFields& f) { f.tableStart = ""; },
          "C:\\Trad\\Zeltor.exe juego.smc 1A000 \"\" 183FF 2 00"},
     };
     for (const Case& c : cases) {
@@ -128,8 +128,8 @@ TEST(BuildCommandLine, JoinsTheFieldsAsTyped) {
 
 TEST(BuildCommandLine, LeavesTheValueOutUnlessChecked) {
     CommandLineFields f = Example();
-    f.ckValPunt = false;
-    f.txtValPunt = "FFFF";
+    f.firstPointerGiven = false;
+    f.firstPointer = "FFFF";
     const std::string line = BuildCommandLine(f);
     EXPECT_EQ(SplitLikeTheRuntime(line).size(), 7u); // program and six arguments
     EXPECT_EQ(line.find("FFFF"), std::string::npos);

@@ -25,7 +25,7 @@ struct Window {
                     return std::optional<RecalculatorExit>(exit);
                 },
                 [this](const std::string& text) { shown.push_back(text); },
-                [this](const RecalcRequest& r) { remembered.push_back(r.RomFileName); }};
+                [this](const RecalcRequest& r) { remembered.push_back(r.romName); }};
     }
 };
 
@@ -126,7 +126,7 @@ TEST(RecalcRunner, ShowsNothingWhenTheApplicationIsQuitting) {
 TEST(RecalcRunner, ShowsTheFailedRuleAndStartsNothing) {
     RecalcRunner runner("quien@ejemplo.org");
     Window w;
-    w.request.txtSeparador = "0";
+    w.request.separator = "0";
     runner.Run(w.Actions());
     EXPECT_TRUE(w.started.empty());
     EXPECT_EQ(w.shown, std::vector<std::string>{"Error, indicar un byte correcto como separador"});
@@ -140,7 +140,7 @@ TEST(RecalcRunner, TrapsFailures) {
     };
     const Case cases[] = {
         {"overflow in an offset",
-         [](Window& w, RecalcRunner::Actions&) { w.request.txtInitext = "80000000"; },
+         [](Window& w, RecalcRunner::Actions&) { w.request.textStart = "80000000"; },
          "Por favor verifique las direcciones"},
         {"the start fails",
          [](Window&, RecalcRunner::Actions& a) {

@@ -7,13 +7,13 @@
 inline RecalcRequest ExampleRequest() {
     RecalcRequest r;
     r.appFolder = "C:\\Trad";
-    r.RomFileName = "juego.smc";
-    r.lblROM = "juego.smc";
-    r.RomLength = 0x20000;
-    r.txtInitext = "1A000";
-    r.txtIniPunt = "180A0";
-    r.txtFinPunt = "183FF";
-    r.cboTam = "2";
-    r.txtSeparador = "00";
+    r.romName = "juego.smc";
+    r.shownRomName = "juego.smc";
+    r.romLength = 0x20000;
+    r.textStart = "1A000";
+    r.tableStart = "180A0";
+    r.tableEnd = "183FF";
+    r.pointerSize = "2";
+    r.separator = "00";
     return r;
 }

@@ -51,9 +51,9 @@ TEST(StartRecalculator, PassesTheExampleLineExactly) {
 TEST(StartRecalculator, KeepsARomNameWithASpaceAsOneArgument) {
     TempFolder dir;
     CommandLineFields f = ExampleRequest();
-    f.RomFileName = "mi juego (E).smc";
-    f.ckValPunt = true;
-    f.txtValPunt = "00a0";
+    f.romName = "mi juego (E).smc";
+    f.firstPointerGiven = true;
+    f.firstPointer = "00a0";
     const auto got = StartAndRead(dir.Path(), f);
     ASSERT_EQ(got.size(), 10u);
     EXPECT_EQ(got[1], "mi juego (E).smc");

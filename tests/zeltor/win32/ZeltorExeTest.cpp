@@ -93,9 +93,9 @@ std::string SampleRom() {
 
 struct Case {
     const char* name;
-    std::string txtInitext, txtFinPunt;
-    bool ckValPunt;
-    const char* txtValPunt;
+    std::string textStart, tableEnd;
+    bool firstPointerGiven;
+    const char* firstPointer;
     DWORD exitCode;
     std::optional<std::string> table; // the six bytes at 0x20 afterwards
     const char* err;                  // the start of the last line on stderr, if any
@@ -135,14 +135,14 @@ TEST(ZeltorExe, RewritesTheTableFromTheFrontEndsCommandLine) {
 
         CommandLineFields f;
         f.appFolder = folder;
-        f.RomFileName = romName;
-        f.txtInitext = c.txtInitext;
-        f.txtIniPunt = "20";
-        f.txtFinPunt = c.txtFinPunt;
-        f.cboTam = "2";
-        f.txtSeparador = "00";
-        f.ckValPunt = c.ckValPunt;
-        f.txtValPunt = c.txtValPunt;
+        f.romName = romName;
+        f.textStart = c.textStart;
+        f.tableStart = "20";
+        f.tableEnd = c.tableEnd;
+        f.pointerSize = "2";
+        f.separator = "00";
+        f.firstPointerGiven = c.firstPointerGiven;
+        f.firstPointer = c.firstPointer;
         const Outcome run = RunAndWait(RecalculatorPath(folder), BuildCommandLine(f), folder);
         EXPECT_EQ(run.code, c.exitCode) << run.err;
 
