@@ -19,14 +19,6 @@ constexpr wchar_t kClassName[] = L"ZeltorIGU_frmMain";
 constexpr int kClientWidth = 4500; // twips
 constexpr int kClientHeight = 3570;
 constexpr COLORREF kRed = 0x000000FF;
-constexpr wchar_t kOwnerProp[] = L"ZeltorIGU.frmMain";
-constexpr wchar_t kBaseProcProp[] = L"ZeltorIGU.BaseProc";
-
-LRESULT CallBase(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto base = reinterpret_cast<WNDPROC>(GetPropW(hwnd, kBaseProcProp));
-    return CallWindowProcW(base, hwnd, message, wParam, lParam);
-}
-
 // The ROM types the dialog offers, joined as the dialog expects them.
 constexpr char kRomFilter[] =
     "SNES SMC "
@@ -88,14 +80,9 @@ frmMain::frmMain(WindowServices services)
     : m_Services(std::move(services)), m_Runner(m_Services.contact) {}
 
 frmMain::~frmMain() {
+    // The controls go before the font and brush they use, and before the fields' objects.
     if (Handle() != nullptr) {
         DestroyWindow(Handle());
-    }
-    if (m_Font != nullptr) {
-        DeleteObject(m_Font);
-    }
-    if (m_WindowBrush != nullptr) {
-        DeleteObject(m_WindowBrush);
     }
 }
 
@@ -109,7 +96,8 @@ HWND frmMain::Create(HINSTANCE instance) {
     m_Dpi = GetDeviceCaps(screen, LOGPIXELSY);
     ReleaseDC(nullptr, screen);
 
-    RegisterClassOnce(kClassName, instance, LoadIconW(instance, L"IDI_ZELTORIGU"));
+    RegisterClassOnce(kClassName, instance, LoadIconW(instance, L"IDI_ZELTORIGU"),
+                      reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
     XP_button::Register(instance);
     const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
     // WS_EX_CONTROLPARENT lets the dialog manager walk into the window for Tab.
@@ -132,8 +120,8 @@ void frmMain::CreateControls(HINSTANCE instance) {
     font.lfCharSet = DEFAULT_CHARSET;
     font.lfQuality = DEFAULT_QUALITY;
     wcscpy(font.lfFaceName, L"MS Sans Serif");
-    m_Font = CreateFontIndirectW(&font);
-    m_WindowBrush = CreateSolidBrush(GetSysColor(COLOR_WINDOW));
+    m_Font.Reset(CreateFontIndirectW(&font));
+    m_WindowBrush.Reset(CreateSolidBrush(GetSysColor(COLOR_WINDOW)));
 
     auto makeButton = [&](int id, const char* name, const char* caption, int left, int top,
                           int width, int height) {
@@ -164,7 +152,7 @@ void frmMain::CreateControls(HINSTANCE instance) {
         HWND hwnd = CreateWindowExW(
             c.exStyle, c.className, c.text, c.style, Px(c.left), Px(c.top), Px(c.width), height,
             Handle(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance, nullptr);
-        SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(m_Font), FALSE);
+        SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(m_Font.Get()), FALSE);
         if (c.id == IDC_Line1) {
             // Wine widens an etched rule by its edge as it is created: placed again, it runs
             // exactly from its left end to its right end.
@@ -172,12 +160,7 @@ void frmMain::CreateControls(HINSTANCE instance) {
                          SWP_NOZORDER | SWP_NOACTIVATE);
         }
         if (IsHexField(c.id)) {
-            // Subclassed through the window procedure itself rather than SetWindowSubclass,
-            // so that comctl32 is not imported: that import alone cost 30 ms of start-up.
-            SetPropW(hwnd, kOwnerProp, this);
-            SetPropW(hwnd, kBaseProcProp,
-                     reinterpret_cast<HANDLE>(SetWindowLongPtrW(
-                         hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(HexFieldProc))));
+            m_HexFields.push_back(std::make_unique<HexField>(hwnd, [this] { m_Services.beep(); }));
             // No limit of the edit control's own beyond what each field needs.
             SendMessageW(hwnd, EM_SETLIMITTEXT, c.id == IDC_txtSeparador ? 2 : 0, 0);
         }
@@ -209,115 +192,6 @@ std::string frmMain::Text(int id) const {
 
 bool frmMain::Checked(int id) const {
     return SendMessageW(Control(id), BM_GETCHECK, 0, 0) == BST_CHECKED;
-}
-
-void frmMain::PasteIntoHexField(HWND field) {
-    std::wstring text;
-    if (IsClipboardFormatAvailable(CF_UNICODETEXT) && OpenClipboard(field)) {
-        if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
-            if (const auto* chars = static_cast<const wchar_t*>(GlobalLock(data))) {
-                text = chars;
-                GlobalUnlock(data);
-            }
-        }
-        CloseClipboard();
-    }
-    if (text.empty()) {
-        return;
-    }
-    DWORD start = 0;
-    DWORD end = 0;
-    SendMessageW(field, EM_GETSEL, reinterpret_cast<WPARAM>(&start),
-                 reinterpret_cast<LPARAM>(&end));
-    const auto length =
-        static_cast<size_t>(GetWindowTextLengthW(field)) - (end - start) + text.size();
-    const auto limit = static_cast<size_t>(SendMessageW(field, EM_GETLIMITTEXT, 0, 0));
-    // Taken whole or not at all: text with anything but hexadecimal digits in it (an option
-    // such as "-h" for Zeltor.exe, a "0x", a space) or too long for the field is refused with
-    // the key filter's beep, and the field keeps its text.
-    if (!HexWorks::IsHexText(std::wstring_view(text)) || length > limit) {
-        m_Services.beep();
-        return;
-    }
-    SendMessageW(field, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text.c_str()));
-}
-
-wchar_t frmMain::FilterHexKey(wchar_t key, bool& beep, bool& nextField) {
-    beep = false;
-    nextField = false;
-    if (key == L'\r') {
-        nextField = true;
-        return 0;
-    }
-    if (key == L'\b') {
-        return key;
-    }
-    if (HexWorks::IsHexDigit(key)) {
-        return key;
-    }
-    beep = true;
-    return 0;
-}
-
-LRESULT CALLBACK frmMain::HexFieldProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto* self = static_cast<frmMain*>(GetPropW(hwnd, kOwnerProp));
-    switch (message) {
-    case WM_GETDLGCODE: {
-        // Enter and Escape must reach the field as characters, for the key filter, instead
-        // of pressing a default button or cancelling.
-        LRESULT code = CallBase(hwnd, message, wParam, lParam);
-        const MSG* msg = reinterpret_cast<const MSG*>(lParam);
-        if (msg != nullptr && (msg->message == WM_KEYDOWN || msg->message == WM_CHAR) &&
-            (msg->wParam == VK_RETURN || msg->wParam == VK_ESCAPE)) {
-            code |= DLGC_WANTMESSAGE;
-        }
-        return code;
-    }
-    case WM_PASTE:
-        // Every paste, whatever asked for it: the field's menu, Shift+Insert, a program.
-        self->PasteIntoHexField(hwnd);
-        return 0;
-    case WM_KEYDOWN:
-        // The edit control pastes Shift+Insert without a WM_PASTE of its own (under Wine),
-        // so the key is turned into one here.
-        if (wParam == VK_INSERT && GetKeyState(VK_SHIFT) < 0 && GetKeyState(VK_CONTROL) >= 0) {
-            SendMessageW(hwnd, WM_PASTE, 0, 0);
-            return 0;
-        }
-        break;
-    case WM_IME_CHAR: // a character composed in an input method is typed too
-    case WM_CHAR: {
-        bool beep = false;
-        bool nextField = false;
-        const wchar_t key = FilterHexKey(static_cast<wchar_t>(wParam), beep, nextField);
-        if (beep) {
-            self->m_Services.beep();
-        }
-        if (nextField) {
-            // Queued, like a typed Tab: the focus moves after this key is done with.
-            PostMessageW(self->Handle(), WM_APP_NEXTFIELD, 0, reinterpret_cast<LPARAM>(hwnd));
-        }
-        if (key == 0) {
-            return 0;
-        }
-        return CallBase(hwnd, WM_CHAR, key, lParam);
-    }
-    case WM_LBUTTONUP: {
-        const LRESULT result = CallBase(hwnd, message, wParam, lParam);
-        // A click selects the whole field, so the next digit replaces it.
-        SendMessageW(hwnd, EM_SETSEL, 0, GetWindowTextLengthW(hwnd));
-        return result;
-    }
-    case WM_NCDESTROY: {
-        const LRESULT result = CallBase(hwnd, message, wParam, lParam);
-        RemovePropW(hwnd, kOwnerProp);
-        RemovePropW(hwnd, kBaseProcProp);
-        return result;
-    }
-    default:
-        break;
-    }
-    return CallBase(hwnd, message, wParam, lParam);
 }
 
 LRESULT frmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -375,7 +249,7 @@ HBRUSH frmMain::OnCtlColorStatic(HDC dc, HWND control) {
     if (id == IDC_lblROM) {
         SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
         SetBkColor(dc, GetSysColor(COLOR_WINDOW));
-        return m_WindowBrush;
+        return m_WindowBrush.Get();
     }
     if (id == IDC_Label7) {
         SetTextColor(dc, kRed);

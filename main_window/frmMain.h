@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Gdi.h"
+#include "HexField.h"
 #include "RecalcRunner.h"
 #include "Services.h"
 #include "Window.h"
@@ -7,8 +9,10 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // Control identifiers, in tab order.
 enum ControlId : int {
@@ -54,9 +58,6 @@ public:
     // Twips to pixels at the window's resolution, to nearest, ties to even.
     int Px(int twips) const;
 
-    // The key filter of the hexadecimal fields: gives the character to let through, or 0.
-    static wchar_t FilterHexKey(wchar_t key, bool& beep, bool& nextField);
-
 protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
@@ -82,18 +83,13 @@ private:
     std::string Text(int id) const;
     bool Checked(int id) const;
 
-    static LRESULT CALLBACK HexFieldProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-    void PasteIntoHexField(HWND field);
-
     WindowServices m_Services;
     RecalcRunner m_Runner;
     std::int32_t m_RomLength = 0;
     std::string m_cdFileTitle;
     int m_Dpi = 96;
-    HFONT m_Font = nullptr;
-    HBRUSH m_WindowBrush = nullptr;
+    GdiFont m_Font;
+    GdiBrush m_WindowBrush;
+    std::vector<std::unique_ptr<HexField>> m_HexFields;
     HWND m_LastFocus = nullptr;
 };
-
-// Posted to the main window to move the focus on, as a Tab key would.
-inline constexpr UINT WM_APP_NEXTFIELD = WM_APP + 1;

@@ -4,61 +4,125 @@
 #include "Utf.h"
 
 Window::~Window() {
-    if (m_hWnd != nullptr) {
-        // The window must not call back into a destroyed object.
-        SetWindowLongPtrW(m_hWnd, GWLP_USERDATA, 0);
-        DestroyWindow(m_hWnd);
+    if (m_hWnd == nullptr) {
+        return;
+    }
+    HWND window = m_hWnd;
+    const bool tookOver = m_ControlProcedure != nullptr;
+    Detach(); // the window must not call back into a destroyed object
+    if (!tookOver) {
+        DestroyWindow(window);
     }
 }
 
-void Window::RegisterClassOnce(const wchar_t* className, HINSTANCE instance, HICON icon) {
-    WNDCLASSEXW existing{};
-    existing.cbSize = sizeof(existing);
-    if (GetClassInfoExW(instance, className, &existing)) {
-        return;
-    }
+Window* Window::FromHandle(HWND window) {
+    return window != nullptr ? reinterpret_cast<Window*>(GetWindowLongPtrW(window, GWLP_USERDATA))
+                             : nullptr;
+}
+
+bool Window::RegisterClassOnce(const wchar_t* className, HINSTANCE instance, HICON icon,
+                               HBRUSH background, WNDPROC procedure) {
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = Procedure;
+    if (GetClassInfoExW(instance, className, &wc)) {
+        return true;
+    }
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = procedure;
     wc.hInstance = instance;
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.hbrBackground = background;
     wc.lpszClassName = className;
     wc.hIcon = icon;
-    RegisterClassExW(&wc);
+    return RegisterClassExW(&wc) != 0;
+}
+
+HWND Window::CreateWindowFor(DWORD exStyle, const wchar_t* className, const wchar_t* caption,
+                             DWORD style, int x, int y, int width, int height, HWND parent,
+                             HINSTANCE instance) {
+    return CreateWindowExW(exStyle, className, caption, style, x, y, width, height, parent, nullptr,
+                           instance, this);
 }
 
 HWND Window::CreateTopLevel(const wchar_t* className, const wchar_t* caption, DWORD style,
                             DWORD exStyle, int clientWidth, int clientHeight, HINSTANCE instance) {
     RECT frame{0, 0, clientWidth, clientHeight};
     AdjustWindowRectEx(&frame, style, FALSE, exStyle);
-    return CreateWindowExW(exStyle, className, caption, style, CW_USEDEFAULT, CW_USEDEFAULT,
-                           frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,
-                           instance, this);
+    return CreateWindowFor(exStyle, className, caption, style, CW_USEDEFAULT, CW_USEDEFAULT,
+                           frame.right - frame.left, frame.bottom - frame.top, nullptr, instance);
+}
+
+void Window::Subclass(HWND window) {
+    Attach(window);
+    m_ControlProcedure = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Procedure)));
+}
+
+void Window::Attach(HWND window) {
+    m_hWnd = window;
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+}
+
+void Window::Detach() {
+    SetWindowLongPtrW(m_hWnd, GWLP_USERDATA, 0);
+    if (m_ControlProcedure != nullptr) {
+        SetWindowLongPtrW(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_ControlProcedure));
+        m_ControlProcedure = nullptr;
+    }
+    m_hWnd = nullptr;
 }
 
 LRESULT Window::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-    return DefWindowProcW(m_hWnd, message, wParam, lParam);
+    return Default(message, wParam, lParam);
+}
+
+LRESULT Window::Default(UINT message, WPARAM wParam, LPARAM lParam) {
+    return m_ControlProcedure != nullptr
+               ? CallWindowProcW(m_ControlProcedure, m_hWnd, message, wParam, lParam)
+               : DefWindowProcW(m_hWnd, message, wParam, lParam);
+}
+
+LRESULT Window::OnUntrappedError(UINT, WPARAM, const std::exception_ptr& error) {
+    ReportUntrappedError(m_hWnd, error);
+    return 0;
 }
 
 LRESULT CALLBACK Window::Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    Window* self = nullptr;
-    if (message == WM_NCCREATE) {
-        self = static_cast<Window*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-        self->m_hWnd = hwnd;
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    } else {
-        self = reinterpret_cast<Window*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    return Route(hwnd, message, wParam, lParam, nullptr);
+}
+
+LRESULT Window::Route(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, Factory make) {
+    Window* self = FromHandle(hwnd);
+    if (message == WM_NCCREATE && self == nullptr) {
+        const auto& create = *reinterpret_cast<const CREATESTRUCTW*>(lParam);
+        if (make != nullptr) {
+            self = make(hwnd, create);
+            if (self == nullptr) {
+                return FALSE; // the creation fails
+            }
+        } else {
+            self = static_cast<Window*>(create.lpCreateParams);
+        }
+        if (self != nullptr) {
+            self->Attach(hwnd);
+        }
     }
     if (self == nullptr) {
         return DefWindowProcW(hwnd, message, wParam, lParam);
     }
     if (message == WM_NCDESTROY) {
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-        self->m_hWnd = nullptr;
-        return DefWindowProcW(hwnd, message, wParam, lParam);
+        const LRESULT result = self->Default(message, wParam, lParam);
+        self->Detach();
+        self->OnFinalMessage();
+        return result;
     }
-    return ContainErrors(hwnd, 0, [&] { return self->HandleMessage(message, wParam, lParam); });
+    // Nothing may unwind through the system's code: a failure that no handler trapped is
+    // reported here and the window goes on.
+    try {
+        return self->HandleMessage(message, wParam, lParam);
+    } catch (...) {
+        return self->OnUntrappedError(message, wParam, std::current_exception());
+    }
 }
 
 void ReportUntrappedError(HWND window, const std::exception_ptr& error) noexcept {

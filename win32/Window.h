@@ -10,42 +10,67 @@
 // failing, say) open no second one.
 void ReportUntrappedError(HWND window, const std::exception_ptr& error) noexcept;
 
-// Runs one message's handler so that no exception unwinds through the system's code: a
-// failure is reported and the window goes on, with onFailure as the message's result.
-template <class Handler>
-LRESULT ContainErrors(HWND window, LRESULT onFailure, Handler&& handler) noexcept {
-    try {
-        return handler();
-    } catch (...) {
-        ReportUntrappedError(window, std::current_exception());
-    }
-    return onFailure;
-}
-
-// The one base for the program's top-level windows. The static procedure finds the object
-// from the creation parameters at WM_NCCREATE, keeps it in GWLP_USERDATA, hands every
-// message to HandleMessage, and lets go of it at WM_NCDESTROY. The object outlives its
-// window; the window never owns the object.
+// The one base for every window of the program: the main window, the XP_button control, the
+// hexadecimal fields and the test hosts. One procedure ties the object to its window at the
+// first message (or when it takes over an existing control), hands every message to
+// HandleMessage with no exception let through to the system's code, and unties them after the
+// last one (WM_NCDESTROY), where OnFinalMessage lets an object that belongs to its window go.
 class Window {
 public:
     Window() = default;
+    // Destroys the window if it is still there; a control that was taken over is given back.
     virtual ~Window();
     Window(const Window&) = delete;
     Window& operator=(const Window&) = delete;
 
     HWND Handle() const { return m_hWnd; }
 
-protected:
-    // Registers the class once per process; later calls reuse it.
-    static void RegisterClassOnce(const wchar_t* className, HINSTANCE instance, HICON icon);
+    // The object tied to a window of the program, or nullptr.
+    static Window* FromHandle(HWND window);
 
+protected:
+    // Makes the object of a window that someone else creates by class name, as for a control;
+    // lpCreateParams is the creator's. nullptr fails the creation.
+    using Factory = Window* (*)(HWND window, const CREATESTRUCTW& create);
+
+    // The procedure of a class whose creator passes the object itself as lpCreateParams
+    // (CreateWindowFor does), and that of a class whose objects a factory makes.
+    static LRESULT CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    template <Factory Make>
+    static LRESULT CALLBACK ProcedureMaking(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+        return Route(hwnd, message, wParam, lParam, Make);
+    }
+
+    // Registers a class whose windows are Windows, once per process; false when it cannot.
+    static bool RegisterClassOnce(const wchar_t* className, HINSTANCE instance, HICON icon,
+                                  HBRUSH background, WNDPROC procedure = Procedure);
+
+    // Creates this object's window, of a class registered without a factory.
+    HWND CreateWindowFor(DWORD exStyle, const wchar_t* className, const wchar_t* caption,
+                         DWORD style, int x, int y, int width, int height, HWND parent,
+                         HINSTANCE instance);
+    // A top-level window whose client area has the given size.
     HWND CreateTopLevel(const wchar_t* className, const wchar_t* caption, DWORD style,
                         DWORD exStyle, int clientWidth, int clientHeight, HINSTANCE instance);
+    // Takes over an existing window, a standard control: its messages come to HandleMessage
+    // first, and Default hands them on to the control's own procedure.
+    void Subclass(HWND window);
 
     virtual LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    // What the window does with a message when this object does nothing of its own.
+    LRESULT Default(UINT message, WPARAM wParam, LPARAM lParam);
+    // The window is gone and its last message handled. An object that belongs to its window
+    // deletes itself here.
+    virtual void OnFinalMessage() {}
+    // A failure that HandleMessage let out: reported, and the message's result is 0. A window
+    // may say more for a message of its own.
+    virtual LRESULT OnUntrappedError(UINT message, WPARAM wParam, const std::exception_ptr& error);
 
 private:
-    static LRESULT CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    static LRESULT Route(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, Factory make);
+    void Attach(HWND window);
+    void Detach();
 
     HWND m_hWnd = nullptr;
+    WNDPROC m_ControlProcedure = nullptr; // set for a control taken over
 };

@@ -77,18 +77,17 @@ std::int16_t ShiftMask(WPARAM keys) {
 // ---- Window class and messages ----------------------------------------------------------
 
 void XP_button::Register(HINSTANCE instance) {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof wc;
-    if (GetClassInfoExW(instance, kClassName, &wc)) {
-        return;
-    }
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = WindowProc;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-    wc.lpszClassName = kClassName;
-    if (RegisterClassExW(&wc) == 0) {
+    // No background brush: every pixel comes from the back buffer.
+    if (!RegisterClassOnce(kClassName, instance, nullptr, nullptr, &ProcedureMaking<&Make>)) {
         RaiseWin32Error(GetLastError());
+    }
+}
+
+Window* XP_button::Make(HWND, const CREATESTRUCTW& create) {
+    try {
+        return new XP_button(static_cast<const CreateInfo*>(create.lpCreateParams));
+    } catch (...) {
+        return nullptr; // the creation fails
     }
 }
 
@@ -98,16 +97,16 @@ XP_button* XP_button::FromHandle(HWND window) {
         std::wcscmp(name, kClassName) != 0) {
         return nullptr;
     }
-    return reinterpret_cast<XP_button*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    return static_cast<XP_button*>(Window::FromHandle(window));
 }
 
 int XP_button::CreationError() {
     return t_CreationError;
 }
 
-XP_button::XP_button(HWND window, const CreateInfo* info)
-    : m_hWnd(window), m_Pointer(&SystemPointerPosition::Instance()),
-      m_SurfaceFont(std::make_shared<FontObject>()), m_BufferDc(CreateCompatibleDC(nullptr)) {
+XP_button::XP_button(const CreateInfo* info)
+    : m_Pointer(&SystemPointerPosition::Instance()), m_SurfaceFont(std::make_shared<FontObject>()),
+      m_BufferDc(CreateCompatibleDC(nullptr)) {
     if (info != nullptr) {
         m_DisplayName = Narrow(info->displayName);
     }
@@ -123,65 +122,35 @@ XP_button::~XP_button() {
     m_BufferBitmap.Reset();
 }
 
-LRESULT CALLBACK XP_button::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    XP_button* self = nullptr;
-    if (message == WM_NCCREATE) {
-        const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-        try {
-            self = new XP_button(window, static_cast<const CreateInfo*>(create->lpCreateParams));
-        } catch (...) {
-            return FALSE; // the creation fails
-        }
-        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    } else {
-        self = reinterpret_cast<XP_button*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    }
-    if (self == nullptr) {
-        return DefWindowProcW(window, message, wParam, lParam);
-    }
-    if (message == WM_NCDESTROY) {
-        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-        delete self;
-        return DefWindowProcW(window, message, wParam, lParam);
-    }
-    // Nothing unwinds through the system's code, whatever the message: a failure is
-    // reported as the window base reports the form's, and the control goes on.
+LRESULT XP_button::OnUntrappedError(UINT message, WPARAM wParam, const std::exception_ptr& error) {
     if (message == WM_CREATE) {
-        t_CreationError = 0;
-    }
-    std::exception_ptr failure;
-    try {
-        return self->OnMessage(message, wParam, lParam);
-    } catch (const RuntimeError& error) {
-        if (message == WM_CREATE) {
-            // An error while loading the stored properties fails the creation; the host
-            // reads its number from CreationError.
-            t_CreationError = error.Number();
+        // An error while loading the stored properties fails the creation; the host reads
+        // its number from CreationError.
+        try {
+            std::rethrow_exception(error);
+        } catch (const RuntimeError& e) {
+            t_CreationError = e.Number();
             return -1;
+        } catch (...) {
         }
-        failure = std::current_exception();
-    } catch (...) {
-        failure = std::current_exception();
+        ReportUntrappedError(Handle(), error);
+        return -1;
     }
-    self->AfterFailure(message, wParam);
-    ReportUntrappedError(window, failure);
-    return message == WM_CREATE ? -1 : 0;
-}
-
-void XP_button::AfterFailure(UINT message, WPARAM wParam) {
     if (message == WM_TIMER && wParam == kTimer1) {
         // A tick that failed would fail again 3 ms later: the polling stops, and the next
         // mouse move starts it again.
         Timer1Enabled(false);
         m_Hover = false;
     }
+    return Window::OnUntrappedError(message, wParam, error);
 }
 
-LRESULT XP_button::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT XP_button::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     const float x = static_cast<float>(static_cast<short>(LOWORD(lParam)));
     const float y = static_cast<float>(static_cast<short>(HIWORD(lParam)));
     switch (message) {
     case WM_CREATE: {
+        t_CreationError = 0;
         const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
         const auto* info = static_cast<const CreateInfo*>(create->lpCreateParams);
         Initialize();
@@ -204,9 +173,9 @@ LRESULT XP_button::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return 1;
     case WM_PAINT: {
         PAINTSTRUCT ps;
-        HDC dc = BeginPaint(m_hWnd, &ps);
+        HDC dc = BeginPaint(Handle(), &ps);
         PaintTo(dc);
-        EndPaint(m_hWnd, &ps);
+        EndPaint(Handle(), &ps);
         return 0;
     }
     case WM_PRINTCLIENT:
@@ -220,11 +189,11 @@ LRESULT XP_button::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_MBUTTONDOWN: {
         if (message == WM_LBUTTONDOWN) {
             m_LeftDown = true;
-            if (GetFocus() != m_hWnd) {
-                SetFocus(m_hWnd);
+            if (GetFocus() != Handle()) {
+                SetFocus(Handle());
             }
         }
-        SetCapture(m_hWnd);
+        SetCapture(Handle());
         const std::int16_t button =
             message == WM_LBUTTONDOWN ? 1 : (message == WM_RBUTTONDOWN ? 2 : 4);
         MouseDown(button, ShiftMask(wParam), x, y);
@@ -235,13 +204,13 @@ LRESULT XP_button::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_MBUTTONUP: {
         // A click is a left press and release, both on the control.
         RECT client;
-        GetClientRect(m_hWnd, &client);
+        GetClientRect(Handle(), &client);
         const POINT at{static_cast<LONG>(x), static_cast<LONG>(y)};
         const bool click = message == WM_LBUTTONUP && m_LeftDown && PtInRect(&client, at);
         if (message == WM_LBUTTONUP) {
             m_LeftDown = false;
         }
-        if (GetCapture() == m_hWnd && (wParam & (MK_LBUTTON | MK_RBUTTON | MK_MBUTTON)) == 0) {
+        if (GetCapture() == Handle() && (wParam & (MK_LBUTTON | MK_RBUTTON | MK_MBUTTON)) == 0) {
             ReleaseCapture();
         }
         const std::int16_t button = message == WM_LBUTTONUP ? 1 : (message == WM_RBUTTONUP ? 2 : 4);
@@ -252,7 +221,7 @@ LRESULT XP_button::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     }
     case WM_CAPTURECHANGED:
-        if (reinterpret_cast<HWND>(lParam) != m_hWnd) {
+        if (reinterpret_cast<HWND>(lParam) != Handle()) {
             m_LeftDown = false;
         }
         return 0;
@@ -293,7 +262,7 @@ LRESULT XP_button::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     default:
         break;
     }
-    return DefWindowProcW(m_hWnd, message, wParam, lParam);
+    return Default(message, wParam, lParam);
 }
 
 // ---- Life cycle -------------------------------------------------------------------------
@@ -416,7 +385,7 @@ void XP_button::BackColor(std::int32_t new_back) {
 
 HDC XP_button::SurfaceDc() {
     RECT client{};
-    GetClientRect(m_hWnd, &client);
+    GetClientRect(Handle(), &client);
     const int w = client.right;
     const int h = client.bottom;
     if (w == m_BufferWidth && h == m_BufferHeight) {
@@ -489,7 +458,7 @@ HFONT XP_button::CaptionFont(HDC dc) {
 }
 
 void XP_button::Present() {
-    InvalidateRect(m_hWnd, nullptr, FALSE);
+    InvalidateRect(Handle(), nullptr, FALSE);
 }
 
 void XP_button::PaintTo(HDC target) {
@@ -542,7 +511,7 @@ void XP_button::DrawFace(std::int32_t base) {
 bool XP_button::PaintFace(std::int32_t base) {
     HDC dc = SurfaceDc();
     RECT client{};
-    GetClientRect(m_hWnd, &client);
+    GetClientRect(Handle(), &client);
     const int w = client.right;
     const int h = client.bottom;
     const std::int32_t bound = h;
@@ -587,7 +556,7 @@ void XP_button::DrawCaption(const std::string& text) {
     HDC dc = SurfaceDc();
     m_Drawn.kind = FaceKind::None; // the buffer changes under whatever face it showed
     RECT rect{};
-    GetClientRect(m_hWnd, &rect);
+    GetClientRect(Handle(), &rect);
     rect.top = ButtonMath::CaptionTop(rect.bottom, m_Font->Size().scaled, m_ShiftCaption,
                                       GetDeviceCaps(dc, LOGPIXELSY));
     m_ShiftCaption = false;
@@ -599,7 +568,7 @@ void XP_button::DrawCaption(const std::string& text) {
 void XP_button::DrawHighlightBorder(std::int32_t ringColor) {
     HDC dc = SurfaceDc();
     RECT client{};
-    GetClientRect(m_hWnd, &client);
+    GetClientRect(Handle(), &client);
     const int w = client.right;
     const int h = client.bottom;
     const std::int32_t ring = Resolve(ringColor);
@@ -632,7 +601,7 @@ void XP_button::DrawPressedFace() {
     const std::int32_t base = ShadeColor(highlight, -40);
     HDC dc = SurfaceDc();
     RECT client{};
-    GetClientRect(m_hWnd, &client);
+    GetClientRect(Handle(), &client);
     if (Shows(FaceKind::Pressed, base, kNoRing, client)) {
         m_ShiftCaption = false;
         m_Counter = std::max(static_cast<std::int32_t>(client.bottom), 0) + 1;
@@ -651,7 +620,7 @@ void XP_button::DrawPressedFace() {
 void XP_button::DrawDisabledFace() {
     HDC dc = SurfaceDc();
     RECT client{};
-    GetClientRect(m_hWnd, &client);
+    GetClientRect(Handle(), &client);
     const int w = client.right;
     const int h = client.bottom;
     if (Shows(FaceKind::Disabled, 0, kNoRing, client)) {
@@ -702,14 +671,14 @@ HWND XP_button::WindowUnderCursor() {
     if (!m_Pointer->CursorPos(point)) {
         point = POINT{0, 0};
     }
-    return m_Pointer->WindowAt(point) == m_hWnd ? m_hWnd : nullptr;
+    return m_Pointer->WindowAt(point) == Handle() ? Handle() : nullptr;
 }
 
 void XP_button::Timer1Enabled(bool enabled) {
     if (enabled) {
-        SetTimer(m_hWnd, kTimer1, kTimer1Interval, nullptr);
+        SetTimer(Handle(), kTimer1, kTimer1Interval, nullptr);
     } else {
-        KillTimer(m_hWnd, kTimer1);
+        KillTimer(Handle(), kTimer1);
     }
     m_Timer1Enabled = enabled;
 }
@@ -726,7 +695,7 @@ void XP_button::MouseMove(std::int16_t button, std::int16_t, float, float) {
 }
 
 void XP_button::Timer1_Timer() {
-    if (WindowUnderCursor() == m_hWnd) {
+    if (WindowUnderCursor() == Handle()) {
         return;
     }
     Timer1Enabled(false);
@@ -757,13 +726,13 @@ void XP_button::Click() {
     }
     m_Clicked = true;
     // The host's handler runs to its end before this returns.
-    const int id = GetDlgCtrlID(m_hWnd);
-    SendMessageW(GetParent(m_hWnd), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
-                 reinterpret_cast<LPARAM>(m_hWnd));
+    const int id = GetDlgCtrlID(Handle());
+    SendMessageW(GetParent(Handle()), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(Handle()));
 }
 
 bool XP_button::InSameWindow(HWND other) const {
-    HWND root = GetAncestor(m_hWnd, GA_ROOT);
+    HWND root = GetAncestor(Handle(), GA_ROOT);
     return other != nullptr && root != nullptr && IsChild(root, other);
 }
 

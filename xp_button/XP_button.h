@@ -4,6 +4,7 @@
 #include "Gdi.h"
 #include "PointerPosition.h"
 #include "PropertyStore.h"
+#include "Window.h"
 
 #include <windows.h>
 
@@ -17,7 +18,7 @@
 //
 // Every face is drawn into a back buffer (a memory DC with a 32-bit top-down DIB section)
 // that WM_PAINT and WM_PRINTCLIENT copy, so the window shows the last face drawn.
-class XP_button {
+class XP_button : public Window {
 public:
     // lpCreateParams of CreateWindowExW: the host's name for the instance and the properties
     // it saved for it (nullptr for a new instance).
@@ -31,11 +32,9 @@ public:
 
     // Registers the window class L"XP_button"; calling it again does nothing.
     static void Register(HINSTANCE instance);
-    static XP_button* FromHandle(HWND window);
+    static XP_button* FromHandle(HWND window); // nullptr unless it is an XP_button
     // Number of the run-time error that made the last creation on this thread fail, or 0.
     static int CreationError();
-
-    HWND Handle() const { return m_hWnd; }
 
     // Life cycle: Initialize first, then InitProperties (new) or ReadProperties (loaded).
     void Initialize();
@@ -75,11 +74,13 @@ public:
 private:
     friend struct XP_buttonProbe;
 
-    explicit XP_button(HWND window, const CreateInfo* info);
-    ~XP_button();
-    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
-    void AfterFailure(UINT message, WPARAM wParam);
+    explicit XP_button(const CreateInfo* info);
+    ~XP_button() override;
+    // Each window of the class makes its own object, which goes with the window.
+    static Window* Make(HWND window, const CREATESTRUCTW& create);
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void OnFinalMessage() override { delete this; }
+    LRESULT OnUntrappedError(UINT message, WPARAM wParam, const std::exception_ptr& error) override;
 
     // Drawing.
     void DrawFace(std::int32_t base);
@@ -152,7 +153,6 @@ private:
     void PaintTo(HDC target);
     void Notify(const char* property);
 
-    HWND m_hWnd;
     std::string m_DisplayName;
     std::function<void(const std::string&)> m_PropertyChanged;
     PointerPosition* m_Pointer;

@@ -9,31 +9,17 @@ constexpr wchar_t kHostClass[] = L"XP_button_test_host";
 ButtonHost::ButtonHost() {
     HINSTANCE instance = GetModuleHandleW(nullptr);
     XP_button::Register(instance);
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof wc;
-    if (!GetClassInfoExW(instance, kHostClass, &wc)) {
-        wc.cbSize = sizeof wc;
-        wc.lpfnWndProc = Proc;
-        wc.hInstance = instance;
-        wc.lpszClassName = kHostClass;
-        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-        RegisterClassExW(&wc);
-    }
-    m_Window = CreateWindowExW(0, kHostClass, L"Prueba", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 100,
-                               500, 300, nullptr, nullptr, instance, this);
-    if (m_Window == nullptr) {
+    RegisterClassOnce(kHostClass, instance, nullptr, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
+    if (CreateWindowFor(0, kHostClass, L"Prueba", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 100, 500,
+                        300, nullptr, instance) == nullptr) {
         throw std::runtime_error("host window not created");
     }
-}
-
-ButtonHost::~ButtonHost() {
-    DestroyWindow(m_Window);
 }
 
 HWND ButtonHost::Raw(int w, int h, const PropertyStore* stored, const std::wstring& name, int id) {
     XP_button::CreateInfo info{name, stored};
     return CreateWindowExW(0, L"XP_button", L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 10, 10, w, h,
-                           m_Window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                           Handle(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                            GetModuleHandleW(nullptr), &info);
 }
 
@@ -47,21 +33,15 @@ XP_button& ButtonHost::Create(int w, int h, const PropertyStore* stored, const s
     return *button;
 }
 
-LRESULT CALLBACK ButtonHost::Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-        SetWindowLongPtrW(window, GWLP_USERDATA,
-                          reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-    }
-    auto* host = reinterpret_cast<ButtonHost*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (host != nullptr && message == WM_COMMAND) {
-        host->commands.push_back({LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam)});
-        if (host->onCommand) {
-            host->onCommand();
+LRESULT ButtonHost::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_COMMAND) {
+        commands.push_back({LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam)});
+        if (onCommand) {
+            onCommand();
         }
         return 0;
     }
-    return DefWindowProcW(window, message, wParam, lParam);
+    return Default(message, wParam, lParam);
 }
 
 std::vector<std::int32_t> Snapshot(const XP_button& button) {

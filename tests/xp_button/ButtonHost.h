@@ -2,6 +2,7 @@
 
 #include "PointerPosition.h"
 #include "PropertyStore.h"
+#include "Window.h"
 #include "XP_button.h"
 #include "XP_buttonProbe.h"
 
@@ -13,14 +14,9 @@
 #include <vector>
 
 // A visible top-level window that hosts buttons and records the WM_COMMAND they send.
-class ButtonHost {
+class ButtonHost : public Window {
 public:
     ButtonHost();
-    ~ButtonHost();
-    ButtonHost(const ButtonHost&) = delete;
-    ButtonHost& operator=(const ButtonHost&) = delete;
-
-    HWND Window() const { return m_Window; }
 
     // Creates a button through CreateWindowExW as the main window does.
     XP_button& Create(int w, int h, const PropertyStore* stored = nullptr,
@@ -35,9 +31,8 @@ public:
     std::vector<Command> commands;
     std::function<void()> onCommand; // runs inside the host's WM_COMMAND
 
-private:
-    static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    HWND m_Window = nullptr;
+protected:
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 };
 
 // A pointer that lies where the test says.

@@ -51,7 +51,7 @@ TEST(ButtonInteraction, HoverStartsOnAMoveAndEndsAtATickThatFindsThePointerElsew
     EXPECT_EQ(f.pointer.asked.x, 115);
     EXPECT_EQ(Ring(f.b), kHover);
 
-    f.pointer.window = f.host.Window(); // another window at the same place ends it
+    f.pointer.window = f.host.Handle(); // another window at the same place ends it
     SendMessageW(f.b.Handle(), WM_TIMER, XP_button::kTimer1, 0);
     EXPECT_FALSE(P::Hover(f.b));
     EXPECT_FALSE(P::Timer1Enabled(f.b));
@@ -275,7 +275,7 @@ TEST(ButtonWindow, PaintCopiesTheBackBufferAndErasingIsSkipped) {
 TEST(ButtonWindow, RegistrationAndLookUp) {
     ButtonHost host;
     XP_button::Register(GetModuleHandleW(nullptr)); // again: no error
-    EXPECT_EQ(XP_button::FromHandle(host.Window()), nullptr);
+    EXPECT_EQ(XP_button::FromHandle(host.Handle()), nullptr);
     EXPECT_EQ(XP_button::FromHandle(nullptr), nullptr);
     XP_button& b = host.Create(80, 25);
     EXPECT_EQ(XP_button::FromHandle(b.Handle()), &b);

@@ -15,26 +15,30 @@ struct State {
     std::function<void(XP_button&)> show;
 };
 
-LRESULT CALLBACK GalleryProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_DESTROY) {
-        PostQuitMessage(0);
-        return 0;
+// The gallery's own window: it ends the program when it is closed.
+class GalleryWindow : public Window {
+public:
+    HWND Create(HINSTANCE instance, int width, int height) {
+        RegisterClassOnce(L"ZeltorButtonGallery", instance, nullptr,
+                          reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
+        return CreateWindowFor(0, L"ZeltorButtonGallery", L"XP_button gallery",
+                               WS_POPUP | WS_BORDER, 40, 40, width, height, nullptr, instance);
     }
-    return DefWindowProcW(window, message, wParam, lParam);
-}
+
+protected:
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
+        if (message == WM_DESTROY) {
+            PostQuitMessage(0);
+            return 0;
+        }
+        return Default(message, wParam, lParam);
+    }
+};
 
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     XP_button::Register(instance);
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = GalleryProc;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = L"ZeltorButtonGallery";
-    RegisterClassExW(&wc);
 
     const std::vector<State> states = {
         {L"normal", [](XP_button&) {}},
@@ -60,8 +64,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     const int width = labelWidth + 3 * columnWidth;
     const int height = 30 + static_cast<int>(states.size()) * rowHeight + 10;
 
-    HWND window = CreateWindowExW(0, wc.lpszClassName, L"XP_button gallery", WS_POPUP | WS_BORDER,
-                                  40, 40, width, height, nullptr, nullptr, instance, nullptr);
+    GalleryWindow gallery;
+    HWND window = gallery.Create(instance, width, height);
     HFONT labelFont = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
     auto label = [&](const wchar_t* text, int x, int y, int w) {
         HWND s = CreateWindowExW(0, L"STATIC", text, WS_CHILD | WS_VISIBLE, x, y, w, 16, window,

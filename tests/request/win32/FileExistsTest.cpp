@@ -1,6 +1,7 @@
 #include "General.h"
 #include "TempFolder.h"
 #include "Utf.h"
+#include "Window.h"
 
 #include <windows.h>
 
@@ -45,26 +46,31 @@ TEST(FileExists, TrailingBackslashMeansAnyFileInTheFolder) {
     EXPECT_TRUE(FileExists(dir.Path() + "\\"));
 }
 
-// Counts the messages that reach it.
-LRESULT CALLBACK CountingProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_APP) {
-        ++*reinterpret_cast<int*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-        return 0;
+// A message-only window that counts the WM_APP messages that reach it.
+class CountingWindow : public Window {
+public:
+    CountingWindow() {
+        const HINSTANCE instance = GetModuleHandleW(nullptr);
+        RegisterClassOnce(L"ZeltorCountingWindow", instance, nullptr, nullptr);
+        CreateWindowFor(0, L"ZeltorCountingWindow", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, instance);
     }
-    return DefWindowProcW(hwnd, message, wParam, lParam);
-}
+    int count = 0;
+
+protected:
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
+        if (message == WM_APP) {
+            ++count;
+            return 0;
+        }
+        return Default(message, wParam, lParam);
+    }
+};
 
 TEST(FileExists, DispatchesWaitingMessagesBeforeItReturns) {
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = CountingProc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"ZeltorCountingWindow";
-    RegisterClassW(&wc);
-    HWND hwnd = CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                wc.hInstance, nullptr);
+    CountingWindow counter;
+    HWND hwnd = counter.Handle();
     ASSERT_NE(hwnd, nullptr);
-    int count = 0;
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&count));
+    int& count = counter.count;
 
     TempFolder dir;
     PostMessageW(hwnd, WM_APP, 0, 0);
@@ -78,7 +84,6 @@ TEST(FileExists, DispatchesWaitingMessagesBeforeItReturns) {
     MSG msg;
     ASSERT_TRUE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
     EXPECT_EQ(msg.wParam, 7u);
-    DestroyWindow(hwnd);
 }
 
 } // namespace
