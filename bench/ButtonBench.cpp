@@ -58,7 +58,7 @@ int main() {
         HWND window = CreateWindowExW(0, L"XP_button", L"", WS_CHILD, 0, 0, size[0], size[1],
                                       parent, nullptr, instance, &info);
         XP_button& button = *XP_button::FromHandle(window);
-        HDC target = CreateCompatibleDC(XP_buttonProbe::BufferDc(button));
+        const MemoryDc target(CreateCompatibleDC(XP_buttonProbe::BufferDc(button)));
         BITMAPINFO bmi{};
         bmi.bmiHeader.biSize = sizeof bmi.bmiHeader;
         bmi.bmiHeader.biWidth = size[0];
@@ -66,8 +66,9 @@ int main() {
         bmi.bmiHeader.biPlanes = 1;
         bmi.bmiHeader.biBitCount = 32;
         void* bits = nullptr;
-        HBITMAP bitmap = CreateDIBSection(target, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
-        HGDIOBJ old = SelectObject(target, bitmap);
+        const GdiBitmap bitmap(
+            CreateDIBSection(target.Get(), &bmi, DIB_RGB_COLORS, &bits, nullptr, 0));
+        const SelectScope selected(target.Get(), bitmap.Get());
 
         const double redraw = MedianMicroseconds(
             [&] { XP_buttonProbe::DrawHighlightBorder(button, 0x0080C0FF); }, 9, 2000);
@@ -79,15 +80,12 @@ int main() {
             9, 200);
         const double blit = MedianMicroseconds(
             [&] {
-                BitBlt(target, 0, 0, size[0], size[1], XP_buttonProbe::BufferDc(button), 0, 0,
+                BitBlt(target.Get(), 0, 0, size[0], size[1], XP_buttonProbe::BufferDc(button), 0, 0,
                        SRCCOPY);
             },
             9, 2000);
         std::printf("%3dx%-5d %11.2f (%5.1fx) %11.2f (%5.1fx) %10.2f\n", size[0], size[1], redraw,
                     redraw / blit, changed, changed / blit, blit);
-        SelectObject(target, old);
-        DeleteObject(bitmap);
-        DeleteDC(target);
         DestroyWindow(window);
     }
     DestroyWindow(parent);

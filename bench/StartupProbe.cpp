@@ -6,6 +6,8 @@
 //
 // Prints the median, minimum and maximum in milliseconds for each program, and the ratio
 // of each median to the first program's.
+#include "UniqueHandle.h"
+
 #include <windows.h>
 
 #include <algorithm>
@@ -30,12 +32,12 @@ double StartOnce(const std::wstring& program) {
         std::fwprintf(stderr, L"cannot start %ls (%lu)\n", program.c_str(), GetLastError());
         return -1;
     }
-    WaitForInputIdle(process.hProcess, 30000);
+    const UniqueHandle child(process.hProcess);
+    const UniqueHandle thread(process.hThread);
+    WaitForInputIdle(child.Get(), 30000);
     QueryPerformanceCounter(&end);
-    TerminateProcess(process.hProcess, 0);
-    WaitForSingleObject(process.hProcess, 10000);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    TerminateProcess(child.Get(), 0);
+    WaitForSingleObject(child.Get(), 10000);
     return 1000.0 * static_cast<double>(end.QuadPart - begin.QuadPart) /
            static_cast<double>(frequency.QuadPart);
 }

@@ -1,6 +1,7 @@
 #include "RomMemory.h"
 
 #include "HexWorks.h"
+#include "UniqueHandle.h"
 #include "Utf.h"
 
 #include <windows.h>
@@ -62,13 +63,12 @@ void RememberRomValues(const std::string& iniPath, const std::string& romName,
     const std::wstring ini = Widen(iniPath);
     // A new file starts as UTF-16 with its byte-order mark: the profile functions then keep
     // it in UTF-16, and a ROM named outside the ANSI code page keeps its name.
-    HANDLE created = CreateFileW(ini.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (created != INVALID_HANDLE_VALUE) {
+    if (const UniqueHandle created(CreateFileW(ini.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                               FILE_ATTRIBUTE_NORMAL, nullptr));
+        created.Valid()) {
         const unsigned char bom[] = {0xFF, 0xFE};
         DWORD written = 0;
-        WriteFile(created, bom, sizeof bom, &written, nullptr);
-        CloseHandle(created);
+        WriteFile(created.Get(), bom, sizeof bom, &written, nullptr);
     }
     const std::wstring section = Widen(romName);
     const auto write = [&](const wchar_t* key, const std::optional<std::string>& value) {

@@ -5,6 +5,7 @@
 #include "Launch.h"
 #include "RuntimeError.h"
 #include "SystemLibrary.h"
+#include "UniqueHandle.h"
 #include "Utf.h"
 #include "Win32Error.h"
 
@@ -101,18 +102,15 @@ std::optional<std::string> TakeDroppedFile(HDROP drop) {
 std::int32_t MeasureFileLength(const std::string& path) {
     // Read access only, shared with everyone: measuring must never create, lock or change
     // the ROM.
-    HANDLE file = CreateFileW(Widen(path).c_str(), GENERIC_READ,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
+    const UniqueHandle file(CreateFileW(Widen(path).c_str(), GENERIC_READ,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.Valid()) {
         RaiseWin32Error(GetLastError());
     }
     LARGE_INTEGER size{};
-    const BOOL ok = GetFileSizeEx(file, &size);
-    const DWORD error = GetLastError();
-    CloseHandle(file);
-    if (!ok) {
-        RaiseWin32Error(error);
+    if (!GetFileSizeEx(file.Get(), &size)) {
+        RaiseWin32Error(GetLastError());
     }
     if (size.QuadPart > 0x7FFFFFFF) {
         RaiseOverflow();

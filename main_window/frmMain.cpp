@@ -92,9 +92,7 @@ int frmMain::Px(int twips) const {
 }
 
 HWND frmMain::Create(HINSTANCE instance) {
-    HDC screen = GetDC(nullptr);
-    m_Dpi = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
+    m_Dpi = GetDeviceCaps(WindowDc(nullptr).Get(), LOGPIXELSY);
 
     RegisterClassOnce(kClassName, instance, LoadIconW(instance, L"IDI_ZELTORIGU"),
                       reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));

@@ -58,6 +58,25 @@ private:
     HGDIOBJ m_Old;
 };
 
+// A window's DC (the screen's for nullptr), released at the end of its scope.
+class WindowDc {
+public:
+    explicit WindowDc(HWND window) : m_Window(window), m_Dc(GetDC(window)) {}
+    ~WindowDc() {
+        if (m_Dc != nullptr) {
+            ReleaseDC(m_Window, m_Dc);
+        }
+    }
+    WindowDc(const WindowDc&) = delete;
+    WindowDc& operator=(const WindowDc&) = delete;
+
+    HDC Get() const { return m_Dc; }
+
+private:
+    HWND m_Window;
+    HDC m_Dc;
+};
+
 // A memory DC, deleted at the end of its life.
 class MemoryDc {
 public:

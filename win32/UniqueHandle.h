@@ -4,29 +4,38 @@
 
 #include <utility>
 
-// Owns one kernel handle and closes it once. Both null and INVALID_HANDLE_VALUE mean "none",
-// since the API uses either for failure depending on the call.
-class UniqueHandle {
+// How each kind of kernel handle is given back.
+struct CloseKernelHandle {
+    void operator()(HANDLE handle) const { CloseHandle(handle); }
+};
+struct CloseFindHandle {
+    void operator()(HANDLE handle) const { FindClose(handle); }
+};
+
+// Owns one kernel handle and gives it back once. Both null and INVALID_HANDLE_VALUE mean
+// "none", since the API uses either for failure depending on the call.
+template <class Close>
+class BasicUniqueHandle {
 public:
-    UniqueHandle() = default;
-    explicit UniqueHandle(HANDLE handle) : m_Handle(handle) {}
-    ~UniqueHandle() { Reset(); }
-    UniqueHandle(UniqueHandle&& other) noexcept : m_Handle(other.Release()) {}
-    UniqueHandle& operator=(UniqueHandle&& other) noexcept {
+    BasicUniqueHandle() = default;
+    explicit BasicUniqueHandle(HANDLE handle) : m_Handle(handle) {}
+    ~BasicUniqueHandle() { Reset(); }
+    BasicUniqueHandle(BasicUniqueHandle&& other) noexcept : m_Handle(other.Release()) {}
+    BasicUniqueHandle& operator=(BasicUniqueHandle&& other) noexcept {
         if (this != &other) {
             Reset(other.Release());
         }
         return *this;
     }
-    UniqueHandle(const UniqueHandle&) = delete;
-    UniqueHandle& operator=(const UniqueHandle&) = delete;
+    BasicUniqueHandle(const BasicUniqueHandle&) = delete;
+    BasicUniqueHandle& operator=(const BasicUniqueHandle&) = delete;
 
     HANDLE Get() const { return m_Handle; }
     bool Valid() const { return m_Handle != nullptr && m_Handle != INVALID_HANDLE_VALUE; }
     HANDLE Release() { return std::exchange(m_Handle, nullptr); }
     void Reset(HANDLE handle = nullptr) {
         if (Valid()) {
-            CloseHandle(m_Handle);
+            Close{}(m_Handle);
         }
         m_Handle = handle;
     }
@@ -34,3 +43,6 @@ public:
 private:
     HANDLE m_Handle = nullptr;
 };
+
+using UniqueHandle = BasicUniqueHandle<CloseKernelHandle>;   // files, processes, threads
+using UniqueFindHandle = BasicUniqueHandle<CloseFindHandle>; // FindFirstFile searches

@@ -1,6 +1,7 @@
 #include "General.h"
 
 #include "MessagePump.h"
+#include "UniqueHandle.h"
 #include "Utf.h"
 #include "Win32Error.h"
 
@@ -18,9 +19,9 @@ bool SearchOrdinaryFile(const std::string& path) {
         pattern += L'*';
     }
     WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch,
-                                   nullptr, 0);
-    if (find == INVALID_HANDLE_VALUE) {
+    const UniqueFindHandle find(FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data,
+                                                 FindExSearchNameMatch, nullptr, 0));
+    if (!find.Valid()) {
         const DWORD error = GetLastError();
         if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
             error == ERROR_NO_MORE_FILES) {
@@ -31,8 +32,7 @@ bool SearchOrdinaryFile(const std::string& path) {
     bool found = false;
     do {
         found = IsOrdinaryFile(data.dwFileAttributes);
-    } while (!found && FindNextFileW(find, &data));
-    FindClose(find);
+    } while (!found && FindNextFileW(find.Get(), &data));
     return found;
 }
 } // namespace

@@ -131,7 +131,7 @@ std::unique_ptr<StartedRecalculator> StartRecalculator(const std::string& progra
                         folder.empty() ? nullptr : folder.c_str(), &startup, &started)) {
         RaiseWin32Error(GetLastError());
     }
-    CloseHandle(started.hThread);
+    const UniqueHandle thread(started.hThread);
     return std::make_unique<Win32Recalculator>(UniqueHandle(started.hProcess), std::move(errors));
 }
 

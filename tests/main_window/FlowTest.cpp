@@ -2,6 +2,7 @@
 // the real program start and real message boxes, which a hook reads and closes.
 #include "MessagePump.h"
 #include "TempFolder.h"
+#include "UniqueHandle.h"
 #include "Utf.h"
 #include "frmMain.h"
 
@@ -369,9 +370,8 @@ TEST_F(FlowTest, StaysAliveWhileTheRecalculatorRunsAndStartsNothingMore) {
             Sleep(100);
         }
         const DWORD pid = std::stoul(ReadWholeFile(pidFile));
-        HANDLE child = OpenProcess(PROCESS_TERMINATE, FALSE, pid);
-        TerminateProcess(child, 0xC000013A);
-        CloseHandle(child);
+        const UniqueHandle child(OpenProcess(PROCESS_TERMINATE, FALSE, pid));
+        TerminateProcess(child.Get(), 0xC000013A);
     });
     Press(IDC_cmdRecalcular);
     outside.join();

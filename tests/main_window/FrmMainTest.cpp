@@ -1,9 +1,11 @@
 #include "frmMain.h"
 #include "ButtonMath.h"
+#include "Gdi.h"
 #include "General.h"
 #include "MessageBoxWatch.h"
 #include "MessagePump.h"
 #include "TempFolder.h"
+#include "UniqueHandle.h"
 #include "Utf.h"
 #include "XP_buttonProbe.h"
 
@@ -139,9 +141,7 @@ class Layout : public FrmMainTest {
 protected:
     void SetUp() override {
         FrmMainTest::SetUp();
-        HDC screen = GetDC(nullptr);
-        dpi = GetDeviceCaps(screen, LOGPIXELSY);
-        ReleaseDC(nullptr, screen);
+        dpi = GetDeviceCaps(WindowDc(nullptr).Get(), LOGPIXELSY);
         wchar_t wanted[8] = {};
         const int expected =
             GetEnvironmentVariableW(L"ZELTOR_WINE_DPI", wanted, 8) > 0 ? _wtoi(wanted) : 96;
@@ -218,13 +218,11 @@ TEST_F(Layout, EveryControlHasItsCaptionAndItsTwipRectangle) {
 // Measured with the font each control really draws with, at this resolution.
 TEST_F(Layout, EveryCaptionFitsOnOneLine) {
     auto extent = [](HWND control, HFONT font, const std::string& text) {
-        HDC dc = GetDC(control);
-        HGDIOBJ old = SelectObject(dc, font);
+        const WindowDc dc(control);
+        const SelectScope selected(dc.Get(), font);
         const std::wstring wide = Widen(text);
         SIZE size{};
-        GetTextExtentPoint32W(dc, wide.c_str(), static_cast<int>(wide.size()), &size);
-        SelectObject(dc, old);
-        ReleaseDC(control, dc);
+        GetTextExtentPoint32W(dc.Get(), wide.c_str(), static_cast<int>(wide.size()), &size);
         return size;
     };
     const int box = GetSystemMetrics(SM_CXMENUCHECK) + 4; // a check box's own square
@@ -623,14 +621,15 @@ TEST_F(FrmMainTest, AFileThatCannotBeMeasuredLeavesTheEarlierChoice) {
 
     // 2 GiB does not fit a Long: reported as the overflow error.
     const std::string big = dir.Sub("grande.bin");
-    HANDLE file = CreateFileW(Widen(big).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    LARGE_INTEGER size{};
-    size.QuadPart = 0x80000000LL;
-    SetFilePointerEx(file, size, nullptr, FILE_BEGIN);
-    ASSERT_TRUE(SetEndOfFile(file));
-    CloseHandle(file);
+    {
+        const UniqueHandle file(CreateFileW(Widen(big).c_str(), GENERIC_WRITE, 0, nullptr,
+                                            CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(file.Valid());
+        LARGE_INTEGER size{};
+        size.QuadPart = 0x80000000LL;
+        SetFilePointerEx(file.Get(), size, nullptr, FILE_BEGIN);
+        ASSERT_TRUE(SetEndOfFile(file.Get()));
+    }
     ChooseRom(big, "grande.bin");
     ASSERT_EQ(world.messages.size(), 2u);
     EXPECT_EQ(world.messages[1].rfind('6', 0), 0u) << world.messages[1];

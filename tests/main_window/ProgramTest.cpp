@@ -1,6 +1,7 @@
 // The real program started with a ROM on its command line, and the code that loads DLLs at
 // run time, each from a folder of its own as a translator would keep it.
 #include "TempFolder.h"
+#include "UniqueHandle.h"
 #include "Utf.h"
 #include "frmMain.h"
 
@@ -26,18 +27,18 @@ PROCESS_INFORMATION Start(const std::string& exe, const std::string& arguments,
     EXPECT_TRUE(CreateProcessW(Widen(exe).c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
                                Widen(folder).c_str(), &startup, &process))
         << GetLastError();
-    CloseHandle(process.hThread);
+    const UniqueHandle thread(process.hThread); // only the process is waited for
     return process;
 }
 
 DWORD Finish(const PROCESS_INFORMATION& process) {
+    const UniqueHandle child(process.hProcess);
     DWORD code = 0xFFFFFFFF;
-    if (WaitForSingleObject(process.hProcess, 20000) == WAIT_OBJECT_0) {
-        GetExitCodeProcess(process.hProcess, &code);
+    if (WaitForSingleObject(child.Get(), 20000) == WAIT_OBJECT_0) {
+        GetExitCodeProcess(child.Get(), &code);
     } else {
-        TerminateProcess(process.hProcess, 99);
+        TerminateProcess(child.Get(), 99);
     }
-    CloseHandle(process.hProcess);
     return code;
 }
 

@@ -258,18 +258,15 @@ TEST(ButtonWindow, AFailureInAnyMessageIsReportedOnceAndTheControlGoesOn) {
 TEST(ButtonWindow, PaintCopiesTheBackBufferAndErasingIsSkipped) {
     Fixture f;
     f.b.BackColor(0x00336699);
-    HDC screen = GetDC(nullptr);
-    HDC target = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, 80, 25);
-    HGDIOBJ old = SelectObject(target, bitmap);
-    EXPECT_EQ(SendMessageW(f.b.Handle(), WM_ERASEBKGND, reinterpret_cast<WPARAM>(target), 0), 1);
-    SendMessageW(f.b.Handle(), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(target), PRF_CLIENT);
-    EXPECT_EQ(static_cast<std::int32_t>(GetPixel(target, 40, 1)), P::Pixel(f.b, 40, 1));
-    EXPECT_EQ(static_cast<std::int32_t>(GetPixel(target, 0, 0)), 0);
-    SelectObject(target, old);
-    DeleteObject(bitmap);
-    DeleteDC(target);
-    ReleaseDC(nullptr, screen);
+    const WindowDc screen(nullptr);
+    const MemoryDc target(CreateCompatibleDC(screen.Get()));
+    const GdiBitmap bitmap(CreateCompatibleBitmap(screen.Get(), 80, 25));
+    const SelectScope selected(target.Get(), bitmap.Get());
+    HDC dc = target.Get();
+    EXPECT_EQ(SendMessageW(f.b.Handle(), WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0), 1);
+    SendMessageW(f.b.Handle(), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+    EXPECT_EQ(static_cast<std::int32_t>(GetPixel(dc, 40, 1)), P::Pixel(f.b, 40, 1));
+    EXPECT_EQ(static_cast<std::int32_t>(GetPixel(dc, 0, 0)), 0);
 }
 
 TEST(ButtonWindow, RegistrationAndLookUp) {

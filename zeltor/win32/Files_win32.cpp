@@ -1,6 +1,8 @@
 #include "Files.h"
 
+#include "UniqueHandle.h"
 #include "Utf.h"
+#include "Win32Error.h"
 
 #include <windows.h>
 
@@ -12,17 +14,7 @@ namespace zeltor {
 namespace {
 
 std::string SystemMessage(DWORD code) {
-    wchar_t* text = nullptr;
-    const DWORD length = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::wstring message(text != nullptr ? text : L"", length);
-    LocalFree(text);
-    while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r' ||
-                                message.back() == L'.' || message.back() == L' ')) {
-        message.pop_back();
-    }
-    return Narrow(message) + " (" + std::to_string(code) + ")";
+    return SystemErrorText(code) + " (" + std::to_string(code) + ")";
 }
 
 FileError FromWin32(DWORD code) {
@@ -75,14 +67,11 @@ constexpr std::size_t kMaxCall = 1u << 30;
 
 class Win32File final : public File {
 public:
-    explicit Win32File(HANDLE handle) : m_Handle(handle) {}
-    ~Win32File() override { CloseHandle(m_Handle); }
-    Win32File(const Win32File&) = delete;
-    Win32File& operator=(const Win32File&) = delete;
+    explicit Win32File(UniqueHandle handle) : m_Handle(std::move(handle)) {}
 
     bool Size(std::uint64_t& size) override {
         LARGE_INTEGER value{};
-        if (!GetFileSizeEx(m_Handle, &value)) {
+        if (!GetFileSizeEx(m_Handle.Get(), &value)) {
             m_Error = LastError();
             return false;
         }
@@ -91,49 +80,21 @@ public:
     }
 
     bool Read(std::uint64_t offset, void* buffer, std::size_t count) override {
-        auto* p = static_cast<char*>(buffer);
-        while (count > 0) {
-            const DWORD ask = static_cast<DWORD>(count < kMaxCall ? count : kMaxCall);
-            OVERLAPPED where = At(offset);
-            DWORD got = 0;
-            if (!ReadFile(m_Handle, p, ask, &got, &where)) {
-                m_Error = LastError();
-                return false;
-            }
-            if (got == 0) {
-                m_Error = FileError{Cause::Truncated, ""};
-                return false;
-            }
-            p += got;
-            offset += got;
-            count -= got;
-        }
-        return true;
+        return Whole(offset, static_cast<char*>(buffer), count, Cause::Truncated,
+                     [&](char* p, DWORD ask, DWORD& done, OVERLAPPED& where) {
+                         return ReadFile(m_Handle.Get(), p, ask, &done, &where);
+                     });
     }
 
     bool Write(std::uint64_t offset, const void* buffer, std::size_t count) override {
-        const auto* p = static_cast<const char*>(buffer);
-        while (count > 0) {
-            const DWORD ask = static_cast<DWORD>(count < kMaxCall ? count : kMaxCall);
-            OVERLAPPED where = At(offset);
-            DWORD put = 0;
-            if (!WriteFile(m_Handle, p, ask, &put, &where)) {
-                m_Error = LastError();
-                return false;
-            }
-            if (put == 0) {
-                m_Error = FileError{Cause::DiskFull, ""};
-                return false;
-            }
-            p += put;
-            offset += put;
-            count -= put;
-        }
-        return true;
+        return Whole(offset, static_cast<const char*>(buffer), count, Cause::DiskFull,
+                     [&](const char* p, DWORD ask, DWORD& done, OVERLAPPED& where) {
+                         return WriteFile(m_Handle.Get(), p, ask, &done, &where);
+                     });
     }
 
     bool Flush() override {
-        if (!FlushFileBuffers(m_Handle)) {
+        if (!FlushFileBuffers(m_Handle.Get())) {
             m_Error = LastError();
             return false;
         }
@@ -141,20 +102,30 @@ public:
     }
 
 private:
-    HANDLE m_Handle;
-};
-
-// Closes a handle that is not handed on.
-struct HandleCloser {
-    explicit HandleCloser(HANDLE h) : handle(h) {}
-    ~HandleCloser() {
-        if (handle != INVALID_HANDLE_VALUE) {
-            CloseHandle(handle);
+    // Moves `count` bytes at `offset` in as many calls as it takes; a call that moves nothing
+    // is the shortfall's cause (the end of the file, or a full disk).
+    template <class Byte, class Call>
+    bool Whole(std::uint64_t offset, Byte* p, std::size_t count, Cause shortfall, Call call) {
+        while (count > 0) {
+            const DWORD ask = static_cast<DWORD>(count < kMaxCall ? count : kMaxCall);
+            OVERLAPPED where = At(offset);
+            DWORD done = 0;
+            if (!call(p, ask, done, where)) {
+                m_Error = LastError();
+                return false;
+            }
+            if (done == 0) {
+                m_Error = FileError{shortfall, ""};
+                return false;
+            }
+            p += done;
+            offset += done;
+            count -= done;
         }
+        return true;
     }
-    HandleCloser(const HandleCloser&) = delete;
-    HandleCloser& operator=(const HandleCloser&) = delete;
-    HANDLE handle;
+
+    UniqueHandle m_Handle;
 };
 
 bool SameFile(HANDLE a, HANDLE b) {
@@ -171,47 +142,46 @@ public:
         const std::wstring wide = Widen(path);
         // Only a regular file is a ROM. A first handle that may only read attributes (and may
         // be a folder's) tells what the name is before anything is opened for writing.
-        const HandleCloser probe{CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES,
+        const UniqueHandle probe{CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES,
                                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
                                              nullptr)};
-        if (probe.handle == INVALID_HANDLE_VALUE) {
+        if (!probe.Valid()) {
             error = LastError();
             return nullptr;
         }
-        if (const auto other = NotAFile(probe.handle)) {
+        if (const auto other = NotAFile(probe.Get())) {
             error = FileError{*other, ""};
             return nullptr;
         }
         // While we write, nobody else may: readers are welcome.
-        const HANDLE handle =
-            CreateFileW(wide.c_str(), GENERIC_READ | (writable ? GENERIC_WRITE : 0),
-                        FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (handle == INVALID_HANDLE_VALUE) {
+        UniqueHandle handle{CreateFileW(wide.c_str(), GENERIC_READ | (writable ? GENERIC_WRITE : 0),
+                                        FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr)};
+        if (!handle.Valid()) {
             error = LastError();
             return nullptr;
         }
-        auto file = std::make_unique<Win32File>(handle);
-        if (const auto other = NotAFile(handle)) {
+        if (const auto other = NotAFile(handle.Get())) {
             error = FileError{*other, ""};
             return nullptr;
         }
-        if (!SameFile(probe.handle, handle)) {
+        if (!SameFile(probe.Get(), handle.Get())) {
             error = FileError{Cause::Other, ""}; // replaced between the two opens
             return nullptr;
         }
-        return file;
+        return std::make_unique<Win32File>(std::move(handle));
     }
 
     CreateResult CreateNew(const std::string& path, std::unique_ptr<File>& file,
                            FileError& error) override {
         // CREATE_NEW: an existing file is never replaced.
-        const HANDLE handle = CreateFileW(Widen(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
-                                          nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (handle == INVALID_HANDLE_VALUE) {
+        UniqueHandle handle{CreateFileW(Widen(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                                        nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr)};
+        if (!handle.Valid()) {
             return Failure(GetLastError(), error);
         }
-        file = std::make_unique<Win32File>(handle);
+        file = std::make_unique<Win32File>(std::move(handle));
         return CreateResult::Created;
     }
 
@@ -228,9 +198,10 @@ public:
     bool Remove(const std::string& path) override { return DeleteFileW(Widen(path).c_str()) != 0; }
 
     bool AppendText(const std::string& path, const std::string& text, FileError& error) override {
-        const HANDLE handle = CreateFileW(Widen(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ,
-                                          nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (handle == INVALID_HANDLE_VALUE) {
+        const UniqueHandle log{CreateFileW(Widen(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ,
+                                           nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)};
+        const HANDLE handle = log.Get();
+        if (!log.Valid()) {
             error = LastError();
             return false;
         }
@@ -255,7 +226,6 @@ public:
         if (!ok) {
             error = LastError();
         }
-        CloseHandle(handle);
         return ok;
     }
 

@@ -13,6 +13,7 @@
 #include <shlobj.h>
 
 #include <cstring>
+#include <fstream>
 #include <string>
 
 namespace {
@@ -82,10 +83,6 @@ int wmain(int argc, wchar_t** argv) {
     GetModuleFileNameW(nullptr, self, MAX_PATH);
     std::wstring report(self);
     report = report.substr(0, report.find_last_of(L'\\') + 1) + L"probe.txt";
-    HANDLE file = CreateFileW(report.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    DWORD written = 0;
-    WriteFile(file, seen.data(), static_cast<DWORD>(seen.size()), &written, nullptr);
-    CloseHandle(file);
+    std::ofstream(report.c_str(), std::ios::binary) << seen;
     return 0;
 }

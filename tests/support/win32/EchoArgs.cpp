@@ -95,14 +95,9 @@ int main() {
     self.resize(GetModuleFileNameW(nullptr, self.data(), static_cast<DWORD>(self.size())));
     const std::wstring folder = self.substr(0, self.find_last_of(L'\\') + 1);
     const std::wstring temp = folder + L"received.tmp";
-    HANDLE file = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
+    if (!(std::ofstream(temp.c_str(), std::ios::binary) << out)) {
         return 1;
     }
-    DWORD written = 0;
-    WriteFile(file, out.data(), static_cast<DWORD>(out.size()), &written, nullptr);
-    CloseHandle(file);
     if (!MoveFileExW(temp.c_str(), (folder + L"received.txt").c_str(), MOVEFILE_REPLACE_EXISTING)) {
         return 1;
     }

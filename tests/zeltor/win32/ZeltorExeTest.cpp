@@ -2,6 +2,7 @@
 // BuildCommandLine, the ROM is named without folder and the program runs in that folder.
 #include "CommandLine.h"
 #include "TempFolder.h"
+#include "UniqueHandle.h"
 #include "Utf.h"
 
 #include <windows.h>
@@ -28,36 +29,39 @@ Outcome RunAndWait(const std::string& program, const std::string& commandLine,
     Outcome outcome;
     SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
     const std::wstring errPath = Widen(folder + "\\..\\stderr.txt");
-    HANDLE err = CreateFileW(errPath.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
-                             &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY, nullptr);
+    UniqueHandle err(CreateFileW(errPath.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
+                                 &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY, nullptr));
     HANDLE outRead = nullptr;
     HANDLE outWrite = nullptr;
-    if (err == INVALID_HANDLE_VALUE || !CreatePipe(&outRead, &outWrite, &inherit, 0)) {
+    if (!err.Valid() || !CreatePipe(&outRead, &outWrite, &inherit, 0)) {
         ADD_FAILURE() << "no handles for the child: " << GetLastError();
         return outcome;
     }
-    CloseHandle(outRead);
+    {
+        const UniqueHandle unread(outRead); // closed at once: nobody will ever read the pipe
+    }
+    UniqueHandle out(outWrite);
     std::wstring line = Widen(commandLine); // CreateProcessW may write into it
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
     startup.wShowWindow = SW_SHOWMINIMIZED;
-    startup.hStdOutput = outWrite;
-    startup.hStdError = err;
+    startup.hStdOutput = out.Get();
+    startup.hStdError = err.Get();
     PROCESS_INFORMATION process{};
     const DWORD start = GetTickCount();
     if (!CreateProcessW(Widen(program).c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr,
                         Widen(folder).c_str(), &startup, &process)) {
         ADD_FAILURE() << "CreateProcessW failed: " << GetLastError();
     } else {
-        WaitForSingleObject(process.hProcess, 60000);
+        const UniqueHandle child(process.hProcess);
+        const UniqueHandle thread(process.hThread);
+        WaitForSingleObject(child.Get(), 60000);
         outcome.milliseconds = GetTickCount() - start;
-        GetExitCodeProcess(process.hProcess, &outcome.code);
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
+        GetExitCodeProcess(child.Get(), &outcome.code);
     }
-    CloseHandle(outWrite);
-    CloseHandle(err);
+    out.Reset();
+    err.Reset();
     outcome.err = ReadWholeFile(Narrow(errPath));
     DeleteFileW(errPath.c_str());
     return outcome;
@@ -171,12 +175,11 @@ TEST(ZeltorExe, RewritesTheTableFromTheFrontEndsCommandLine) {
 std::vector<std::string> Names(const std::string& folder) {
     std::vector<std::string> names;
     WIN32_FIND_DATAW found{};
-    const HANDLE search = FindFirstFileW(Widen(folder + "\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
+    const UniqueFindHandle search(FindFirstFileW(Widen(folder + "\\*").c_str(), &found));
+    if (search.Valid()) {
         do {
             names.push_back(Narrow(found.cFileName));
-        } while (FindNextFileW(search, &found));
-        FindClose(search);
+        } while (FindNextFileW(search.Get(), &found));
     }
     std::sort(names.begin(), names.end());
     return names;
@@ -189,13 +192,13 @@ TEST(ZeltorExe, RefusesWhatIsNoRomAndHugeTablesQuickly) {
     const std::string folder = FolderWithZeltor(temp, "roms");
     temp.MakeFolder("roms\\carpeta.smc");
     {
-        const HANDLE huge = CreateFileW(Widen(folder + "\\huge.rom").c_str(), GENERIC_WRITE, 0,
-                                        nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-        ASSERT_NE(huge, INVALID_HANDLE_VALUE);
+        const UniqueHandle huge(CreateFileW(Widen(folder + "\\huge.rom").c_str(), GENERIC_WRITE, 0,
+                                            nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(huge.Valid());
         LARGE_INTEGER size{};
         size.QuadPart = 0x7FFFFFFF;
-        EXPECT_TRUE(SetFilePointerEx(huge, size, nullptr, FILE_BEGIN) && SetEndOfFile(huge));
-        CloseHandle(huge);
+        EXPECT_TRUE(SetFilePointerEx(huge.Get(), size, nullptr, FILE_BEGIN) &&
+                    SetEndOfFile(huge.Get()));
     }
     const std::vector<std::string> before = Names(folder);
     struct Refused {
