@@ -1,5 +1,6 @@
 #include "frmMain.h"
 
+#include "ErrorText.h"
 #include "HexWorks.h"
 #include "JoinPath.h"
 #include "PropertyStore.h"
@@ -356,10 +357,7 @@ void frmMain::TakeRom(const std::string& path, const std::string& title) {
 }
 
 void frmMain::ShowRomError(const RuntimeError& error) {
-    if (error.Number() == ErrorNumber::DialogCancelled) {
-        return;
-    }
-    m_Services.showMessage(Handle(), std::to_string(error.Number()) + error.Description());
+    m_Services.showMessage(Handle(), RomSelectionErrorText(error));
 }
 
 void frmMain::RecallValues(const std::string& romName) {

@@ -22,7 +22,6 @@ inline constexpr int FileNotFound = 2; // also what Windows reports for a missin
 inline constexpr int Overflow = 6;
 inline constexpr int TypeMismatch = 13;
 inline constexpr int InvalidUse = 91; // an object was needed and none was given
-inline constexpr int DialogCancelled = 32755;
 } // namespace ErrorNumber
 
 [[noreturn]] inline void RaiseOverflow() {

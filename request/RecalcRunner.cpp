@@ -1,5 +1,6 @@
 #include "RecalcRunner.h"
 
+#include "ErrorText.h"
 #include "JoinPath.h"
 #include "Utf8.h"
 
@@ -28,14 +29,6 @@ std::string CodeText(std::uint32_t code) {
 }
 
 } // namespace
-
-std::string FailureMessage(const RuntimeError& error, std::string_view contact) {
-    if (error.Number() == ErrorNumber::Overflow) {
-        return "Por favor verifique las direcciones";
-    }
-    return "Error:" + std::to_string(error.Number()) + " - " + error.Description() +
-           "\r\npor favor reportarlo a " + std::string(contact) + ". ¡Gracias!";
-}
 
 std::string LastLines(std::string_view text) {
     std::vector<std::string_view> lines;
@@ -128,7 +121,7 @@ bool RecalcRunner::Run(const Actions& actions) {
             }
         }
     } catch (const RuntimeError& error) {
-        message = FailureMessage(error, m_Contact);
+        message = RecalculationErrorText(error, m_Contact);
     }
     // The box is shown while the request still counts as running, so that nothing the
     // box lets through can start another one underneath it.

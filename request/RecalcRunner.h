@@ -9,9 +9,6 @@
 #include <string>
 #include <string_view>
 
-// The text shown for a run-time error caught by the recalculation's error trap.
-std::string FailureMessage(const RuntimeError& error, std::string_view contact);
-
 // At most the last 10 lines and 1,000 characters of a program's error output, whole lines
 // where possible: the end is what names the cause (and, after a failed restore, the backup).
 std::string LastLines(std::string_view text);

@@ -1,6 +1,6 @@
 #include "Window.h"
 
-#include "RuntimeError.h"
+#include "ErrorText.h"
 #include "Utf.h"
 
 Window::~Window() {
@@ -136,7 +136,7 @@ void ReportUntrappedError(HWND window, const std::exception_ptr& error) noexcept
         try {
             std::rethrow_exception(error);
         } catch (const RuntimeError& e) {
-            text = Widen("Error:" + std::to_string(e.Number()) + " - " + e.Description());
+            text = Widen(UntrappedErrorText(e));
         } catch (const std::exception& e) {
             text = Widen(e.what());
         } catch (...) {

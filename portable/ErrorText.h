@@ -1,0 +1,18 @@
+#pragma once
+
+#include "RuntimeError.h"
+
+#include <string>
+#include <string_view>
+
+// Every text the program shows for a run-time error, written in one place.
+
+// "Error:N - description": a failure that no error trap caught.
+std::string UntrappedErrorText(const RuntimeError& error);
+
+// The recalculation's error trap: the overflow of an offset is a mistake in the addresses;
+// anything else is unexpected, and the user is asked to report it to `contact`.
+std::string RecalculationErrorText(const RuntimeError& error, std::string_view contact);
+
+// The ROM selection's error trap: the number followed at once by the description.
+std::string RomSelectionErrorText(const RuntimeError& error);
