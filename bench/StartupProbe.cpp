@@ -6,7 +6,7 @@
 //
 // Prints the median, minimum and maximum in milliseconds for each program, and the ratio
 // of each median to the first program's.
-#include "UniqueHandle.h"
+#include "Owned.h"
 
 #include <windows.h>
 

@@ -1,7 +1,7 @@
 #include "RomMemory.h"
 
 #include "HexWorks.h"
-#include "UniqueHandle.h"
+#include "Owned.h"
 #include "Utf.h"
 
 #include <windows.h>

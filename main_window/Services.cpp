@@ -3,9 +3,9 @@
 #include "AppFolder.h"
 #include "General.h"
 #include "Launch.h"
+#include "Owned.h"
 #include "RuntimeError.h"
 #include "SystemLibrary.h"
-#include "UniqueHandle.h"
 #include "Utf.h"
 #include "Win32Error.h"
 
@@ -33,20 +33,10 @@ std::wstring DialogFilter(const std::string& filter) {
 
 std::optional<OpenFileResult> ShowOpenFileDialog(HWND owner, const OpenFileRequest& request) {
     // comdlg32 is loaded on the first use of the dialog, not at start-up.
-    using GetOpenFileNameFn = BOOL(WINAPI*)(LPOPENFILENAMEW);
-    using ExtendedErrorFn = DWORD(WINAPI*)();
-    static HMODULE dialogs = LoadSystemLibrary(L"comdlg32.dll");
-    if (dialogs == nullptr) {
-        RaiseWin32Error(GetLastError());
-    }
-    // Through void*: FARPROC's own signature says nothing about the real one.
-    auto getOpenFileName = reinterpret_cast<GetOpenFileNameFn>(
-        reinterpret_cast<void*>(GetProcAddress(dialogs, "GetOpenFileNameW")));
-    auto extendedError = reinterpret_cast<ExtendedErrorFn>(
-        reinterpret_cast<void*>(GetProcAddress(dialogs, "CommDlgExtendedError")));
-    if (getOpenFileName == nullptr || extendedError == nullptr) {
-        RaiseWin32Error(GetLastError());
-    }
+    const auto getOpenFileName =
+        SystemFunction<BOOL(WINAPI*)(LPOPENFILENAMEW)>(L"comdlg32.dll", "GetOpenFileNameW");
+    const auto extendedError =
+        SystemFunction<DWORD(WINAPI*)()>(L"comdlg32.dll", "CommDlgExtendedError");
 
     const std::wstring title = Widen(request.title);
     const std::wstring filter = DialogFilter(request.filter);
@@ -76,19 +66,9 @@ std::optional<OpenFileResult> ShowOpenFileDialog(HWND owner, const OpenFileReque
 
 std::optional<std::string> TakeDroppedFile(HDROP drop) {
     // shell32 is loaded when the first drop arrives: start-up does not pay for it.
-    using DragQueryFileFn = UINT(WINAPI*)(HDROP, UINT, LPWSTR, UINT);
-    using DragFinishFn = void(WINAPI*)(HDROP);
-    static HMODULE shell = LoadSystemLibrary(L"shell32.dll");
-    if (shell == nullptr) {
-        RaiseWin32Error(GetLastError());
-    }
-    auto query = reinterpret_cast<DragQueryFileFn>(
-        reinterpret_cast<void*>(GetProcAddress(shell, "DragQueryFileW")));
-    auto finish = reinterpret_cast<DragFinishFn>(
-        reinterpret_cast<void*>(GetProcAddress(shell, "DragFinish")));
-    if (query == nullptr || finish == nullptr) {
-        RaiseWin32Error(GetLastError());
-    }
+    const auto query =
+        SystemFunction<UINT(WINAPI*)(HDROP, UINT, LPWSTR, UINT)>(L"shell32.dll", "DragQueryFileW");
+    const auto finish = SystemFunction<void(WINAPI*)(HDROP)>(L"shell32.dll", "DragFinish");
     std::optional<std::string> first;
     if (query(drop, 0xFFFFFFFF, nullptr, 0) > 0) {
         std::wstring path(static_cast<size_t>(query(drop, 0, nullptr, 0)) + 1, L'\0');

@@ -1,11 +1,8 @@
 #pragma once
 
-#include <string>
+#include "QuoteArgument.h"
 
-// One argument as the C runtime and CommandLineToArgvW will read it back: unchanged when
-// it is not empty and holds no white space and no double quote, otherwise quoted with the
-// needed escapes.
-std::string QuoteArgument(const std::string& piece);
+#include <string>
 
 // The program's path as the first item of a command line: quoted only when it holds white
 // space (the first item is read up to the next quote, without escapes).

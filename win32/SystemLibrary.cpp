@@ -1,5 +1,7 @@
 #include "SystemLibrary.h"
 
+#include "Win32Error.h"
+
 #include <string>
 
 void RestrictDllSearchToSystemFolder() {
@@ -27,4 +29,14 @@ HMODULE LoadSystemLibrary(const wchar_t* name) {
         module = LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
     }
     return module;
+}
+
+FARPROC SystemProcedure(const wchar_t* dll, const char* name) {
+    // Loaded again each time: the system counts the loads and gives back the same module.
+    HMODULE module = LoadSystemLibrary(dll);
+    FARPROC procedure = module != nullptr ? GetProcAddress(module, name) : nullptr;
+    if (procedure == nullptr) {
+        RaiseWin32Error(GetLastError());
+    }
+    return procedure;
 }

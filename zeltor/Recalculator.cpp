@@ -1,5 +1,7 @@
 #include "Recalculator.h"
 
+#include "QuoteArgument.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cstring>
@@ -124,30 +126,6 @@ std::string Shown(std::string_view text, std::size_t limit) {
 
 std::string Quote(std::string_view text, std::size_t limit = kNameLimit) {
     return "«" + Shown(text, limit) + "»";
-}
-
-// An argument as it would be typed on a command line: quoted when empty or when it holds a
-// space, a tab or a quote, with the backslashes that the C runtime expects.
-std::string CommandLineArgument(std::string_view arg, std::size_t limit) {
-    std::string shown = Shown(arg, limit);
-    if (!shown.empty() && shown.find_first_of(" \t\"") == std::string::npos) {
-        return shown;
-    }
-    std::string quoted = "\"";
-    std::size_t backslashes = 0;
-    for (char c : shown) {
-        if (c == '\\') {
-            ++backslashes;
-        } else {
-            if (c == '"') {
-                quoted.append(backslashes + 1, '\\');
-            }
-            backslashes = 0;
-        }
-        quoted += c;
-    }
-    quoted.append(backslashes, '\\');
-    return quoted + "\"";
 }
 
 std::uint32_t ReadLittleEndian(const std::uint8_t* bytes, unsigned size) {
@@ -946,7 +924,7 @@ int Session::Run(const std::vector<std::string>& args) {
     m_Header = "=== " + Timestamp() + " · Zeltor";
     for (std::size_t i = 0; i < args.size(); ++i) {
         const bool isRom = i == (a.dryRun ? 1u : 0u);
-        m_Header += " " + CommandLineArgument(args[i], isRom ? kNameLimit : kFieldLimit);
+        m_Header += " " + QuoteArgument(Shown(args[i], isRom ? kNameLimit : kFieldLimit));
     }
     m_Header += "\n";
 

@@ -1,7 +1,7 @@
 #include "General.h"
 
 #include "MessagePump.h"
-#include "UniqueHandle.h"
+#include "Owned.h"
 #include "Utf.h"
 #include "Win32Error.h"
 

@@ -1,8 +1,9 @@
 // The whole way from typed fields to a started recalculator, with the real file search,
 // the real program start and real message boxes, which a hook reads and closes.
+#include "MessageBoxWatch.h"
 #include "MessagePump.h"
+#include "Owned.h"
 #include "TempFolder.h"
-#include "UniqueHandle.h"
 #include "Utf.h"
 #include "frmMain.h"
 
@@ -21,39 +22,9 @@
 
 namespace {
 
-struct SeenBox {
-    std::string caption;
-    std::string text;
-    bool hasIcon;
-};
-
-thread_local std::vector<SeenBox>* t_Boxes = nullptr;
-thread_local HHOOK t_Hook = nullptr;
-
-LRESULT CALLBACK WatchBoxes(int code, WPARAM wParam, LPARAM lParam) {
-    if (code == HCBT_ACTIVATE && t_Boxes != nullptr) {
-        HWND box = reinterpret_cast<HWND>(wParam);
-        wchar_t cls[16] = {};
-        GetClassNameW(box, cls, 16);
-        if (lstrcmpW(cls, L"#32770") == 0) {
-            wchar_t caption[128] = {};
-            wchar_t text[4096] = {};
-            GetWindowTextW(box, caption, 128);
-            GetDlgItemTextW(box, 0xFFFF, text, 4096);
-            t_Boxes->push_back({Narrow(caption), Narrow(text), GetDlgItem(box, 0x14) != nullptr});
-            PostMessageW(box, WM_COMMAND, IDOK, 0);
-        }
-    }
-    return CallNextHookEx(t_Hook, code, wParam, lParam);
-}
-
 class FlowTest : public testing::Test {
 protected:
     void SetUp() override {
-        t_Boxes = &boxes;
-        t_Hook = SetWindowsHookExW(WH_CBT, WatchBoxes, nullptr, GetCurrentThreadId());
-        ASSERT_NE(t_Hook, nullptr);
-
         // The application folder: the test recalculator as Zeltor.exe, and a ROM.
         ASSERT_TRUE(CopyFileW(Widen(TestFolder() + "\\zeltor_echo_args.exe").c_str(),
                               Widen(dir.Sub("Zeltor.exe")).c_str(), FALSE));
@@ -88,8 +59,6 @@ protected:
     void TearDown() override {
         // The window's end posts WM_QUIT; the next test's window must not take it for its own.
         CloseWindow();
-        UnhookWindowsHookEx(t_Hook);
-        t_Boxes = nullptr;
     }
 
     void Type(int id, const std::wstring& keys) {
@@ -138,7 +107,8 @@ protected:
     std::string rom;
     std::string romName = "juego.smc";
     int dialogs = 0;
-    std::vector<SeenBox> boxes;
+    MessageBoxWatch watch; // real message boxes, read and closed
+    std::vector<MessageBoxWatch::Box>& boxes = watch.boxes;
     std::unique_ptr<frmMain> form;
 };
 
@@ -190,7 +160,7 @@ TEST_F(FlowTest, EachFailedRuleIsShownInItsOwnBox) {
     EXPECT_EQ(LastBoxText(),
               "Por favor copie Zeltor.exe en el mismo directorio de esta aplicación.");
     EXPECT_EQ(boxes.size(), 6u);
-    for (const SeenBox& box : boxes) {
+    for (const MessageBoxWatch::Box& box : boxes) {
         EXPECT_EQ(box.caption, "ZeltorIGU");
         EXPECT_FALSE(box.hasIcon);
     }

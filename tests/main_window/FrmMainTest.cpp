@@ -4,8 +4,8 @@
 #include "General.h"
 #include "MessageBoxWatch.h"
 #include "MessagePump.h"
+#include "Owned.h"
 #include "TempFolder.h"
-#include "UniqueHandle.h"
 #include "Utf.h"
 #include "XP_buttonProbe.h"
 

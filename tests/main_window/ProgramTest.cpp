@@ -1,7 +1,7 @@
 // The real program started with a ROM on its command line, and the code that loads DLLs at
 // run time, each from a folder of its own as a translator would keep it.
+#include "Owned.h"
 #include "TempFolder.h"
-#include "UniqueHandle.h"
 #include "Utf.h"
 #include "frmMain.h"
 

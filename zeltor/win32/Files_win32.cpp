@@ -1,6 +1,6 @@
 #include "Files.h"
 
-#include "UniqueHandle.h"
+#include "Owned.h"
 #include "Utf.h"
 #include "Win32Error.h"
 

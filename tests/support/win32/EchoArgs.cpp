@@ -10,6 +10,8 @@
 //   exit=N          the exit code (0 without it)
 // Each start adds a line to "starts.txt" and writes its process id to "pid.txt"; the last
 // thing it does is write "finished.txt".
+#include "Utf.h"
+
 #include <windows.h>
 
 #include <shellapi.h>
@@ -19,18 +21,6 @@
 #include <string>
 
 namespace {
-std::string Utf8(const std::wstring& text) {
-    if (text.empty()) {
-        return {};
-    }
-    const int size = static_cast<int>(text.size());
-    const int bytes =
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(bytes), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), size, out.data(), bytes, nullptr, nullptr);
-    return out;
-}
-
 void WriteAll(DWORD which, const std::string& bytes) {
     DWORD written = 0;
     WriteFile(GetStdHandle(which), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
@@ -75,11 +65,11 @@ void Behave(const std::wstring& folder) {
 
 int main() {
     const wchar_t* line = GetCommandLineW();
-    std::string out = Utf8(line) + "\n";
+    std::string out = Narrow(line) + "\n";
     int count = 0;
     if (wchar_t** args = CommandLineToArgvW(line, &count)) {
         for (int i = 1; i < count; ++i) {
-            out += Utf8(args[i]) + "\n";
+            out += Narrow(args[i]) + "\n";
         }
         LocalFree(args);
     }
@@ -89,7 +79,7 @@ int main() {
     out += "show=" + std::to_string(startup.wShowWindow) + "\n";
     std::wstring cwd(MAX_PATH, L'\0');
     cwd.resize(GetCurrentDirectoryW(static_cast<DWORD>(cwd.size()), cwd.data()));
-    out += "cwd=" + Utf8(cwd) + "\n";
+    out += "cwd=" + Narrow(cwd) + "\n";
 
     std::wstring self(MAX_PATH, L'\0');
     self.resize(GetModuleFileNameW(nullptr, self.data(), static_cast<DWORD>(self.size())));

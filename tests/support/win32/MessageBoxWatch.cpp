@@ -18,9 +18,9 @@ LRESULT CALLBACK WatchBoxes(int code, WPARAM wParam, LPARAM lParam) {
         GetClassNameW(box, cls, 16);
         if (lstrcmpW(cls, L"#32770") == 0) {
             wchar_t caption[128] = {};
-            wchar_t text[1024] = {};
+            wchar_t text[4096] = {};
             GetWindowTextW(box, caption, 128);
-            GetDlgItemTextW(box, 0xFFFF, text, 1024);
+            GetDlgItemTextW(box, 0xFFFF, text, 4096);
             t_Watch->boxes.push_back(
                 {Narrow(caption), Narrow(text), GetDlgItem(box, 0x14) != nullptr});
             PostMessageW(box, WM_COMMAND, IDOK, 0);

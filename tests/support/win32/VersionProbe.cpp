@@ -1,5 +1,7 @@
 // Prints what Windows reads from a program's version resource, and the version in its
 // manifest's assemblyIdentity, one "key=value" line each in UTF-8, for the package test.
+#include "Utf.h"
+
 #include <windows.h>
 
 #include <cstdio>
@@ -8,18 +10,6 @@
 #include <vector>
 
 namespace {
-std::string Utf8(const std::wstring& text) {
-    if (text.empty()) {
-        return {};
-    }
-    const int size = static_cast<int>(text.size());
-    const int bytes =
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(bytes), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), size, out.data(), bytes, nullptr, nullptr);
-    return out;
-}
-
 void Print(const std::string& key, const std::string& value) {
     std::printf("%s=%s\n", key.c_str(), value.c_str());
 }
@@ -87,7 +77,7 @@ int wmain(int argc, wchar_t** argv) {
          {L"FileVersion", L"ProductVersion", L"ProductName", L"CompanyName", L"FileDescription"}) {
         if (VerQueryValueW(data.data(), (std::wstring(block) + key).c_str(), &value, &length) &&
             length > 0) {
-            Print(Utf8(key), Utf8(static_cast<const wchar_t*>(value)));
+            Print(Narrow(key), Narrow(static_cast<const wchar_t*>(value)));
         }
     }
     PrintManifestVersion(path);

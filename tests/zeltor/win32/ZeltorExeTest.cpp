@@ -1,8 +1,8 @@
 // Drives the real Zeltor.exe the way the front-end does: the command line comes from
 // BuildCommandLine, the ROM is named without folder and the program runs in that folder.
 #include "CommandLine.h"
+#include "Owned.h"
 #include "TempFolder.h"
-#include "UniqueHandle.h"
 #include "Utf.h"
 
 #include <windows.h>
