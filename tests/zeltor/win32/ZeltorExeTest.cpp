@@ -1,6 +1,8 @@
 // Drives the real Zeltor.exe the way the front-end does: the command line comes from
-// BuildCommandLine, the ROM is named without folder and the program runs in that folder.
+// BuildCommandLine, the ROM is named without folder, the program runs in that folder and is
+// waited for with its standard error captured.
 #include "CommandLine.h"
+#include "Launch.h"
 #include "Owned.h"
 #include "TempFolder.h"
 #include "Utf.h"
@@ -22,48 +24,17 @@ struct Outcome {
     DWORD milliseconds = 0;
 };
 
-// Starts the line in `folder` and waits for the exit code, with standard error in a file and
-// standard output on a pipe that nobody reads, the worst a caller can do to it.
-Outcome RunAndWait(const std::string& program, const std::string& commandLine,
-                   const std::string& folder) {
+// Runs the line as the front-end does (in the program's folder, standard error captured,
+// waited for), and times it.
+Outcome RunAndWait(const std::string& program, const std::string& commandLine) {
     Outcome outcome;
-    SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
-    const std::wstring errPath = Widen(folder + "\\..\\stderr.txt");
-    UniqueHandle err(CreateFileW(errPath.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
-                                 &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY, nullptr));
-    HANDLE outRead = nullptr;
-    HANDLE outWrite = nullptr;
-    if (!err.Valid() || !CreatePipe(&outRead, &outWrite, &inherit, 0)) {
-        ADD_FAILURE() << "no handles for the child: " << GetLastError();
-        return outcome;
+    const ULONGLONG start = GetTickCount64();
+    const std::optional<RecalculatorExit> exit = RunRecalculator(program, commandLine);
+    outcome.milliseconds = static_cast<DWORD>(GetTickCount64() - start);
+    if (exit) {
+        outcome.code = exit->code;
+        outcome.err = exit->errorOutput;
     }
-    {
-        const UniqueHandle unread(outRead); // closed at once: nobody will ever read the pipe
-    }
-    UniqueHandle out(outWrite);
-    std::wstring line = Widen(commandLine); // CreateProcessW may write into it
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
-    startup.wShowWindow = SW_SHOWMINIMIZED;
-    startup.hStdOutput = out.Get();
-    startup.hStdError = err.Get();
-    PROCESS_INFORMATION process{};
-    const DWORD start = GetTickCount();
-    if (!CreateProcessW(Widen(program).c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                        Widen(folder).c_str(), &startup, &process)) {
-        ADD_FAILURE() << "CreateProcessW failed: " << GetLastError();
-    } else {
-        const UniqueHandle child(process.hProcess);
-        const UniqueHandle thread(process.hThread);
-        WaitForSingleObject(child.Get(), 60000);
-        outcome.milliseconds = GetTickCount() - start;
-        GetExitCodeProcess(child.Get(), &outcome.code);
-    }
-    out.Reset();
-    err.Reset();
-    outcome.err = ReadWholeFile(Narrow(errPath));
-    DeleteFileW(errPath.c_str());
     return outcome;
 }
 
@@ -147,7 +118,7 @@ TEST(ZeltorExe, RewritesTheTableFromTheFrontEndsCommandLine) {
         f.separator = "00";
         f.firstPointerGiven = c.firstPointerGiven;
         f.firstPointer = c.firstPointer;
-        const Outcome run = RunAndWait(RecalculatorPath(folder), BuildCommandLine(f), folder);
+        const Outcome run = RunAndWait(RecalculatorPath(folder), BuildCommandLine(f));
         EXPECT_EQ(run.code, c.exitCode) << run.err;
 
         const std::vector<std::string> lines = Lines(run.err);
@@ -219,8 +190,8 @@ TEST(ZeltorExe, RefusesWhatIsNoRomAndHugeTablesQuickly) {
     };
     for (const Refused& c : cases) {
         SCOPED_TRACE(c.args);
-        const Outcome run = RunAndWait(RecalculatorPath(folder),
-                                       "\"" + RecalculatorPath(folder) + "\" " + c.args, folder);
+        const Outcome run =
+            RunAndWait(RecalculatorPath(folder), "\"" + RecalculatorPath(folder) + "\" " + c.args);
         EXPECT_EQ(run.code, c.code) << run.err;
         EXPECT_LT(run.milliseconds, 3000u);
         EXPECT_EQ(run.err.rfind(c.err, 0), 0u) << run.err;
