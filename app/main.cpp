@@ -1,7 +1,7 @@
-#include "MessagePump.h"
-#include "SystemLibrary.h"
-#include "Utf.h"
-#include "frmMain.h"
+#include "main_window/frmMain.h"
+#include "win32/MessagePump.h"
+#include "win32/SystemLibrary.h"
+#include "win32/Utf.h"
 
 #include <windows.h>
 

@@ -3,8 +3,8 @@
 // hover face; and when the face changes each time (the ring alternates between the hover and
 // the light colour), so that the whole face is drawn. Run on purpose (scripts/bench-button),
 // never as a test.
-#include "XP_button.h"
-#include "XP_buttonProbe.h"
+#include "xp_button/XP_button.h"
+#include "xp_button/XP_buttonProbe.h"
 
 #include <windows.h>
 

@@ -1,7 +1,7 @@
 // Times the two hot spots of a recalculation request on the host: converting the longest
 // text a field can hold, and checking a request that passes every rule.
-#include "ExampleRequest.h"
-#include "HexWorks.h"
+#include "request/HexWorks.h"
+#include "tests/support/ExampleRequest.h"
 
 #include <algorithm>
 #include <chrono>

@@ -6,7 +6,7 @@
 //
 // Prints the median, minimum and maximum in milliseconds for each program, and the ratio
 // of each median to the first program's.
-#include "Owned.h"
+#include "win32/Owned.h"
 
 #include <windows.h>
 

@@ -1,6 +1,6 @@
-#include "HexField.h"
+#include "main_window/HexField.h"
 
-#include "HexWorks.h"
+#include "request/HexWorks.h"
 
 #include <string>
 #include <string_view>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Window.h"
+#include "win32/Window.h"
 
 #include <windows.h>
 

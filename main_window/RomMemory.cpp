@@ -1,8 +1,8 @@
-#include "RomMemory.h"
+#include "main_window/RomMemory.h"
 
-#include "HexWorks.h"
-#include "Owned.h"
-#include "Utf.h"
+#include "request/HexWorks.h"
+#include "win32/Owned.h"
+#include "win32/Utf.h"
 
 #include <windows.h>
 

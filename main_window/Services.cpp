@@ -1,13 +1,13 @@
-#include "Services.h"
+#include "main_window/Services.h"
 
-#include "AppFolder.h"
-#include "General.h"
-#include "Launch.h"
-#include "Owned.h"
-#include "RuntimeError.h"
-#include "SystemLibrary.h"
-#include "Utf.h"
-#include "Win32Error.h"
+#include "portable/RuntimeError.h"
+#include "request/General.h"
+#include "request/Launch.h"
+#include "win32/AppFolder.h"
+#include "win32/Owned.h"
+#include "win32/SystemLibrary.h"
+#include "win32/Utf.h"
+#include "win32/Win32Error.h"
 
 #include <commdlg.h>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Launch.h"
+#include "request/Launch.h"
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "Ventana.h"
+#include "main_window/Ventana.h"
 
 namespace Ventana {
 

@@ -1,14 +1,14 @@
-#include "frmMain.h"
+#include "main_window/frmMain.h"
 
-#include "ErrorText.h"
-#include "HexWorks.h"
-#include "JoinPath.h"
-#include "PropertyStore.h"
-#include "PropertyValue.h"
-#include "RomMemory.h"
-#include "Utf.h"
-#include "Ventana.h"
-#include "XP_button.h"
+#include "main_window/RomMemory.h"
+#include "main_window/Ventana.h"
+#include "portable/ErrorText.h"
+#include "portable/JoinPath.h"
+#include "portable/PropertyStore.h"
+#include "portable/PropertyValue.h"
+#include "request/HexWorks.h"
+#include "win32/Utf.h"
+#include "xp_button/XP_button.h"
 
 #include <commdlg.h>
 

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "Gdi.h"
-#include "HexField.h"
-#include "RecalcRunner.h"
-#include "Services.h"
-#include "Window.h"
+#include "main_window/HexField.h"
+#include "main_window/Services.h"
+#include "request/RecalcRunner.h"
+#include "win32/Gdi.h"
+#include "win32/Window.h"
 
 #include <windows.h>
 

@@ -1,7 +1,7 @@
-#include "ButtonMath.h"
+#include "portable/ButtonMath.h"
 
-#include "PropertyValue.h"
-#include "RuntimeError.h"
+#include "portable/PropertyValue.h"
+#include "portable/RuntimeError.h"
 
 #include <algorithm>
 #include <cmath>

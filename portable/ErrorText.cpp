@@ -1,4 +1,4 @@
-#include "ErrorText.h"
+#include "portable/ErrorText.h"
 
 std::string UntrappedErrorText(const RuntimeError& error) {
     return "Error:" + std::to_string(error.Number()) + " - " + error.Description();

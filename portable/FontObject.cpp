@@ -1,6 +1,6 @@
-#include "FontObject.h"
+#include "portable/FontObject.h"
 
-#include "RuntimeError.h"
+#include "portable/RuntimeError.h"
 
 void FontObject::SetSize(Fixed4 size) {
     if (size.scaled <= 0) {

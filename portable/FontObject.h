@@ -1,6 +1,6 @@
 #pragma once
 
-#include "PropertyValue.h"
+#include "portable/PropertyValue.h"
 
 #include <cstdint>
 #include <string>

@@ -1,4 +1,4 @@
-#include "JoinPath.h"
+#include "portable/JoinPath.h"
 
 std::string JoinPath(const std::string& folder, const std::string& name) {
     if (!folder.empty() && (folder.back() == '\\' || folder.back() == '/')) {

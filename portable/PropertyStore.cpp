@@ -1,4 +1,4 @@
-#include "PropertyStore.h"
+#include "portable/PropertyStore.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,6 +1,6 @@
-#include "PropertyValue.h"
+#include "portable/PropertyValue.h"
 
-#include "RuntimeError.h"
+#include "portable/RuntimeError.h"
 
 #include <cctype>
 #include <limits>

@@ -1,4 +1,4 @@
-#include "QuoteArgument.h"
+#include "portable/QuoteArgument.h"
 
 bool HasWhiteSpace(const std::string& text) {
     return text.find_first_of(" \t\n\v\r") != std::string::npos;

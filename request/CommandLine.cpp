@@ -1,7 +1,7 @@
-#include "CommandLine.h"
+#include "request/CommandLine.h"
 
-#include "JoinPath.h"
-#include "QuoteArgument.h"
+#include "portable/JoinPath.h"
+#include "portable/QuoteArgument.h"
 
 std::string QuoteProgramPath(const std::string& path) {
     return HasWhiteSpace(path) ? "\"" + path + "\"" : path;

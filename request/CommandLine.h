@@ -1,6 +1,6 @@
 #pragma once
 
-#include "QuoteArgument.h"
+#include "portable/QuoteArgument.h"
 
 #include <string>
 

@@ -1,7 +1,7 @@
-#include "HexWorks.h"
+#include "request/HexWorks.h"
 
-#include "RuntimeError.h"
-#include "Utf8.h"
+#include "portable/RuntimeError.h"
+#include "portable/Utf8.h"
 
 #include <cstdint>
 

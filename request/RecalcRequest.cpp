@@ -1,8 +1,8 @@
-#include "RecalcRequest.h"
+#include "request/RecalcRequest.h"
 
-#include "HexWorks.h"
-#include "JoinPath.h"
-#include "Utf8.h"
+#include "portable/JoinPath.h"
+#include "portable/Utf8.h"
+#include "request/HexWorks.h"
 
 using HexWorks::HexToLong;
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "CommandLine.h"
+#include "request/CommandLine.h"
 
 #include <cstdint>
 #include <functional>

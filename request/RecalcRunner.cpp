@@ -1,8 +1,8 @@
-#include "RecalcRunner.h"
+#include "request/RecalcRunner.h"
 
-#include "ErrorText.h"
-#include "JoinPath.h"
-#include "Utf8.h"
+#include "portable/ErrorText.h"
+#include "portable/JoinPath.h"
+#include "portable/Utf8.h"
 
 #include <vector>
 

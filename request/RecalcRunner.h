@@ -1,8 +1,8 @@
 #pragma once
 
-#include "Launch.h"
-#include "RecalcRequest.h"
-#include "RuntimeError.h"
+#include "portable/RuntimeError.h"
+#include "request/Launch.h"
+#include "request/RecalcRequest.h"
 
 #include <functional>
 #include <optional>

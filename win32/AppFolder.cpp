@@ -1,7 +1,7 @@
-#include "AppFolder.h"
+#include "win32/AppFolder.h"
 
-#include "Utf.h"
-#include "Win32Error.h"
+#include "win32/Utf.h"
+#include "win32/Win32Error.h"
 
 #include <windows.h>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Owned.h"
+#include "win32/Owned.h"
 
 #include <windows.h>
 

@@ -1,6 +1,6 @@
-#include "MessagePump.h"
+#include "win32/MessagePump.h"
 
-#include "Win32Error.h"
+#include "win32/Win32Error.h"
 
 namespace {
 void Dispatch(MSG& msg) {

@@ -1,4 +1,4 @@
-#include "PointerPosition.h"
+#include "win32/PointerPosition.h"
 
 bool SystemPointerPosition::CursorPos(POINT& point) {
     return GetCursorPos(&point) != FALSE;

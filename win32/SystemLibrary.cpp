@@ -1,6 +1,6 @@
-#include "SystemLibrary.h"
+#include "win32/SystemLibrary.h"
 
-#include "Win32Error.h"
+#include "win32/Win32Error.h"
 
 #include <string>
 

@@ -1,4 +1,4 @@
-#include "Utf.h"
+#include "win32/Utf.h"
 
 #include <windows.h>
 

@@ -1,6 +1,6 @@
-#include "Win32Error.h"
+#include "win32/Win32Error.h"
 
-#include "Utf.h"
+#include "win32/Utf.h"
 
 #include <windows.h>
 

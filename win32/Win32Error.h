@@ -1,6 +1,6 @@
 #pragma once
 
-#include "RuntimeError.h"
+#include "portable/RuntimeError.h"
 
 #include <string>
 

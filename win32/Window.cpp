@@ -1,7 +1,7 @@
-#include "Window.h"
+#include "win32/Window.h"
 
-#include "ErrorText.h"
-#include "Utf.h"
+#include "portable/ErrorText.h"
+#include "win32/Utf.h"
 
 Window::~Window() {
     if (m_hWnd == nullptr) {

@@ -1,10 +1,10 @@
-#include "XP_button.h"
+#include "xp_button/XP_button.h"
 
-#include "ButtonMath.h"
-#include "RuntimeError.h"
-#include "Utf.h"
-#include "Win32Error.h"
-#include "Window.h"
+#include "portable/ButtonMath.h"
+#include "portable/RuntimeError.h"
+#include "win32/Utf.h"
+#include "win32/Win32Error.h"
+#include "win32/Window.h"
 
 #include <algorithm>
 #include <cstring>

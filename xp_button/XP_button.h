@@ -1,10 +1,10 @@
 #pragma once
 
-#include "FontObject.h"
-#include "Gdi.h"
-#include "PointerPosition.h"
-#include "PropertyStore.h"
-#include "Window.h"
+#include "portable/FontObject.h"
+#include "portable/PropertyStore.h"
+#include "win32/Gdi.h"
+#include "win32/PointerPosition.h"
+#include "win32/Window.h"
 
 #include <windows.h>
 

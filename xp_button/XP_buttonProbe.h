@@ -1,6 +1,6 @@
 #pragma once
 
-#include "XP_button.h"
+#include "xp_button/XP_button.h"
 
 #include <cstdint>
 

@@ -1,6 +1,6 @@
-#include "Recalculator.h"
+#include "zeltor/Recalculator.h"
 
-#include "QuoteArgument.h"
+#include "portable/QuoteArgument.h"
 
 #include <algorithm>
 #include <charconv>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Files.h"
+#include "zeltor/Files.h"
 
 #include <cstdint>
 #include <optional>

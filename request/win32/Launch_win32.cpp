@@ -1,9 +1,9 @@
-#include "Launch.h"
+#include "request/Launch.h"
 
-#include "MessagePump.h"
-#include "Owned.h"
-#include "Utf.h"
-#include "Win32Error.h"
+#include "win32/MessagePump.h"
+#include "win32/Owned.h"
+#include "win32/Utf.h"
+#include "win32/Win32Error.h"
 
 #include <windows.h>
 

@@ -1,11 +1,11 @@
 // The whole way from typed fields to a started recalculator, with the real file search,
 // the real program start and real message boxes, which a hook reads and closes.
-#include "MessageBoxWatch.h"
-#include "MessagePump.h"
-#include "Owned.h"
-#include "TempFolder.h"
-#include "Utf.h"
-#include "frmMain.h"
+#include "main_window/frmMain.h"
+#include "tests/support/win32/MessageBoxWatch.h"
+#include "tests/support/win32/TempFolder.h"
+#include "win32/MessagePump.h"
+#include "win32/Owned.h"
+#include "win32/Utf.h"
 
 #include <windows.h>
 

@@ -1,13 +1,13 @@
-#include "frmMain.h"
-#include "ButtonMath.h"
-#include "Gdi.h"
-#include "General.h"
-#include "MessageBoxWatch.h"
-#include "MessagePump.h"
-#include "Owned.h"
-#include "TempFolder.h"
-#include "Utf.h"
-#include "XP_buttonProbe.h"
+#include "main_window/frmMain.h"
+#include "portable/ButtonMath.h"
+#include "request/General.h"
+#include "tests/support/win32/MessageBoxWatch.h"
+#include "tests/support/win32/TempFolder.h"
+#include "win32/Gdi.h"
+#include "win32/MessagePump.h"
+#include "win32/Owned.h"
+#include "win32/Utf.h"
+#include "xp_button/XP_buttonProbe.h"
 
 #include <windows.h>
 

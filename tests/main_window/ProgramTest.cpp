@@ -1,9 +1,9 @@
 // The real program started with a ROM on its command line, and the code that loads DLLs at
 // run time, each from a folder of its own as a translator would keep it.
-#include "Owned.h"
-#include "TempFolder.h"
-#include "Utf.h"
-#include "frmMain.h"
+#include "main_window/frmMain.h"
+#include "tests/support/win32/TempFolder.h"
+#include "win32/Owned.h"
+#include "win32/Utf.h"
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "ButtonMath.h"
+#include "portable/ButtonMath.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "FontObject.h"
-#include "RuntimeError.h"
+#include "portable/FontObject.h"
+#include "portable/RuntimeError.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "PropertyStore.h"
-#include "RuntimeError.h"
+#include "portable/PropertyStore.h"
+#include "portable/RuntimeError.h"
 
 #include <gtest/gtest.h>
 

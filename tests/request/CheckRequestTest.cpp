@@ -1,7 +1,7 @@
-#include "RecalcRequest.h"
-#include "RuntimeError.h"
+#include "portable/RuntimeError.h"
+#include "request/RecalcRequest.h"
 
-#include "ExampleRequest.h"
+#include "tests/support/ExampleRequest.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "CommandLine.h"
+#include "request/CommandLine.h"
 
-#include "ExampleRequest.h"
+#include "tests/support/ExampleRequest.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "HexWorks.h"
-#include "RuntimeError.h"
+#include "request/HexWorks.h"
+#include "portable/RuntimeError.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "RecalcRunner.h"
+#include "request/RecalcRunner.h"
 
-#include "ExampleRequest.h"
+#include "tests/support/ExampleRequest.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "RecalcRequest.h"
+#include "request/RecalcRequest.h"
 
 // The worked example of a request that passes every rule: the ROM juego.smc of 128 KiB in
 // C:\Trad, text at 1A000, table from 180A0 to 183FF, 2-byte pointers, separator 00.

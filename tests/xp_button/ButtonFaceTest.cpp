@@ -1,5 +1,5 @@
-#include "ButtonHost.h"
-#include "ButtonMath.h"
+#include "portable/ButtonMath.h"
+#include "tests/xp_button/ButtonHost.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "ButtonHost.h"
+#include "tests/xp_button/ButtonHost.h"
 
 #include <stdexcept>
 

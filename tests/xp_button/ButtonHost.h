@@ -1,10 +1,10 @@
 #pragma once
 
-#include "PointerPosition.h"
-#include "PropertyStore.h"
-#include "Window.h"
-#include "XP_button.h"
-#include "XP_buttonProbe.h"
+#include "portable/PropertyStore.h"
+#include "win32/PointerPosition.h"
+#include "win32/Window.h"
+#include "xp_button/XP_button.h"
+#include "xp_button/XP_buttonProbe.h"
 
 #include <windows.h>
 

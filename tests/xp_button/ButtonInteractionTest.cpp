@@ -1,7 +1,7 @@
-#include "ButtonHost.h"
-#include "ButtonMath.h"
-#include "MessageBoxWatch.h"
-#include "MessagePump.h"
+#include "portable/ButtonMath.h"
+#include "tests/support/win32/MessageBoxWatch.h"
+#include "tests/xp_button/ButtonHost.h"
+#include "win32/MessagePump.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "ButtonHost.h"
-#include "ButtonMath.h"
-#include "RuntimeError.h"
+#include "portable/ButtonMath.h"
+#include "portable/RuntimeError.h"
+#include "tests/xp_button/ButtonHost.h"
 
 #include <gtest/gtest.h>
 

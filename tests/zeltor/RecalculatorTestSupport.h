@@ -1,7 +1,7 @@
 #pragma once
 
-#include "FakeFileSystem.h"
-#include "Recalculator.h"
+#include "tests/zeltor/FakeFileSystem.h"
+#include "zeltor/Recalculator.h"
 
 #include <sstream>
 #include <string>

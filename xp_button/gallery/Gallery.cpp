@@ -1,7 +1,7 @@
 // Shows XP_button in every visual state, in both corner styles and at several sizes, so the
 // faces can be looked at (and photographed) without reading code.
-#include "XP_button.h"
-#include "XP_buttonProbe.h"
+#include "xp_button/XP_button.h"
+#include "xp_button/XP_buttonProbe.h"
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "Files.h"
+#include "zeltor/Files.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

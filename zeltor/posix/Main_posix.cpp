@@ -1,4 +1,4 @@
-#include "Recalculator.h"
+#include "zeltor/Recalculator.h"
 
 #include <csignal>
 #include <iostream>

@@ -1,8 +1,8 @@
-#include "Files.h"
+#include "zeltor/Files.h"
 
-#include "Owned.h"
-#include "Utf.h"
-#include "Win32Error.h"
+#include "win32/Owned.h"
+#include "win32/Utf.h"
+#include "win32/Win32Error.h"
 
 #include <windows.h>
 

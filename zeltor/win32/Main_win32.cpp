@@ -1,7 +1,7 @@
-#include "Recalculator.h"
+#include "zeltor/Recalculator.h"
 
-#include "SystemLibrary.h"
-#include "Utf.h"
+#include "win32/SystemLibrary.h"
+#include "win32/Utf.h"
 
 #include <windows.h>
 

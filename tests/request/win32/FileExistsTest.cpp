@@ -1,7 +1,7 @@
-#include "General.h"
-#include "TempFolder.h"
-#include "Utf.h"
-#include "Window.h"
+#include "request/General.h"
+#include "tests/support/win32/TempFolder.h"
+#include "win32/Utf.h"
+#include "win32/Window.h"
 
 #include <windows.h>
 

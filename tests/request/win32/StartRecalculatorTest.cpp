@@ -1,9 +1,9 @@
-#include "CommandLine.h"
-#include "ExampleRequest.h"
-#include "Launch.h"
-#include "RuntimeError.h"
-#include "TempFolder.h"
-#include "Utf.h"
+#include "portable/RuntimeError.h"
+#include "request/CommandLine.h"
+#include "request/Launch.h"
+#include "tests/support/ExampleRequest.h"
+#include "tests/support/win32/TempFolder.h"
+#include "win32/Utf.h"
 
 #include <windows.h>
 

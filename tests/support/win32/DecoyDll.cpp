@@ -1,6 +1,6 @@
 // Stands in for a system DLL that a download put beside the program. Loading it at all is the
 // fault: it leaves "<its name>.loaded" beside itself and does nothing else.
-#include "Owned.h"
+#include "win32/Owned.h"
 
 #include <windows.h>
 

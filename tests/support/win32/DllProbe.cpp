@@ -4,9 +4,9 @@
 // DLLs by name alone instead, which shows that a DLL beside it would have been found. A first
 // argument "--restrict" first makes the system folder the only place to look, as the program
 // does at its start.
-#include "SystemLibrary.h"
-#include "Utf.h"
-#include "frmMain.h"
+#include "main_window/frmMain.h"
+#include "win32/SystemLibrary.h"
+#include "win32/Utf.h"
 
 #include <windows.h>
 

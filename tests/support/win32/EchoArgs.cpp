@@ -10,7 +10,7 @@
 //   exit=N          the exit code (0 without it)
 // Each start adds a line to "starts.txt" and writes its process id to "pid.txt"; the last
 // thing it does is write "finished.txt".
-#include "Utf.h"
+#include "win32/Utf.h"
 
 #include <windows.h>
 

@@ -1,6 +1,6 @@
-#include "MessageBoxWatch.h"
+#include "tests/support/win32/MessageBoxWatch.h"
 
-#include "Utf.h"
+#include "win32/Utf.h"
 
 #include <windows.h>
 

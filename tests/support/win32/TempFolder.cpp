@@ -1,8 +1,8 @@
-#include "TempFolder.h"
+#include "tests/support/win32/TempFolder.h"
 
-#include "AppFolder.h"
-#include "JoinPath.h"
-#include "Utf.h"
+#include "portable/JoinPath.h"
+#include "win32/AppFolder.h"
+#include "win32/Utf.h"
 
 #include <windows.h>
 

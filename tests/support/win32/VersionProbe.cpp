@@ -1,6 +1,6 @@
 // Prints what Windows reads from a program's version resource, and the version in its
 // manifest's assemblyIdentity, one "key=value" line each in UTF-8, for the package test.
-#include "Utf.h"
+#include "win32/Utf.h"
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "RecalculatorTestSupport.h"
+#include "tests/zeltor/RecalculatorTestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
 // Drives the real Zeltor.exe the way the front-end does: the command line comes from
 // BuildCommandLine, the ROM is named without folder, the program runs in that folder and is
 // waited for with its standard error captured.
-#include "CommandLine.h"
-#include "Launch.h"
-#include "Owned.h"
-#include "TempFolder.h"
-#include "Utf.h"
+#include "request/CommandLine.h"
+#include "request/Launch.h"
+#include "tests/support/win32/TempFolder.h"
+#include "win32/Owned.h"
+#include "win32/Utf.h"
 
 #include <windows.h>
 
