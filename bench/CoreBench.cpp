@@ -36,7 +36,6 @@ int main() {
 
     RecalcRequest r = ExampleRequest();
     r.romLength = 0x200000;
-    r.firstPointerGiven = true;
     r.firstPointer = "00a0";
     const FileExistsFn always = [](const std::string&) { return true; };
     const double check = MedianNanoseconds(

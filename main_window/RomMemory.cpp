@@ -1,5 +1,6 @@
 #include "main_window/RomMemory.h"
 
+#include "portable/RecalcArguments.h"
 #include "request/HexWorks.h"
 #include "win32/Owned.h"
 #include "win32/Utf.h"
@@ -46,9 +47,8 @@ RomValues RecallRomValues(const std::string& iniPath, const std::string& romName
     v.tableStart = ReadHex(ini, section, L"tableStart", kMaxValue);
     v.tableEnd = ReadHex(ini, section, L"tableEnd", kMaxValue);
     v.separator = ReadHex(ini, section, L"separator", 2);
-    v.firstPointer = ReadHex(ini, section, L"firstPointer", 8);
-    if (auto size = Read(ini, section, L"pointerSize");
-        size && (*size == "2" || *size == "3" || *size == "4")) {
+    v.firstPointer = ReadHex(ini, section, L"firstPointer", PointerSize::Largest().Digits());
+    if (auto size = Read(ini, section, L"pointerSize"); size && PointerSize::FromText(*size)) {
         v.pointerSize = size;
     }
     if (auto given = Read(ini, section, L"firstPointerGiven");

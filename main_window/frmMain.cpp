@@ -172,8 +172,8 @@ void frmMain::CreateControls(HINSTANCE instance) {
 
 void frmMain::Form_Load() {
     HWND cbo = Control(IDC_cboTam);
-    for (const wchar_t* size : {L"2", L"3", L"4"}) {
-        SendMessageW(cbo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(size));
+    for (const PointerSize size : PointerSize::All()) {
+        SendMessageW(cbo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Widen(size.Text()).c_str()));
     }
     // Selecting by message sends no notification, so the handler is called here.
     SendMessageW(cbo, CB_SETCURSEL, 0, 0);
@@ -364,7 +364,10 @@ void frmMain::RecallValues(const std::string& romName) {
     const RomValues v = RecallRomValues(JoinPath(m_Services.appFolder, kRomMemoryFile), romName);
     // The size first: its handler empties the first pointer, which is filled after it.
     if (v.pointerSize) {
-        SendMessageW(Control(IDC_cboTam), CB_SETCURSEL, (*v.pointerSize)[0] - '2', 0);
+        HWND cbo = Control(IDC_cboTam);
+        const LRESULT item = SendMessageW(cbo, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                          reinterpret_cast<LPARAM>(Widen(*v.pointerSize).c_str()));
+        SendMessageW(cbo, CB_SETCURSEL, static_cast<WPARAM>(item), 0);
         cboTam_Click();
     }
     const std::pair<int, const std::optional<std::string>*> texts[] = {
@@ -397,7 +400,7 @@ void frmMain::RememberValues(const RecalcRequest& r) const {
     v.tableEnd = r.tableEnd;
     v.pointerSize = r.pointerSize;
     v.separator = r.separator;
-    v.firstPointerGiven = r.firstPointerGiven;
+    v.firstPointerGiven = r.firstPointer.has_value();
     v.firstPointer = r.firstPointer;
     RememberRomValues(JoinPath(m_Services.appFolder, kRomMemoryFile), r.romName, v);
 }
@@ -417,8 +420,9 @@ RecalcRequest frmMain::GatherRequest() const {
     r.tableEnd = Text(IDC_txtFinPunt);
     r.pointerSize = Text(IDC_cboTam);
     r.separator = Text(IDC_txtSeparador);
-    r.firstPointerGiven = Checked(IDC_ckValPunt);
-    r.firstPointer = Text(IDC_txtValPunt);
+    if (Checked(IDC_ckValPunt)) {
+        r.firstPointer = Text(IDC_txtValPunt);
+    }
     return r;
 }
 
@@ -431,13 +435,9 @@ void frmMain::cmdRecalcular_Click() {
 void frmMain::cboTam_Click() {
     HWND value = Control(IDC_txtValPunt);
     SetWindowTextW(value, L"");
-    const std::string size = Text(IDC_cboTam);
-    if (size == "2") {
-        SendMessageW(value, EM_SETLIMITTEXT, 4, 0);
-    } else if (size == "3") {
-        SendMessageW(value, EM_SETLIMITTEXT, 6, 0);
-    } else if (size == "4") {
-        SendMessageW(value, EM_SETLIMITTEXT, 8, 0);
+    // Another text leaves the limit as it was.
+    if (const std::optional<PointerSize> size = PointerSize::FromText(Text(IDC_cboTam))) {
+        SendMessageW(value, EM_SETLIMITTEXT, size->Digits(), 0);
     }
 }
 

@@ -30,3 +30,14 @@ inline std::string_view LastChars(std::string_view utf8, std::size_t count) {
     }
     return utf8.substr(at);
 }
+
+// The first `count` characters of a UTF-8 text.
+inline std::string_view FirstChars(std::string_view utf8, std::size_t count) {
+    std::size_t at = 0;
+    for (std::size_t seen = 0; at < utf8.size(); ++at) {
+        if (!IsContinuationByte(utf8[at]) && seen++ == count) {
+            break;
+        }
+    }
+    return utf8.substr(0, at);
+}

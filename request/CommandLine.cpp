@@ -11,16 +11,11 @@ std::string RecalculatorPath(const std::string& appFolder) {
     return JoinPath(appFolder, kRecalculatorName);
 }
 
-std::string BuildCommandLine(const CommandLineFields& f) {
-    std::string line = QuoteProgramPath(RecalculatorPath(f.appFolder));
-    for (const std::string* piece :
-         {&f.romName, &f.textStart, &f.tableStart, &f.tableEnd, &f.pointerSize, &f.separator}) {
+std::string BuildCommandLine(const std::string& program, const std::vector<std::string>& args) {
+    std::string line = QuoteProgramPath(program);
+    for (const std::string& arg : args) {
         line += ' ';
-        line += QuoteArgument(*piece);
-    }
-    if (f.firstPointerGiven) {
-        line += ' ';
-        line += QuoteArgument(f.firstPointer);
+        line += QuoteArgument(arg);
     }
     return line;
 }

@@ -1,5 +1,6 @@
 #include "request/HexWorks.h"
 
+#include "portable/Hex.h"
 #include "portable/RuntimeError.h"
 #include "portable/Utf8.h"
 
@@ -12,19 +13,10 @@ constexpr std::size_t MaxTextLength = 32767;
 constexpr std::int64_t MaxLong = 0x7FFFFFFF;
 
 // A character that is not a hexadecimal digit counts as 0: the window's conversion never
-// refuses a text, the rules judge it. Zeltor.exe's own reader (zeltor/Recalculator.cpp)
-// refuses such a character instead, on purpose: on its command line it is a mistake to report.
+// refuses a text, the rules judge it. Zeltor.exe's own reader (zeltor/Arguments.cpp) refuses
+// such a character instead, on purpose: on its command line it is a mistake to report.
 int DigitValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    return 0;
+    return std::max(0, HexDigitValue(c));
 }
 } // namespace
 

@@ -2,26 +2,10 @@
 
 #include "portable/JoinPath.h"
 #include "portable/Utf8.h"
+#include "request/CommandLine.h"
 #include "request/HexWorks.h"
 
 using HexWorks::HexToLong;
-
-namespace {
-// The fewest digits the first pointer's value may have for the pointer size; 0 for a size
-// that is not one of the three.
-std::size_t MinValueDigits(const std::string& size) {
-    if (size == "2") {
-        return 4;
-    }
-    if (size == "3") {
-        return 6;
-    }
-    if (size == "4") {
-        return 8;
-    }
-    return 0;
-}
-} // namespace
 
 RecalcOutcome CheckRequest(const RecalcRequest& r, const FileExistsFn& fileExists) {
     using M = RecalcOutcome;
@@ -62,13 +46,19 @@ RecalcOutcome CheckRequest(const RecalcRequest& r, const FileExistsFn& fileExist
     if (HexToLong(r.tableStart) > tableEnd) {
         return M::Message("Dirección inicial debe ser menor a la final");
     }
-    if (r.firstPointerGiven) {
-        if (r.firstPointer.empty()) {
+    if (r.firstPointer) {
+        if (r.firstPointer->empty()) {
             return M::Message("Error, por favor indicar valor del primer puntero");
         }
-        if (CharCount(r.firstPointer) < MinValueDigits(r.pointerSize)) {
+        // A size other than the three sets no lower bound.
+        const std::optional<PointerSize> size = PointerSize::FromText(r.pointerSize);
+        if (size && CharCount(*r.firstPointer) < size->Digits()) {
             return M::Message("Indique un valor de puntero correcto");
         }
     }
-    return {std::nullopt, RecalculatorPath(r.appFolder), BuildCommandLine(r)};
+    return {std::nullopt, RecalculatorPath(r.appFolder), RecalcCommandLine(r)};
+}
+
+std::string RecalcCommandLine(const RecalcRequest& r) {
+    return BuildCommandLine(RecalculatorPath(r.appFolder), BuildRecalcArguments({{}, r}));
 }

@@ -1,6 +1,7 @@
 #include "request/RecalcRunner.h"
 
 #include "portable/ErrorText.h"
+#include "portable/Hex.h"
 #include "portable/JoinPath.h"
 #include "portable/Utf8.h"
 
@@ -19,11 +20,7 @@ std::string CodeText(std::uint32_t code) {
     std::string text = std::to_string(code);
     if (code > 0xFFFF) {
         // A status such as 0xC000013A (the console closed) reads better in hexadecimal.
-        std::string hex = "0x";
-        for (int shift = 28; shift >= 0; shift -= 4) {
-            hex += "0123456789ABCDEF"[(code >> shift) & 0xF];
-        }
-        text += " (" + hex + ")";
+        text += " (" + Hex(code, 8) + ")";
     }
     return text;
 }
@@ -108,7 +105,7 @@ bool RecalcRunner::Run(const Actions& actions) {
                 return true; // the application is quitting: there is no one left to tell
             }
             // The recalculator was given the ROM by name in this folder; its log lies beside it.
-            const std::string logName = request.romName + ".zeltor.log";
+            const std::string logName = LogName(request.romName);
             bool hasLog = false;
             try {
                 hasLog = actions.fileExists(JoinPath(request.appFolder, logName));

@@ -108,51 +108,35 @@ const RuleCase kCases[] = {
          r.tableEnd = "80000000";
      },
      "Error, verifique la dirección de inicio de texto"},
-    {"value asked for and empty",
-     [](RecalcRequest& r, FakeFolder&) {
-         r.firstPointerGiven = true;
-         r.firstPointer.clear();
-     },
+    {"value asked for and empty", [](RecalcRequest& r, FakeFolder&) { r.firstPointer = ""; },
      "Error, por favor indicar valor del primer puntero"},
-    {"value of 3 digits for size 2",
-     [](RecalcRequest& r, FakeFolder&) {
-         r.firstPointerGiven = true;
-         r.firstPointer = "0a0";
-     },
+    {"value of 3 digits for size 2", [](RecalcRequest& r, FakeFolder&) { r.firstPointer = "0a0"; },
      "Indique un valor de puntero correcto"},
     {"value of 5 digits for size 3",
      [](RecalcRequest& r, FakeFolder&) {
-         r.firstPointerGiven = true;
          r.pointerSize = "3";
          r.firstPointer = "000a0";
      },
      "Indique un valor de puntero correcto"},
     {"value of 6 digits for size 3",
      [](RecalcRequest& r, FakeFolder&) {
-         r.firstPointerGiven = true;
          r.pointerSize = "3";
          r.firstPointer = "0000a0";
      },
      nullptr},
     {"value of 7 digits for size 4",
      [](RecalcRequest& r, FakeFolder&) {
-         r.firstPointerGiven = true;
          r.pointerSize = "4";
          r.firstPointer = "00000a0";
      },
      "Indique un valor de puntero correcto"},
     {"unknown size sets no bound",
      [](RecalcRequest& r, FakeFolder&) {
-         r.firstPointerGiven = true;
          r.pointerSize = "5";
          r.firstPointer = "1";
      },
      nullptr},
-    {"value ignored while unchecked",
-     [](RecalcRequest& r, FakeFolder&) {
-         r.firstPointerGiven = false;
-         r.firstPointer.clear();
-     },
+    {"value ignored while unchecked", [](RecalcRequest& r, FakeFolder&) { r.firstPointer.reset(); },
      nullptr},
 };
 
@@ -207,10 +191,9 @@ TEST(CheckRequest, OverflowInAnOffsetEndsTheRequest) {
 TEST(CheckRequest, BuildsTheCommandLineWithTheValueOnlyWhenChecked) {
     FakeFolder folder;
     RecalcRequest r = ExampleRequest();
-    r.firstPointer = "00a0";
     EXPECT_EQ(CheckRequest(r, std::ref(folder)).commandLine,
               "C:\\Trad\\Zeltor.exe juego.smc 1A000 180A0 183FF 2 00");
-    r.firstPointerGiven = true;
+    r.firstPointer = "00a0";
     EXPECT_EQ(CheckRequest(r, std::ref(folder)).commandLine,
               "C:\\Trad\\Zeltor.exe juego.smc 1A000 180A0 183FF 2 00 00a0");
 }

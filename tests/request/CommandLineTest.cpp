@@ -1,4 +1,6 @@
 #include "request/CommandLine.h"
+#include "portable/QuoteArgument.h"
+#include "request/RecalcRequest.h"
 
 #include "tests/support/ExampleRequest.h"
 
@@ -85,54 +87,48 @@ TEST(QuoteArgument, RoundTripsThroughTheRuntimeSplitting) {
     }
 }
 
-CommandLineFields Example() {
-    CommandLineFields f = ExampleRequest();
-    f.firstPointer = "00a0";
-    return f;
-}
-
 TEST(BuildCommandLine, JoinsTheFieldsAsTyped) {
     struct Case {
         const char* name;
-        void (*change)(CommandLineFields&);
+        void (*change)(RecalcRequest&);
         const char* expected;
     };
     const Case cases[] = {
-        {"example", [](CommandLineFields&) {},
-         "C:\\Trad\\Zeltor.exe juego.smc 1A000 180A0 183FF 2 00"},
-        {"first pointer given", [](CommandLineFields& f) { f.firstPointerGiven = true; },
+        {"example", [](RecalcRequest&) {}, "C:\\Trad\\Zeltor.exe juego.smc 1A000 180A0 183FF 2 00"},
+        {"first pointer given", [](RecalcRequest& f) { f.firstPointer = "00a0"; },
          "C:\\Trad\\Zeltor.exe juego.smc 1A000 180A0 183FF 2 00 00a0"},
         {"lower case kept",
-         [](CommandLineFields& f) {
+         [](RecalcRequest& f) {
              f.textStart = "1a000";
              f.tableEnd = "183ff";
          },
          "C:\\Trad\\Zeltor.exe juego.smc 1a000 180A0 183ff 2 00"},
-        {"size as shown", [](CommandLineFields& f) { f.pointerSize = "4"; },
+        {"size as shown", [](RecalcRequest& f) { f.pointerSize = "4"; },
          "C:\\Trad\\Zeltor.exe juego.smc 1A000 180A0 183FF 4 00"},
-        {"rom name with a space", [](CommandLineFields& f) { f.romName = "mi juego.smc"; },
+        {"rom name with a space", [](RecalcRequest& f) { f.romName = "mi juego.smc"; },
          "C:\\Trad\\Zeltor.exe \"mi juego.smc\" 1A000 180A0 183FF 2 00"},
-        {"folder with a space", [](CommandLineFields& f) { f.appFolder = "C:\\Mis Trad"; },
+        {"folder with a space", [](RecalcRequest& f) { f.appFolder = "C:\\Mis Trad"; },
          "\"C:\\Mis Trad\\Zeltor.exe\" juego.smc 1A000 180A0 183FF 2 00"},
-        {"drive root", [](CommandLineFields& f) { f.appFolder = "D:\\"; },
+        {"drive root", [](RecalcRequest& f) { f.appFolder = "D:\\"; },
          "D:\\Zeltor.exe juego.smc 1A000 180A0 183FF 2 00"},
-        {"an empty piece keeps its place", [](CommandLineFields& f) { f.tableStart = ""; },
+        {"an empty piece keeps its place", [](RecalcRequest& f) { f.tableStart = ""; },
          "C:\\Trad\\Zeltor.exe juego.smc 1A000 \"\" 183FF 2 00"},
     };
     for (const Case& c : cases) {
-        CommandLineFields f = Example();
+        RecalcRequest f = ExampleRequest();
         c.change(f);
-        EXPECT_EQ(BuildCommandLine(f), c.expected) << c.name;
+        EXPECT_EQ(RecalcCommandLine(f), c.expected) << c.name;
     }
 }
 
-TEST(BuildCommandLine, LeavesTheValueOutUnlessChecked) {
-    CommandLineFields f = Example();
-    f.firstPointerGiven = false;
-    f.firstPointer = "FFFF";
-    const std::string line = BuildCommandLine(f);
-    EXPECT_EQ(SplitLikeTheRuntime(line).size(), 7u); // program and six arguments
-    EXPECT_EQ(line.find("FFFF"), std::string::npos);
+TEST(BuildCommandLine, ReadsBackAsTheSameArguments) {
+    RecalcRequest f = ExampleRequest();
+    f.romName = "-mi \"juego\".smc";
+    f.firstPointer = "";
+    const std::vector<std::string> args = BuildRecalcArguments({{}, f});
+    const std::vector<std::string> back = SplitLikeTheRuntime(RecalcCommandLine(f));
+    ASSERT_EQ(back.size(), args.size() + 1); // the program, then each argument
+    EXPECT_EQ(std::vector<std::string>(back.begin() + 1, back.end()), args);
 }
 
 } // namespace

@@ -25,13 +25,13 @@ std::vector<std::string> Lines(const std::string& text) {
 }
 
 // Puts the test recalculator in the folder as Zeltor.exe, runs it with the line
-// BuildCommandLine makes, and gives back what it received.
-std::vector<std::string> StartAndRead(const std::string& folder, CommandLineFields fields) {
+// RecalcCommandLine makes, and gives back what it received.
+std::vector<std::string> StartAndRead(const std::string& folder, RecalcRequest fields) {
     const std::string helper = TestFolder() + "\\zeltor_echo_args.exe";
     fields.appFolder = folder;
     const std::string program = RecalculatorPath(folder);
     EXPECT_TRUE(CopyFileW(Widen(helper).c_str(), Widen(program).c_str(), FALSE)) << helper;
-    const std::optional<RecalculatorExit> exit = RunRecalculator(program, BuildCommandLine(fields));
+    const std::optional<RecalculatorExit> exit = RunRecalculator(program, RecalcCommandLine(fields));
     EXPECT_TRUE(exit.has_value() && exit->code == 0 && exit->errorOutput.empty());
     return Lines(ReadWholeFile(folder + "\\received.txt"));
 }
@@ -50,9 +50,8 @@ TEST(StartRecalculator, PassesTheExampleLineExactly) {
 
 TEST(StartRecalculator, KeepsARomNameWithASpaceAsOneArgument) {
     TempFolder dir;
-    CommandLineFields f = ExampleRequest();
+    RecalcRequest f = ExampleRequest();
     f.romName = "mi juego (E).smc";
-    f.firstPointerGiven = true;
     f.firstPointer = "00a0";
     const auto got = StartAndRead(dir.Path(), f);
     ASSERT_EQ(got.size(), 10u);

@@ -2,6 +2,7 @@
 // BuildCommandLine, the ROM is named without folder, the program runs in that folder and is
 // waited for with its standard error captured.
 #include "request/CommandLine.h"
+#include "request/RecalcRequest.h"
 #include "request/Launch.h"
 #include "tests/support/win32/TempFolder.h"
 #include "win32/Owned.h"
@@ -108,7 +109,7 @@ TEST(ZeltorExe, RewritesTheTableFromTheFrontEndsCommandLine) {
         const std::string original = SampleRom();
         temp.Write("Traducción ñ\\" + romName, original);
 
-        CommandLineFields f;
+        RecalcRequest f;
         f.appFolder = folder;
         f.romName = romName;
         f.textStart = c.textStart;
@@ -116,9 +117,10 @@ TEST(ZeltorExe, RewritesTheTableFromTheFrontEndsCommandLine) {
         f.tableEnd = c.tableEnd;
         f.pointerSize = "2";
         f.separator = "00";
-        f.firstPointerGiven = c.firstPointerGiven;
-        f.firstPointer = c.firstPointer;
-        const Outcome run = RunAndWait(RecalculatorPath(folder), BuildCommandLine(f));
+        if (c.firstPointerGiven) {
+            f.firstPointer = c.firstPointer;
+        }
+        const Outcome run = RunAndWait(RecalculatorPath(folder), RecalcCommandLine(f));
         EXPECT_EQ(run.code, c.exitCode) << run.err;
 
         const std::vector<std::string> lines = Lines(run.err);

@@ -1,0 +1,99 @@
+#include "portable/RecalcArguments.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+RecalcArguments Example() {
+    RecalcArguments a;
+    a.fields = {"juego.smc", "1A000", "180A0", "183FF", "2", "00", std::nullopt};
+    return a;
+}
+
+// Whatever the window can build (any text in any field, the first pointer given or not, a ROM
+// named like an option) and whatever options a console user adds, parses back equal.
+TEST(RecalcArguments, EveryRequestParsesBackEqual) {
+    const std::vector<std::string> texts = {"",      "1a000", "-h",           "--dry-run", "--",
+                                            "--map", "-",     "mi juego.smc", "/?",        "ñ"};
+    int checked = 0;
+    for (const std::string& rom : texts) {
+        for (const std::string& field : texts) {
+            for (int variant = 0; variant < 16; ++variant) {
+                RecalcArguments a = Example();
+                a.fields.romName = rom;
+                a.fields.separator = field;
+                if (variant & 1) {
+                    a.fields.firstPointer = field;
+                }
+                a.options.dryRun = (variant & 2) != 0;
+                a.options.force = (variant & 4) != 0;
+                if (variant & 8) {
+                    a.options.map = field;
+                }
+                const auto parsed = ParseRecalcArguments(BuildRecalcArguments(a));
+                const auto* back = std::get_if<ParsedArguments>(&parsed);
+                ASSERT_NE(back, nullptr)
+                    << "rom «" << rom << "» field «" << field << "» " << variant;
+                EXPECT_EQ(back->command, RecalcCommand::Recalculate);
+                EXPECT_EQ(back->arguments, a)
+                    << "rom «" << rom << "» field «" << field << "» " << variant;
+                ++checked;
+            }
+        }
+    }
+    EXPECT_EQ(checked, 1600);
+}
+
+TEST(RecalcArguments, OptionsOnlyBeforeTheRom) {
+    using Kind = ArgumentsError::Kind;
+    struct Case {
+        std::vector<std::string> args;
+        std::optional<Kind> error;
+        RecalcCommand command;
+    };
+    const Case cases[] = {
+        {{"--help"}, std::nullopt, RecalcCommand::Help},
+        {{"/?"}, std::nullopt, RecalcCommand::Help},
+        {{"--version"}, std::nullopt, RecalcCommand::Version},
+        {{}, Kind::FieldCount, {}},
+        {{"--help", "rom"}, Kind::UnknownOption, {}},
+        {{"--map"}, Kind::MissingValue, {}},
+        {{"--mapa", "lorom", "r", "1", "2", "3", "2", "00"}, Kind::UnknownOption, {}},
+        {{"--force", "--map", "lorom", "--dry-run", "r", "1", "2", "3", "2", "00"},
+         std::nullopt,
+         RecalcCommand::Recalculate},
+        {{"r", "1", "2", "3", "2", "00", "00a0", "--force"}, Kind::FieldCount, {}},
+    };
+    for (const Case& c : cases) {
+        const auto parsed = ParseRecalcArguments(c.args);
+        if (c.error) {
+            ASSERT_TRUE(std::holds_alternative<ArgumentsError>(parsed)) << c.args.size();
+            EXPECT_EQ(std::get<ArgumentsError>(parsed).kind, *c.error);
+        } else {
+            ASSERT_TRUE(std::holds_alternative<ParsedArguments>(parsed));
+            EXPECT_EQ(std::get<ParsedArguments>(parsed).command, c.command);
+        }
+    }
+    const auto all = std::get<ParsedArguments>(ParseRecalcArguments(cases[7].args)).arguments;
+    EXPECT_TRUE(all.options.dryRun && all.options.force);
+    EXPECT_EQ(all.options.map, "lorom");
+    EXPECT_EQ(all.fields.romName, "r");
+}
+
+TEST(PointerSize, OnlyTheThreeSizes) {
+    for (const char* text : {"", "1", "5", "02", "2 ", "tres"}) {
+        EXPECT_FALSE(PointerSize::FromText(text)) << text;
+    }
+    std::vector<std::size_t> digits;
+    for (const PointerSize size : PointerSize::All()) {
+        EXPECT_EQ(PointerSize::FromText(size.Text()), size);
+        digits.push_back(size.Digits());
+    }
+    EXPECT_EQ(digits, (std::vector<std::size_t>{4, 6, 8}));
+    EXPECT_EQ(PointerSize::FromText("3")->MaxValue(), 0xFFFFFFu);
+}
+
+} // namespace
