@@ -39,7 +39,9 @@ TEST(Fields, OffsetsAndFirstValue) {
                              {"0a0", 2, std::nullopt}, {"000000", 2, std::nullopt},
                              {"", 2, std::nullopt},    {"zz00", 2, std::nullopt}};
     for (const LeCase& c : firsts) {
-        EXPECT_EQ(zeltor::ParseLittleEndian(c.text, c.size), c.value) << c.text;
+        EXPECT_EQ(zeltor::ParseLittleEndian(c.text, *PointerSize::FromText(std::to_string(c.size))),
+                  c.value)
+            << c.text;
     }
 }
 
@@ -598,8 +600,7 @@ TEST(Report, EveryLineStaysUnder300Characters) {
         EXPECT_EQ(longRun.code, static_cast<int>(c.code)) << longRun.err;
         EXPECT_LT(LongestLine(longRun.err), 300u) << longRun.err;
         EXPECT_LT(LongestLine(longRun.out), 300u);
-        EXPECT_LT(LongestLine(fs.texts[zeltor::LogPath(name)]), 300u)
-            << fs.texts[zeltor::LogPath(name)];
+        EXPECT_LT(LongestLine(fs.texts[LogName(name)]), 300u) << fs.texts[LogName(name)];
     }
 
     // The log's header shows every argument as a command line would, an empty one too.

@@ -1,0 +1,118 @@
+#include "zeltor/Arguments.h"
+
+#include "portable/Hex.h"
+#include "zeltor/Text.h"
+
+#include <limits>
+
+namespace zeltor {
+
+std::optional<std::uint32_t> ParseOffset(std::string_view text) {
+    if (text.empty()) {
+        return std::nullopt;
+    }
+    std::uint64_t value = 0;
+    for (char c : text) {
+        // Unlike the window's reader, a character that is not a digit is refused: on a command
+        // line it is a mistake to report.
+        const int d = HexDigitValue(c);
+        if (d < 0) {
+            return std::nullopt;
+        }
+        value = value * 16 + static_cast<unsigned>(d);
+        if (value > std::numeric_limits<std::uint32_t>::max()) {
+            return std::nullopt;
+        }
+    }
+    return static_cast<std::uint32_t>(value);
+}
+
+std::optional<std::uint32_t> ParseLittleEndian(std::string_view text, PointerSize size) {
+    if (text.empty() || text.size() % 2 != 0 || text.size() > size.Digits()) {
+        return std::nullopt;
+    }
+    std::uint32_t value = 0;
+    for (std::size_t i = 0; i < text.size(); i += 2) {
+        const int high = HexDigitValue(text[i]);
+        const int low = HexDigitValue(text[i + 1]);
+        if (high < 0 || low < 0) {
+            return std::nullopt;
+        }
+        value |= static_cast<std::uint32_t>(high * 16 + low) << (4 * i);
+    }
+    return value;
+}
+
+Refusal UsageRefusal(const ArgumentsError& error) {
+    switch (error.kind) {
+    case ArgumentsError::Kind::UnknownOption:
+        return Bad(Exit::Usage, "la opción " + Quote(error.option, kFieldLimit) +
+                                    " no existe. Use --help para ver la ayuda");
+    case ArgumentsError::Kind::MissingValue:
+        return Bad(Exit::Usage, "falta el valor de la opción " + Quote(error.option, kFieldLimit) +
+                                    ". Use --help para ver la ayuda");
+    case ArgumentsError::Kind::FieldCount:
+        break;
+    }
+    return Bad(Exit::Usage, "se esperaban 6 o 7 argumentos ([--dry-run] ROM TEXTSTART "
+                            "TABLESTART TABLEEND SIZE SEPARATOR [FIRST]) y hay " +
+                                std::to_string(error.fieldCount) +
+                                ". Use --help para ver la ayuda");
+}
+
+namespace {
+
+std::optional<Refusal> ParseOffsets(const RecalcFields& f, Request& r) {
+    const std::pair<const std::string*, std::uint32_t*> offsets[] = {
+        {&f.textStart, &r.textStart}, {&f.tableStart, &r.tableStart}, {&f.tableEnd, &r.tableEnd}};
+    const char* names[] = {"TEXTSTART", "TABLESTART", "TABLEEND"};
+    for (int i = 0; i < 3; ++i) {
+        const auto value = ParseOffset(*offsets[i].first);
+        if (!value) {
+            return Bad(Exit::BadField,
+                       std::string(names[i]) + " " + Quote(*offsets[i].first, kFieldLimit) +
+                           " no es un desplazamiento hexadecimal válido (cifras 0-9 y A-F, "
+                           "hasta FFFFFFFF)");
+        }
+        *offsets[i].second = *value;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+std::variant<Request, Refusal> ParseRequest(const RecalcArguments& a) {
+    const RecalcFields& f = a.fields;
+    Request r;
+    r.romName = f.romName;
+    r.options = a.options;
+    if (auto refusal = ParseOffsets(f, r)) {
+        return *refusal;
+    }
+    const std::optional<PointerSize> size = PointerSize::FromText(f.pointerSize);
+    if (!size) {
+        return Bad(Exit::BadField,
+                   "SIZE " + Quote(f.pointerSize, kFieldLimit) + " debe ser 2, 3 o 4");
+    }
+    r.pointerSize = *size;
+    const auto separator = ParseOffset(f.separator);
+    if (f.separator.size() > 2 || !separator) {
+        return Bad(Exit::BadField, "SEPARATOR " + Quote(f.separator, kFieldLimit) +
+                                       " debe ser un byte en hexadecimal (00 a FF)");
+    }
+    r.separator = static_cast<std::uint8_t>(*separator);
+    if (f.firstPointer) {
+        r.firstPointerText = *f.firstPointer;
+        r.firstPointer = ParseLittleEndian(*f.firstPointer, r.pointerSize);
+        if (!r.firstPointer) {
+            return Bad(Exit::BadField,
+                       "FIRST " + Quote(*f.firstPointer, kFieldLimit) +
+                           " debe dar los bytes del primer puntero tal como están en la ROM: un "
+                           "número par de cifras hexadecimales, como mucho " +
+                           std::to_string(r.pointerSize.Digits()));
+        }
+    }
+    return r;
+}
+
+} // namespace zeltor

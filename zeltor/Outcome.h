@@ -1,0 +1,37 @@
+#pragma once
+
+#include <string>
+
+namespace zeltor {
+
+// One exit code per class of outcome; --help and the README list them.
+enum class Exit : int {
+    Ok = 0,            // recalculated, or nothing to change, or a dry run that would succeed
+    Usage = 1,         // wrong number of arguments, or an unknown option
+    BadField = 2,      // a hexadecimal field is bad, or SIZE is not 2, 3 or 4
+    BadTable = 3,      // table reversed, not whole entries, outside the file, overlapping text,
+                       // or too large for the memory at hand
+    TextTooShort = 4,  // the file ends before N strings are found
+    Overflow = 5,      // a new value does not fit in SIZE bytes
+    CannotOpen = 6,    // the ROM cannot be opened (for writing, unless --dry-run), or is
+                       // not a regular file
+    WriteFailed = 7,   // backup, write or check failed; the ROM was left as it was
+    RestoreFailed = 8, // a write failed and the original bytes could not be put back
+};
+
+// Why a run stops before it writes anything.
+struct Refusal {
+    Exit code;
+    std::string message;
+};
+
+inline Refusal Bad(Exit code, std::string message) {
+    return Refusal{code, std::move(message)};
+}
+
+// "ERROR 3: ...": the line stderr ends with.
+inline std::string ErrorLine(const Refusal& refusal) {
+    return "ERROR " + std::to_string(static_cast<int>(refusal.code)) + ": " + refusal.message + ".";
+}
+
+} // namespace zeltor
