@@ -31,7 +31,8 @@ std::vector<std::string> StartAndRead(const std::string& folder, RecalcRequest f
     fields.appFolder = folder;
     const std::string program = RecalculatorPath(folder);
     EXPECT_TRUE(CopyFileW(Widen(helper).c_str(), Widen(program).c_str(), FALSE)) << helper;
-    const std::optional<RecalculatorExit> exit = RunRecalculator(program, RecalcCommandLine(fields));
+    const std::optional<RecalculatorExit> exit =
+        RunRecalculator(program, RecalcCommandLine(fields));
     EXPECT_TRUE(exit.has_value() && exit->code == 0 && exit->errorOutput.empty());
     return Lines(ReadWholeFile(folder + "\\received.txt"));
 }
