@@ -315,6 +315,26 @@ TEST_F(FrmMainTest, EnterMovesToTheNextControl) {
     EXPECT_TRUE(world.started.empty() && world.messages.empty()) << "Enter never recalculates";
 }
 
+// What the guide says of Enter outside the fields: on the size list and the check boxes it
+// neither moves on nor changes anything.
+TEST_F(FrmMainTest, EnterDoesNothingOnTheSizeListAndTheCheckBoxes) {
+    SelectSize(1);
+    for (int id : {IDC_cboTam, IDC_ckValPunt, IDC_ckWindow}) {
+        const LRESULT size = SendMessageW(C(IDC_cboTam), CB_GETCURSEL, 0, 0);
+        const LRESULT checked = SendMessageW(C(id), BM_GETCHECK, 0, 0);
+        SetFocus(C(id));
+        PostMessageW(C(id), WM_KEYDOWN, VK_RETURN, 1);
+        PostMessageW(C(id), WM_KEYUP, VK_RETURN, 1 | (LPARAM{3} << 30));
+        Pump();
+        EXPECT_EQ(FocusId(), id);
+        EXPECT_EQ(SendMessageW(C(IDC_cboTam), CB_GETCURSEL, 0, 0), size) << id;
+        EXPECT_EQ(SendMessageW(C(id), BM_GETCHECK, 0, 0), checked) << id;
+    }
+    EXPECT_EQ(SendMessageW(C(IDC_cboTam), CB_GETCURSEL, 0, 0), 1);
+    EXPECT_TRUE(world.messages.empty() && world.started.empty() && world.dialogs.empty());
+    EXPECT_EQ(world.beeps, 0);
+}
+
 TEST_F(FrmMainTest, EnterOrSpacePressesAButtonButAHeldKeyNever) {
     // Each press of cmdOpen asks for a dialog; each press of cmdRecalcular shows a message.
     auto presses = [&] { return world.dialogs.size() + world.messages.size(); };
