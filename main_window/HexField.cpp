@@ -1,9 +1,10 @@
 #include "main_window/HexField.h"
 
+#include "portable/PastedHex.h"
 #include "request/HexWorks.h"
 
+#include <optional>
 #include <string>
-#include <string_view>
 
 HexField::HexField(HWND edit, std::function<void()> beep) : m_Beep(std::move(beep)) {
     Subclass(edit);
@@ -41,21 +42,23 @@ void HexField::Paste() {
     if (text.empty()) {
         return;
     }
+    // What a hex editor or a debugger copies ("0x1A000", "183FFh", "00 80") loses its
+    // notation and spaces; whatever else it holds (an option such as "-h" for Zeltor.exe, a
+    // word) refuses the paste whole, with the key filter's beep, and the field keeps its text.
+    const std::optional<std::wstring> digits = PastedHexDigits(text);
     DWORD start = 0;
     DWORD end = 0;
     SendMessageW(field, EM_GETSEL, reinterpret_cast<WPARAM>(&start),
                  reinterpret_cast<LPARAM>(&end));
-    const auto length =
-        static_cast<size_t>(GetWindowTextLengthW(field)) - (end - start) + text.size();
+    // The digits replace the selection, as the edit control would put them, and must fit the
+    // field's limit whole: a value cut short would be a different value.
+    const auto kept = static_cast<size_t>(GetWindowTextLengthW(field)) - (end - start);
     const auto limit = static_cast<size_t>(SendMessageW(field, EM_GETLIMITTEXT, 0, 0));
-    // Taken whole or not at all: text with anything but hexadecimal digits in it (an option
-    // such as "-h" for Zeltor.exe, a "0x", a space) or too long for the field is refused with
-    // the key filter's beep, and the field keeps its text.
-    if (!HexWorks::IsHexText(std::wstring_view(text)) || length > limit) {
+    if (!digits || kept + digits->size() > limit) {
         m_Beep();
         return;
     }
-    SendMessageW(field, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text.c_str()));
+    SendMessageW(field, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(digits->c_str()));
 }
 
 LRESULT HexField::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -315,6 +315,26 @@ TEST_F(FrmMainTest, EnterMovesToTheNextControl) {
     EXPECT_TRUE(world.started.empty() && world.messages.empty()) << "Enter never recalculates";
 }
 
+// What the guide says of Enter outside the fields: on the size list and the check boxes it
+// neither moves on nor changes anything.
+TEST_F(FrmMainTest, EnterDoesNothingOnTheSizeListAndTheCheckBoxes) {
+    SelectSize(1);
+    for (int id : {IDC_cboTam, IDC_ckValPunt, IDC_ckWindow}) {
+        const LRESULT size = SendMessageW(C(IDC_cboTam), CB_GETCURSEL, 0, 0);
+        const LRESULT checked = SendMessageW(C(id), BM_GETCHECK, 0, 0);
+        SetFocus(C(id));
+        PostMessageW(C(id), WM_KEYDOWN, VK_RETURN, 1);
+        PostMessageW(C(id), WM_KEYUP, VK_RETURN, 1 | (LPARAM{3} << 30));
+        Pump();
+        EXPECT_EQ(FocusId(), id);
+        EXPECT_EQ(SendMessageW(C(IDC_cboTam), CB_GETCURSEL, 0, 0), size) << id;
+        EXPECT_EQ(SendMessageW(C(id), BM_GETCHECK, 0, 0), checked) << id;
+    }
+    EXPECT_EQ(SendMessageW(C(IDC_cboTam), CB_GETCURSEL, 0, 0), 1);
+    EXPECT_TRUE(world.messages.empty() && world.started.empty() && world.dialogs.empty());
+    EXPECT_EQ(world.beeps, 0);
+}
+
 TEST_F(FrmMainTest, EnterOrSpacePressesAButtonButAHeldKeyNever) {
     // Each press of cmdOpen asks for a dialog; each press of cmdRecalcular shows a message.
     auto presses = [&] { return world.dialogs.size() + world.messages.size(); };
@@ -441,7 +461,9 @@ void CALLBACK ChoosePasteInTheMenu(HWND, UINT, UINT_PTR timer, DWORD) {
     }
 }
 
-TEST_F(FrmMainTest, PastedTextIsTakenWholeOnlyWhenItIsHexAndFitsTheField) {
+// A paste gives the field the digits of what a hex editor or a debugger copies, whole, or
+// beeps and leaves the field as it was; Ctrl+V is a refused character.
+TEST_F(FrmMainTest, PasteTakesTheDigitsOfACopiedValueWholeWhenTheyFit) {
     Click(IDC_ckValPunt); // the value field takes input: 4 digits under size 2
     struct Field {
         int id;
@@ -454,11 +476,23 @@ TEST_F(FrmMainTest, PastedTextIsTakenWholeOnlyWhenItIsHexAndFitsTheField) {
                             {IDC_txtValPunt, 4}};
     struct Clip {
         std::wstring text;
-        bool hex;
+        std::string digits; // empty: refused
     };
-    const Clip clips[] = {{L"-h", false},    {L"--dry-run", false}, {L"0x1A", false},
-                          {L"1A 2B", false}, {L"1a2B\r\n", false},  {L"fF", true},
-                          {L"1a2B", true},   {L"123456789", true}};
+    const Clip clips[] = {
+        {L"-h", ""},
+        {L"--dry-run", ""},
+        {L"0x", ""},
+        {L"0x00 0x80", ""},
+        {L"1A,2B", ""},
+        {L"0x1A", "1A"},
+        {L"1A 2B", "1A2B"},
+        {L"1a2B\r\n", "1a2B"},
+        {L"fF", "fF"},
+        {L"$80F0", "80F0"},
+        {L"183FFh", "183FF"},
+        {L"&H00 80", "0080"},
+        {L"123456789", "123456789"},
+    };
     enum Route { Message, ShiftInsert, CtrlV };
     for (const Clip& clip : clips) {
         PutOnClipboard(form->Handle(), clip.text);
@@ -476,8 +510,9 @@ TEST_F(FrmMainTest, PastedTextIsTakenWholeOnlyWhenItIsHexAndFitsTheField) {
                 } else {
                     TypeWith(C(f.id), VK_CONTROL, 'V'); // arrives as character 22
                 }
-                const bool taken = route != CtrlV && clip.hex && clip.text.size() <= f.limit;
-                EXPECT_EQ(TextOf(f.id), taken ? Narrow(clip.text) : "7")
+                const bool taken =
+                    route != CtrlV && !clip.digits.empty() && clip.digits.size() <= f.limit;
+                EXPECT_EQ(TextOf(f.id), taken ? clip.digits : "7")
                     << Narrow(clip.text) << " into " << f.id << " by route " << route;
                 EXPECT_EQ(world.beeps, taken ? 0 : 1)
                     << Narrow(clip.text) << " into " << f.id << " by route " << route;
@@ -485,8 +520,39 @@ TEST_F(FrmMainTest, PastedTextIsTakenWholeOnlyWhenItIsHexAndFitsTheField) {
         }
     }
 
+    // The digits replace the selection and must fit beside what stays, as the edit control
+    // counts: the separator holds 2 characters, the first pointer 4 under size 2.
+    struct Fit {
+        int id;
+        const wchar_t* before;
+        int selStart, selEnd;
+        const wchar_t* clip;
+        std::string after; // the field's text afterwards; unchanged means refused
+    };
+    const Fit fits[] = {
+        {IDC_txtSeparador, L"7", 1, 1, L"0x8", "78"},
+        {IDC_txtSeparador, L"7", 1, 1, L"80h", "7"},
+        {IDC_txtSeparador, L"7", 0, 1, L"80h", "80"},
+        {IDC_txtValPunt, L"0082", 2, 4, L"$ff", "00ff"},
+        {IDC_txtValPunt, L"0082", 2, 3, L"ff", "0082"},
+        {IDC_txtValPunt, L"0082", 4, 4, L"1", "0082"},
+        {IDC_txtValPunt, L"0082", 0, 2, L"00 00", "0082"},
+        {IDC_txtValPunt, L"", 0, 0, L" 00 82\r\n", "0082"},
+    };
+    for (const Fit& f : fits) {
+        PutOnClipboard(form->Handle(), f.clip);
+        SetWindowTextW(C(f.id), f.before);
+        SendMessageW(C(f.id), EM_SETSEL, f.selStart, f.selEnd);
+        SetFocus(C(f.id));
+        world.beeps = 0;
+        SendMessageW(C(f.id), WM_PASTE, 0, 0);
+        const bool refused = f.after == Narrow(f.before);
+        EXPECT_EQ(TextOf(f.id), f.after) << Narrow(f.clip) << " into " << Narrow(f.before);
+        EXPECT_EQ(world.beeps, refused ? 1 : 0) << Narrow(f.clip) << " into " << Narrow(f.before);
+    }
+
     // "Pegar" in the field's own context menu.
-    for (const Clip& clip : {clips[0], clips[6]}) {
+    for (const Clip& clip : {clips[0], Clip{L"0x1A000\r\n", "1A000"}}) {
         PutOnClipboard(form->Handle(), clip.text);
         SetWindowTextW(C(IDC_txtInitext), L"");
         SetFocus(C(IDC_txtInitext));
@@ -498,8 +564,8 @@ TEST_F(FrmMainTest, PastedTextIsTakenWholeOnlyWhenItIsHexAndFitsTheField) {
         SendMessageW(C(IDC_txtInitext), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(C(IDC_txtInitext)),
                      MAKELPARAM(r.left + 5, r.top + 5));
         ASSERT_TRUE(t_PasteChosen);
-        EXPECT_EQ(TextOf(IDC_txtInitext), clip.hex ? Narrow(clip.text) : "");
-        EXPECT_EQ(world.beeps, clip.hex ? 0 : 1);
+        EXPECT_EQ(TextOf(IDC_txtInitext), clip.digits);
+        EXPECT_EQ(world.beeps, clip.digits.empty() ? 1 : 0);
     }
 }
 
