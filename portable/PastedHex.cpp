@@ -1,5 +1,7 @@
 #include "portable/PastedHex.h"
 
+#include "portable/Hex.h"
+
 #include <initializer_list>
 
 namespace {
@@ -25,7 +27,7 @@ bool IsSpace(wchar_t c) {
 }
 
 bool IsHexDigit(wchar_t c) {
-    return (c >= L'0' && c <= L'9') || (c >= L'A' && c <= L'F') || (c >= L'a' && c <= L'f');
+    return c < 0x80 && HexDigitValue(static_cast<char>(c)) >= 0;
 }
 
 } // namespace
