@@ -64,15 +64,17 @@ private:
     enum class Rom { Untouched, Writing, Written, Restored, Damaged } m_Rom = Rom::Untouched;
     std::string m_BackupPath;
     std::string m_Scratch[2]; // files of this run's own that must not outlive it
+    std::string m_Journal;    // the note of the table's write, once there is one
 };
 
 int Session::Abandon() {
     // Memory ran out, or something else threw, after the ROM was settled: the table's write
     // lets nothing escape. Plain literals, so that this needs no memory of its own.
-    for (const std::string& path : m_Scratch) {
-        if (!path.empty()) {
+    const bool settled = m_Rom == Rom::Written || m_Rom == Rom::Restored;
+    for (const std::string* path : {&m_Scratch[0], &m_Scratch[1], settled ? &m_Journal : nullptr}) {
+        if (path != nullptr && !path->empty()) {
             try {
-                m_Files.Remove(path);
+                m_Files.Remove(*path);
             } catch (...) {
             }
         }
@@ -256,7 +258,7 @@ int Session::Carry(const Request& r, File& rom, const Plan& plan) {
     std::vector<std::uint8_t> readBack(plan.newTable.size());
     std::string system;
     system.reserve(512);
-    const std::string journal = JournalPath(r.romName);
+    m_Journal = JournalPath(r.romName);
     m_Scratch[0] = TemporaryBackupPath(r.romName);
     m_Scratch[1] = TemporaryJournalPath(r.romName);
     std::uint64_t romSize = 0;
@@ -285,7 +287,7 @@ int Session::Carry(const Request& r, File& rom, const Plan& plan) {
     if (m_Rom != Rom::Damaged) {
         // Settled: the note has done its work. One left behind by a damaged ROM lets the next
         // run put the original table back.
-        m_Files.Remove(journal);
+        m_Files.Remove(m_Journal);
     }
     if (m_Rom != Rom::Written) {
         return Failed(r, plan, settled, system);

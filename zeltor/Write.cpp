@@ -1,6 +1,7 @@
 #include "zeltor/Write.h"
 
 #include <algorithm>
+#include <exception>
 
 namespace zeltor {
 
@@ -17,12 +18,12 @@ Step WriteAndCheck(File& rom, std::uint64_t offset, const std::vector<std::uint8
 
 namespace {
 
-// WriteAndCheck, where an exception counts as a failed write.
+// WriteAndCheck, where a std::exception counts as a failed write.
 Step TryWriteAndCheck(File& rom, std::uint64_t offset, const std::vector<std::uint8_t>& bytes,
-                      std::vector<std::uint8_t>& back, bool& threw) noexcept {
+                      std::vector<std::uint8_t>& back, bool& threw) {
     try {
         return WriteAndCheck(rom, offset, bytes, back);
-    } catch (...) {
+    } catch (const std::exception&) {
         threw = true;
         return Step::WriteFailed;
     }
@@ -32,7 +33,7 @@ Step TryWriteAndCheck(File& rom, std::uint64_t offset, const std::vector<std::ui
 
 Settled WriteTable(File& rom, std::uint64_t offset, const std::vector<std::uint8_t>& replacement,
                    const std::vector<std::uint8_t>& original, std::vector<std::uint8_t>& back,
-                   std::string& system) noexcept {
+                   std::string& system) {
     Settled settled;
     bool threw = false;
     settled.step = TryWriteAndCheck(rom, offset, replacement, back, threw);
@@ -51,12 +52,17 @@ Settled WriteTable(File& rom, std::uint64_t offset, const std::vector<std::uint8
         settled.state = TableState::PutBack;
         return settled;
     }
-    // Putting them back failed too; a full disk may still have kept every original byte.
-    try {
-        if (rom.Read(offset, back.data(), back.size()) && back == original) {
-            settled.state = TableState::Unchanged;
+    // Putting them back failed too; a full disk may still have kept every original byte. A
+    // second look, in case the first failed only for the moment: only a ROM that cannot be
+    // read at all, or one that really differs, is called damaged.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        try {
+            if (rom.Read(offset, back.data(), back.size())) {
+                settled.state = back == original ? TableState::Unchanged : TableState::Damaged;
+                break;
+            }
+        } catch (const std::exception&) {
         }
-    } catch (...) {
     }
     return settled;
 }

@@ -32,11 +32,12 @@ struct Settled {
 };
 
 // Writes the new table and, if that fails, puts the original bytes back and checks what is on
-// the disk. It asks for no memory and lets nothing escape, not even an exception thrown while
-// the file layer words a failure: what it returns is always what the disk holds. `back` is as
+// the disk. It asks for no memory and lets no std::exception escape, not even one thrown while
+// the file layer words a failure (std::bad_alloc): what it returns is always what the disk
+// holds. `back` is as
 // large as the table; `system` gets at most its capacity of the system's words.
 Settled WriteTable(File& rom, std::uint64_t offset, const std::vector<std::uint8_t>& replacement,
                    const std::vector<std::uint8_t>& original, std::vector<std::uint8_t>& back,
-                   std::string& system) noexcept;
+                   std::string& system);
 
 } // namespace zeltor

@@ -31,6 +31,8 @@ public:
     std::string faultPath = "rom.smc"; // the faults above touch only this file
     // The run dies once this many bytes have been written to files other than the ROM.
     std::optional<std::size_t> killAfterCopying;
+    // The run dies in its first write to the ROM, once this many bytes of it are written.
+    std::optional<std::size_t> killInTableWrite;
     // Every call into the file system or a file counts; the one numbered `throwAtCall` (from
     // 1) throws std::bad_alloc, as the layer does when wording a failure finds no memory. A
     // write that throws has written half its bytes first.
@@ -142,6 +144,10 @@ private:
             bool killed = false;
             if (throws) {
                 allowed = count / 2;
+            } else if (m_IsRom && m_Owner.killInTableWrite) {
+                allowed = std::min(count, *m_Owner.killInTableWrite);
+                m_Owner.killInTableWrite.reset();
+                killed = true;
             } else if (m_Faulty && m_Owner.fullDisk) {
                 allowed = 0;
             } else if (m_Faulty && m_Owner.breakAllWrites) {

@@ -7,6 +7,11 @@
 #include <csignal>
 #include <iostream>
 
+#ifdef ZELTOR_TEST_HOOKS
+// Only in the test build (zeltor_pausing): lets a test stop a run halfway through the table.
+std::unique_ptr<zeltor::FileSystem> WrapForTests(std::unique_ptr<zeltor::FileSystem> files);
+#endif
+
 namespace {
 
 // A program started with stdin, stdout or stderr closed would get the ROM as that descriptor
@@ -40,6 +45,9 @@ int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
     std::ios::sync_with_stdio(false);
     const std::vector<std::string> args(argv + 1, argv + argc);
-    const auto files = zeltor::MakeNativeFileSystem();
+    auto files = zeltor::MakeNativeFileSystem();
+#ifdef ZELTOR_TEST_HOOKS
+    files = WrapForTests(std::move(files));
+#endif
     return zeltor::Run(args, *files, std::cout, std::cerr);
 }
