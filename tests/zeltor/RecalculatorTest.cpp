@@ -495,6 +495,11 @@ TEST(Report, WarnsAboutDisorderAndSharedEntries) {
          {"el primer valor indicado, 8200 (0x0082), no es el que tiene ahora la entrada 0, 0082 "
           "(0x8200); parece escrito con los bytes al revés: tal como están en la ROM se escribe "
           "0082."}},
+        {"FIRST typed with fewer digits is shown as typed",
+         {0x8200, 0x8204, 0x8208},
+         {"rom.smc", "100", "20", "25", "2", "00", "82"},
+         {"Aviso: el primer valor indicado, 82 (0x0082), no es el que tiene ahora la entrada 0, "
+          "0082 (0x8200); parece escrito"}},
         {"FIRST different",
          {0x8200, 0x8204, 0x8208},
          {"rom.smc", "100", "20", "25", "2", "00", "0081"},
