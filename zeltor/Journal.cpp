@@ -105,8 +105,9 @@ Reading ReadNote(File& file, const std::string& name, Note& note) {
                : Reading::NotOurs;
 }
 
-// What the table's bytes say of how the interrupted run ended.
-enum class State { Unreadable, Changed, Untouched, Whole, Torn };
+// What the table's bytes say of how the interrupted run ended. The note is kept only when the
+// ROM could not be read: it may serve the next run.
+enum class State { BadNote, Unreadable, Changed, Untouched, Whole, Torn };
 
 State Classify(const Note& note, File& rom, std::vector<std::uint8_t>& current) {
     std::uint64_t size = 0;
@@ -153,6 +154,7 @@ std::string Notice(State state, const Note& note) {
                ", pero la ROM ha cambiado después y no se ha tocado; si la tabla quedó a medias, "
                "recupere la ROM de la copia de seguridad " +
                Quote(note.backup) + ".";
+    case State::BadNote:
     case State::Unreadable:
     case State::Torn:
         break;
@@ -267,8 +269,7 @@ Recovery Recover(FileSystem& files, const std::string& rom, File& romFile, bool 
         return result;
     }
     std::vector<std::uint8_t> current;
-    const State state =
-        reading == Reading::Bad ? State::Unreadable : Classify(note, romFile, current);
+    const State state = reading == Reading::Bad ? State::BadNote : Classify(note, romFile, current);
     if (state == State::Torn && !dryRun) {
         return PutBack(files, path, romFile, note, current);
     }
@@ -282,7 +283,7 @@ Recovery Recover(FileSystem& files, const std::string& rom, File& romFile, bool 
         return result;
     }
     result.notice = Notice(state, note);
-    if (!dryRun) {
+    if (!dryRun && state != State::Unreadable) {
         files.Remove(path);
     }
     return result;

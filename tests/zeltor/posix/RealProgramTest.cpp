@@ -241,6 +241,12 @@ TEST(RealProgram, AFolderOrDiskThatTakesNothingLeavesNothing) {
          "(File too large); no se ha escrito nada en la ROM.",
          "error del sistema (File too large)"},
     };
+    // Nobody may not reach the build's folder: a copy of the program in a folder of its own.
+    Folder programFolder("program");
+    const fs::path program = programFolder.path / "zeltor";
+    fs::copy_file(ZELTOR_PROGRAM, program);
+    fs::permissions(programFolder.path, fs::perms::others_read | fs::perms::others_exec,
+                    fs::perm_options::add);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         Folder folder("no-room");
@@ -253,6 +259,7 @@ TEST(RealProgram, AFolderOrDiskThatTakesNothingLeavesNothing) {
                             fs::perm_options::add);
         }
         Launch launch(Args("rom.smc"));
+        launch.program = program.string();
         launch.unprivileged = c.unprivileged;
         launch.fileSizeLimit = c.limit;
         const auto [process, err] = RunProgram(folder.path, launch);
