@@ -36,6 +36,7 @@ Process Spawn(const fs::path& folder, const Launch& launch) {
     std::vector<std::string> all{launch.program};
     all.insert(all.end(), launch.args.begin(), launch.args.end());
     std::vector<char*> argv;
+    argv.reserve(all.size() + 1);
     for (std::string& a : all) {
         argv.push_back(a.data());
     }
