@@ -1,5 +1,6 @@
 #include "zeltor/Backup.h"
 
+#include "portable/Hex.h"
 #include "portable/RecalcArguments.h"
 #include "zeltor/Text.h"
 
@@ -12,10 +13,16 @@ namespace {
 
 constexpr unsigned kBackupNames = 10000; // .bak, then .bak1 to .bak9999
 
+// Where the ROM's own name begins: after its folder, if it names one.
+std::size_t NameStart(const std::string& rom) {
+    const std::size_t cut = rom.find_last_of("/\\:");
+    return cut == std::string::npos ? 0 : cut + 1;
+}
+
 // Creates the temporary copy, removing one left by a run that was stopped while copying. No
 // other run can be copying now: the ROM is open for writing by this one only.
-std::unique_ptr<File> CreateTemporary(FileSystem& files, const std::string& temp,
-                                      std::string& error) {
+std::unique_ptr<File> CreateTemporary(const std::string& rom, FileSystem& files,
+                                      const std::string& temp, std::string& error) {
     FileError why;
     std::unique_ptr<File> copy;
     CreateResult created = files.CreateNew(temp, copy, why);
@@ -25,16 +32,17 @@ std::unique_ptr<File> CreateTemporary(FileSystem& files, const std::string& temp
     }
     if (created != CreateResult::Created) {
         error =
-            "no se pudo crear la copia de seguridad " + Quote(temp) + ": " +
-            (created == CreateResult::AlreadyExists ? std::string("ya existe y no se pudo borrar")
-                                                    : Describe(why));
+            "no se puede crear la copia de seguridad en " + RomFolderText(rom) + ": " +
+            (created == CreateResult::AlreadyExists
+                 ? "queda " + Quote(temp) + ", de un recálculo interrumpido, y no se pudo borrar"
+                 : Describe(why));
         return nullptr;
     }
     return copy;
 }
 
 // Copies the ROM's bytes into `copy` (inside the system where it can) and flushes them.
-bool CopyAndFlush(const std::string& rom, File& source, File& copy, const std::string& temp,
+bool CopyAndFlush(const std::string& rom, File& source, File& copy,
                   std::vector<std::uint8_t>& buffer, std::string& error) {
     std::uint64_t size = 0;
     if (!source.Size(size)) {
@@ -44,8 +52,8 @@ bool CopyAndFlush(const std::string& rom, File& source, File& copy, const std::s
     }
     const std::optional<bool> copied = source.CopyInto(copy, size);
     if (copied && !*copied) {
-        error = "no se pudo copiar la ROM " + Quote(rom) + " a " + Quote(temp) + ": " +
-                Describe(copy.Error());
+        error = "no se pudo copiar la ROM " + Quote(rom) +
+                " en su copia de seguridad: " + Describe(copy.Error());
         return false;
     }
     for (std::uint64_t at = 0; !copied && at < size;) {
@@ -57,14 +65,14 @@ bool CopyAndFlush(const std::string& rom, File& source, File& copy, const std::s
             return false;
         }
         if (!copy.Write(at, buffer.data(), count)) {
-            error = "no se pudo escribir la copia de seguridad " + Quote(temp) + ": " +
+            error = "no se pudo escribir la copia de seguridad de " + Quote(rom) + ": " +
                     Describe(copy.Error());
             return false;
         }
         at += count;
     }
     if (!copy.Flush()) {
-        error = "no se pudo guardar en el disco la copia de seguridad " + Quote(temp) + ": " +
+        error = "no se pudo guardar en el disco la copia de seguridad de " + Quote(rom) + ": " +
                 Describe(copy.Error());
         return false;
     }
@@ -94,23 +102,58 @@ bool NameBackup(const std::string& rom, FileSystem& files, const std::string& te
 
 } // namespace
 
+std::string ScratchPath(const std::string& rom, const char* ending) {
+    // FNV-1a over the name, without its folder: 64 bits, so two ROMs in one folder never meet.
+    const std::size_t start = NameStart(rom);
+    std::uint64_t key = 0xCBF29CE484222325u;
+    for (std::size_t i = start; i < rom.size(); ++i) {
+        key = (key ^ static_cast<unsigned char>(rom[i])) * 0x100000001B3u;
+    }
+    return rom.substr(0, start) + "zeltor-" + HexDigits(key, 16) + ending;
+}
+
+std::string RomBaseName(const std::string& rom) {
+    return rom.substr(NameStart(rom));
+}
+
 std::string TemporaryBackupPath(const std::string& rom) {
-    return rom + ".copia-incompleta.tmp";
+    return ScratchPath(rom, ".copia.tmp");
+}
+
+std::string RomFolderText(const std::string& rom) {
+    const std::size_t start = NameStart(rom);
+    if (start == 0) {
+        return "la carpeta de la ROM";
+    }
+    return "la carpeta de la ROM (" +
+           Quote(start == 1 ? rom.substr(0, 1) : rom.substr(0, start - 1)) + ")";
+}
+
+ScratchGuard::~ScratchGuard() {
+    if (m_Armed) {
+        try {
+            m_Files.Remove(m_Path);
+        } catch (...) {
+            // Nothing more can be done here; the next run removes it.
+        }
+    }
 }
 
 bool MakeBackup(const std::string& rom, File& source, FileSystem& files,
                 std::vector<std::uint8_t>& buffer, std::string& backupPath, std::string& error) {
     const std::string temp = TemporaryBackupPath(rom);
-    std::unique_ptr<File> copy = CreateTemporary(files, temp, error);
+    std::unique_ptr<File> copy = CreateTemporary(rom, files, temp, error);
     if (!copy) {
         return false;
     }
-    bool ok = CopyAndFlush(rom, source, *copy, temp, buffer, error);
+    // From here on the unfinished copy goes, whatever ends the copying.
+    ScratchGuard unfinished(files, temp);
+    const bool ok = CopyAndFlush(rom, source, *copy, buffer, error);
     copy.reset();
     if (ok && NameBackup(rom, files, temp, backupPath, error)) {
+        unfinished.Keep();
         return true;
     }
-    files.Remove(temp);
     return false;
 }
 

@@ -34,6 +34,9 @@ std::string Describe(const FileError& error) {
     case Cause::Truncated:
         text = "el archivo es más corto de lo esperado";
         break;
+    case Cause::NameTooLong:
+        text = "el nombre es demasiado largo";
+        break;
     case Cause::Other:
         text = "error del sistema";
         break;

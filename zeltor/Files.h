@@ -14,12 +14,13 @@ enum class Cause {
     NotFound,
     AccessDenied,
     DiskFull,
-    InUse,    // another program holds the file
-    ReadOnly, // the disk or medium cannot be written
-    Folder,   // a folder where a file was expected
-    Pipe,     // a FIFO or pipe: reading it could wait for ever
-    Device,   // a device such as /dev/null or CON
-    Truncated // the file ended before the bytes asked for
+    InUse,      // another program holds the file
+    ReadOnly,   // the disk or medium cannot be written
+    Folder,     // a folder where a file was expected
+    Pipe,       // a FIFO or pipe: reading it could wait for ever
+    Device,     // a device such as /dev/null or CON
+    Truncated,  // the file ended before the bytes asked for
+    NameTooLong // longer than the system allows a name or a path
 };
 
 struct FileError {
@@ -63,8 +64,9 @@ class FileSystem {
 public:
     virtual ~FileSystem() = default;
     // Opens an existing regular file; `writable` asks for write access too, and for the
-    // right to be its only writer. Folders, pipes and devices are refused before anything
-    // is opened for writing, and opening never waits.
+    // right to be its only writer. Read-only, it shares the file with any other program,
+    // writers included. Folders, pipes and devices are refused before anything is opened
+    // for writing, and opening never waits.
     virtual std::unique_ptr<File> Open(const std::string& path, bool writable,
                                        FileError& error) = 0;
     // Creates a new file for writing, never replacing one that exists.
@@ -75,6 +77,9 @@ public:
     virtual CreateResult MoveNew(const std::string& from, const std::string& to,
                                  FileError& error) = 0;
     virtual bool Remove(const std::string& path) = 0;
+    // Appends to a regular file, created when missing; anything else (a folder, a FIFO, a
+    // device) is refused without waiting. A failed append leaves the file as it found it,
+    // and never leaves behind an empty file that it created.
     virtual bool AppendText(const std::string& path, const std::string& text, FileError& error) = 0;
 };
 

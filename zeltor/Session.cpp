@@ -1,4 +1,5 @@
 #include "portable/Hex.h"
+#include "zeltor/Journal.h"
 #include "zeltor/Plan.h"
 #include "zeltor/Recalculator.h"
 #include "zeltor/Report.h"
@@ -9,6 +10,7 @@
 #include <exception>
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace zeltor {
 
@@ -35,15 +37,16 @@ public:
 private:
     int Recalculate(const std::vector<std::string>& args, const RecalcArguments& arguments);
     int Carry(const Request& r, File& rom, const Plan& plan);
-    int Failed(const Request& r, File& rom, const Plan& plan, Step written,
-               std::vector<std::uint8_t>& readBack, std::string& cause);
+    int Failed(const Request& r, const Plan& plan, const Settled& settled,
+               const std::string& system);
 
     // Every ending of a run that got as far as a plan: the report and `after` to the log and
     // to stdout, then stderr.
     int End(Exit code, const Request& r, const Plan& plan, const std::string& after,
             const std::string& errorLine = "");
     int Finish(Exit code, const std::string& errorLine = "");
-    int Refuse(const Refusal& refusal, bool log);
+    int Refuse(const Refusal& refusal, bool log,
+               const char* logged = " La ROM no se ha modificado.");
     // Appends one entry to the log: the header, then whatever `body` writes.
     void Log(const Body& body);
     void Print(const Body& body);
@@ -54,23 +57,38 @@ private:
     bool m_Logging = false;
     std::string m_LogPath, m_Header;
     std::vector<std::string> m_Warnings;
-    std::vector<std::string> m_Notes; // about the log: printed after the warnings
-    enum class Rom { Untouched, Written, Restored, Damaged } m_Rom = Rom::Untouched;
+    std::string m_Recovered; // what was found of an interrupted run: printed whatever the end
+    std::optional<std::string> m_LogFailure; // why the log could not be written
+    // What the ROM holds, for a run cut short by an exception; Writing until the table's write
+    // is settled.
+    enum class Rom { Untouched, Writing, Written, Restored, Damaged } m_Rom = Rom::Untouched;
     std::string m_BackupPath;
+    std::string m_Scratch[2]; // files of this run's own that must not outlive it
+    std::string m_Journal;    // the note of the table's write, once there is one
 };
 
 int Session::Abandon() {
-    // Only memory can run out, and never while the table is being written: the buffers for
-    // that are taken beforehand. Plain literals, so that this needs no memory of its own.
+    // Memory ran out, or something else threw, after the ROM was settled: the table's write
+    // lets nothing escape. Plain literals, so that this needs no memory of its own.
+    const bool settled = m_Rom == Rom::Written || m_Rom == Rom::Restored;
+    for (const std::string* path : {&m_Scratch[0], &m_Scratch[1], settled ? &m_Journal : nullptr}) {
+        if (path != nullptr && !path->empty()) {
+            try {
+                m_Files.Remove(*path);
+            } catch (...) {
+            }
+        }
+    }
     switch (m_Rom) {
     case Rom::Written:
         m_Err << "Aviso: la tabla se ha escrito y comprobado, pero no quedó memoria para el "
                  "informe ni el registro.\n";
         return static_cast<int>(Exit::Ok);
     case Rom::Restored:
-        m_Err << "ERROR 7: no hay memoria suficiente para terminar; se han repuesto los bytes "
-                 "originales y la ROM está como estaba.\n";
+        m_Err << "ERROR 7: no se pudo escribir la tabla y no quedó memoria para decir por qué; la "
+                 "ROM está byte a byte como estaba.\n";
         return static_cast<int>(Exit::WriteFailed);
+    case Rom::Writing:
     case Rom::Damaged:
         m_Err << "ERROR 8: no se pudo escribir la tabla ni reponer los bytes originales; la ROM "
                  "puede estar dañada: recupérela de la copia de seguridad «"
@@ -86,14 +104,22 @@ int Session::Abandon() {
 
 int Session::Finish(Exit code, const std::string& errorLine) {
     // Nothing written here is checked: a closed stdout or stderr must not change the outcome.
-    // Warnings only with a run that went through; on failure the error line says what matters.
+    // What was done to mend an interrupted run comes first, whatever the end. Warnings only
+    // with a run that went through; on failure the error line says what matters, and it is
+    // the last line.
+    if (!m_Recovered.empty()) {
+        m_Err << m_Recovered << '\n';
+    }
     if (errorLine.empty()) {
         for (const std::string& warning : m_Warnings) {
             m_Err << warning << '\n';
         }
     }
-    for (const std::string& note : m_Notes) {
-        m_Err << note << '\n';
+    if (m_LogFailure) {
+        // Before an error line, it must not read as that error's cause.
+        m_Err << (errorLine.empty() ? "Aviso: no se pudo"
+                                    : "Aviso: aparte del error que sigue, no se pudo")
+              << " escribir el registro " << Quote(m_LogPath) << ": " << *m_LogFailure << ".\n";
     }
     if (!errorLine.empty()) {
         m_Err << errorLine << '\n';
@@ -102,7 +128,6 @@ int Session::Finish(Exit code, const std::string& errorLine) {
     m_Out.flush();
     return static_cast<int>(code);
 }
-
 int Session::End(Exit code, const Request& r, const Plan& plan, const std::string& after,
                  const std::string& errorLine) {
     const Body body = [&](Pieces& to) {
@@ -114,10 +139,10 @@ int Session::End(Exit code, const Request& r, const Plan& plan, const std::strin
     return Finish(code, errorLine);
 }
 
-int Session::Refuse(const Refusal& refusal, bool log) {
+int Session::Refuse(const Refusal& refusal, bool log, const char* logged) {
     const std::string line = ErrorLine(refusal);
     if (log) {
-        Log([&](Pieces& to) { to << line + " La ROM no se ha modificado.\n"; });
+        Log([&](Pieces& to) { to << line + logged + "\n"; });
     }
     return Finish(refusal.code, line);
 }
@@ -130,11 +155,13 @@ void Session::Log(const Body& body) {
     Pieces to(
         [&](const std::string& piece) { return m_Files.AppendText(m_LogPath, piece, error); });
     to << m_Header;
+    if (!m_Recovered.empty()) {
+        to << m_Recovered + "\n";
+    }
     body(to);
     to << "\n";
     if (!to.Flush()) {
-        m_Notes.push_back("Aviso: no se pudo escribir el registro " + Quote(m_LogPath) + ": " +
-                          Describe(error) + ".");
+        m_LogFailure = Describe(error);
     }
 }
 
@@ -172,21 +199,30 @@ int Session::Run(const std::vector<std::string>& args) {
 int Session::Recalculate(const std::vector<std::string>& args, const RecalcArguments& arguments) {
     // The front-end never shows the console, so a run leaves its story in the log: every run
     // but a dry run, which writes nothing at all, and one whose ROM is not a file it can read.
-    m_Logging = !arguments.options.dryRun;
-    m_LogPath = LogName(arguments.fields.romName);
-    m_Header = LogHeader(args, arguments.fields.romName);
+    const bool dryRun = arguments.options.dryRun;
+    const std::string& romName = arguments.fields.romName;
+    m_Logging = !dryRun;
+    m_LogPath = LogName(romName);
+    m_Header = LogHeader(args, romName);
 
+    // An interrupted run is mended first, whatever this one asks: the ROM must be open, and
+    // for writing (so that no other run is writing it), to be looked at.
+    FileError openError;
+    const std::unique_ptr<File> rom = m_Files.Open(romName, !dryRun, openError);
+    Recovery recovery;
+    if (rom) {
+        recovery = Recover(m_Files, romName, *rom, dryRun);
+        m_Recovered = recovery.notice;
+        if (recovery.failure) {
+            return Refuse(*recovery.failure, m_Logging, "");
+        }
+    }
     const auto request = ParseRequest(arguments);
     if (const auto* refusal = std::get_if<Refusal>(&request)) {
         FileError ignored;
-        return Refuse(*refusal, m_Logging && m_Files.Open(arguments.fields.romName, false,
-                                                          ignored) != nullptr);
+        return Refuse(*refusal, m_Logging && (rom || m_Files.Open(romName, false, ignored)));
     }
     const Request& r = std::get<Request>(request);
-    const bool dryRun = r.options.dryRun;
-
-    FileError openError;
-    const std::unique_ptr<File> rom = m_Files.Open(r.romName, !dryRun, openError);
     if (!rom) {
         const Cause cause = openError.cause;
         const bool forWriting = !dryRun && (cause == Cause::AccessDenied ||
@@ -196,7 +232,9 @@ int Session::Recalculate(const std::vector<std::string>& args, const RecalcArgum
                                                     Describe(openError)},
                       false);
     }
-    auto planned = MakePlan(r, *rom);
+    // A dry run leaves a torn table as it is, but plans as the next run will find it.
+    PatchedFile mended(*rom, recovery.offset, recovery.original);
+    auto planned = MakePlan(r, recovery.original.empty() ? *rom : mended);
     if (const auto* refusal = std::get_if<Refusal>(&planned)) {
         return Refuse(*refusal, m_Logging);
     }
@@ -212,49 +250,71 @@ int Session::Recalculate(const std::vector<std::string>& args, const RecalcArgum
     return Carry(r, *rom, plan);
 }
 
-// Backs the ROM up, then writes the new table and checks it.
+// Backs the ROM up, notes the write beside it, then writes the new table and checks it.
 int Session::Carry(const Request& r, File& rom, const Plan& plan) {
+    // Everything the write and its undoing need is made now: once the table is being written,
+    // nothing may fail for want of memory.
     std::vector<std::uint8_t> copyBuffer(kCopyChunk);
     std::vector<std::uint8_t> readBack(plan.newTable.size());
-    std::string cause;
-    cause.reserve(512); // filled while the table may be torn: it must not need memory then
-    std::string backupError;
-    if (!MakeBackup(r.romName, rom, m_Files, copyBuffer, m_BackupPath, backupError)) {
+    std::string system;
+    system.reserve(512);
+    m_Journal = JournalPath(r.romName);
+    m_Scratch[0] = TemporaryBackupPath(r.romName);
+    m_Scratch[1] = TemporaryJournalPath(r.romName);
+    std::uint64_t romSize = 0;
+    std::string error;
+    if (!MakeBackup(r.romName, rom, m_Files, copyBuffer, m_BackupPath, error) ||
+        !rom.Size(romSize) ||
+        !WriteJournal(m_Files, r.romName,
+                      Intent{romSize, r.tableStart, plan.oldTable, plan.newTable, m_BackupPath},
+                      error)) {
+        if (error.empty()) {
+            error = "no se pudo leer el tamaño de la ROM " + Quote(r.romName) + ": " +
+                    Describe(rom.Error());
+        }
         const std::string line =
-            ErrorLine({Exit::WriteFailed, backupError + "; no se ha escrito nada en la ROM"});
-        return End(Exit::WriteFailed, r, plan, line + "\n", line);
+            ErrorLine({Exit::WriteFailed, error + "; no se ha escrito nada en la ROM"});
+        const std::string backup =
+            m_BackupPath.empty() ? "" : "Copia de seguridad: " + m_BackupPath + "\n";
+        return End(Exit::WriteFailed, r, plan, backup + line + "\n", line);
     }
-    const Step written = WriteAndCheck(rom, r.tableStart, plan.newTable, readBack);
-    if (written != Step::Done) {
-        return Failed(r, rom, plan, written, readBack, cause);
+    m_Rom = Rom::Writing;
+    const Settled settled =
+        WriteTable(rom, r.tableStart, plan.newTable, plan.oldTable, readBack, system);
+    m_Rom = settled.state == TableState::Written   ? Rom::Written
+            : settled.state == TableState::Damaged ? Rom::Damaged
+                                                   : Rom::Restored;
+    if (m_Rom != Rom::Damaged) {
+        // Settled: the note has done its work. One left behind by a damaged ROM lets the next
+        // run put the original table back.
+        m_Files.Remove(m_Journal);
     }
-    m_Rom = Rom::Written;
+    if (m_Rom != Rom::Written) {
+        return Failed(r, plan, settled, system);
+    }
     return End(Exit::Ok, r, plan,
                "Copia de seguridad: " + m_BackupPath +
                    "\nTabla escrita y comprobada: " + Hex(plan.newTable.size()) + " bytes en " +
                    Hex(r.tableStart) + "-" + Hex(r.tableEnd) + ".\n");
 }
 
-// The table could not be written as planned: the original bytes go back first, before the
-// log and before anything is printed. Only the table's bytes were touched, so that restores
-// the ROM.
-int Session::Failed(const Request& r, File& rom, const Plan& plan, Step written,
-                    std::vector<std::uint8_t>& readBack, std::string& cause) {
-    const Cause failure = rom.Error().cause;
-    cause.assign(rom.Error().system, 0, std::min<std::size_t>(rom.Error().system.size(), 500));
-    const bool restored = WriteAndCheck(rom, r.tableStart, plan.oldTable, readBack) == Step::Done;
-    m_Rom = restored ? Rom::Restored : Rom::Damaged;
-
+// The table could not be written as planned, and WriteTable has settled what the ROM holds:
+// only now are the messages made, then the log written, then anything printed.
+int Session::Failed(const Request& r, const Plan& plan, const Settled& settled,
+                    const std::string& system) {
     const std::string what =
-        written == Step::Differs
+        settled.step == Step::Differs
             ? "la tabla escrita en " + Quote(r.romName) + " no se leyó igual al comprobarla"
-            : std::string(written == Step::WriteFailed ? "no se pudo escribir la tabla en "
-                                                       : "no se pudo releer la tabla en ") +
-                  Quote(r.romName) + ": " + Describe(FileError{failure, cause});
-    if (restored) {
-        const std::string line =
-            ErrorLine({Exit::WriteFailed, what + "; se han repuesto los bytes originales y la ROM "
-                                                 "está como estaba"});
+            : std::string(settled.step == Step::WriteFailed ? "no se pudo escribir la tabla en "
+                                                            : "no se pudo releer la tabla en ") +
+                  Quote(r.romName) + ": " + Describe(FileError{settled.cause, system});
+    if (settled.state != TableState::Damaged) {
+        const std::string line = ErrorLine(
+            {Exit::WriteFailed,
+             what + (settled.state == TableState::PutBack
+                         ? "; se han repuesto los bytes originales y la ROM está como estaba"
+                         : "; tampoco se pudieron volver a escribir los bytes originales, pero la "
+                           "ROM sigue byte a byte como estaba")});
         return End(Exit::WriteFailed, r, plan,
                    "Copia de seguridad: " + m_BackupPath + "\n" + line + "\n", line);
     }

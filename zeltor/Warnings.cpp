@@ -116,10 +116,10 @@ void WarnAboutFirst(const Request& r, Plan& plan) {
         return;
     }
     const unsigned size = r.pointerSize.Bytes();
-    std::string line = "Aviso: el primer valor indicado, " + AsTyped(*r.firstPointer, size) + " (" +
-                       Hex(*r.firstPointer, Digits(r)) +
-                       "), no es el que tiene ahora la entrada 0, " + AsTyped(current, size) +
-                       " (" + Hex(current, Digits(r)) + ")";
+    std::string line =
+        "Aviso: el primer valor indicado, " + Shown(r.firstPointerText, kFieldLimit) + " (" +
+        Hex(*r.firstPointer, Digits(r)) + "), no es el que tiene ahora la entrada 0, " +
+        AsTyped(current, size) + " (" + Hex(current, Digits(r)) + ")";
     if (Reversed(*r.firstPointer, size) == current) {
         line += "; parece escrito con los bytes al revés: tal como están en la ROM se escribe " +
                 AsTyped(current, size) + ".";

@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <map>
+#include <new>
 #include <optional>
 #include <set>
 #include <string>
@@ -23,14 +24,37 @@ public:
     bool failCreate = false;
     bool failLog = false;
     std::optional<std::size_t> breakNextWriteAfter; // one write stops after this many bytes
+    // The first write stops halfway, and every later one writes nothing: the disk filled up.
     bool breakAllWrites = false;
+    bool fullDisk = false; // every write writes nothing and fails, as in a hole of a full disk
     bool corruptReadBack = false;      // the first read after a write returns one flipped byte
     std::string faultPath = "rom.smc"; // the faults above touch only this file
     // The run dies once this many bytes have been written to files other than the ROM.
     std::optional<std::size_t> killAfterCopying;
+    // The run dies in its first write to the ROM, once this many bytes of it are written.
+    std::optional<std::size_t> killInTableWrite;
+    // Every call into the file system or a file counts; the one numbered `throwAtCall` (from
+    // 1) throws std::bad_alloc, as the layer does when wording a failure finds no memory. A
+    // write that throws has written half its bytes first.
+    std::size_t calls = 0;
+    std::optional<std::size_t> throwAtCall;
+    std::vector<std::string> callNames; // what each call was, for the tests' messages
+
+    // Counts a call; true when this one is to throw.
+    bool Count(const std::string& what) {
+        ++calls;
+        callNames.push_back(what);
+        return throwAtCall && calls == *throwAtCall;
+    }
+    void Call(const std::string& what) {
+        if (Count(what)) {
+            throw std::bad_alloc();
+        }
+    }
 
     std::unique_ptr<zeltor::File> Open(const std::string& path, bool writable,
                                        zeltor::FileError& error) override {
+        Call("Open " + path);
         if (!files.count(path)) {
             error = {zeltor::Cause::NotFound, "not found"};
             return nullptr;
@@ -43,6 +67,7 @@ public:
     }
     zeltor::CreateResult CreateNew(const std::string& path, std::unique_ptr<zeltor::File>& file,
                                    zeltor::FileError& error) override {
+        Call("CreateNew " + path);
         if (files.count(path)) {
             return zeltor::CreateResult::AlreadyExists;
         }
@@ -55,6 +80,7 @@ public:
     }
     zeltor::CreateResult MoveNew(const std::string& from, const std::string& to,
                                  zeltor::FileError& error) override {
+        Call("MoveNew " + from + " " + to);
         if (files.count(to)) {
             return zeltor::CreateResult::AlreadyExists;
         }
@@ -67,9 +93,13 @@ public:
         files[to] = std::move(bytes);
         return zeltor::CreateResult::Created;
     }
-    bool Remove(const std::string& path) override { return files.erase(path) == 1; }
+    bool Remove(const std::string& path) override {
+        Call("Remove " + path);
+        return files.erase(path) == 1;
+    }
     bool AppendText(const std::string& path, const std::string& text,
                     zeltor::FileError& error) override {
+        Call("AppendText " + path);
         if (failLog) {
             error = {zeltor::Cause::AccessDenied, "denied"};
             return false;
@@ -80,18 +110,21 @@ public:
 
 private:
     bool m_Armed = false;
+    bool m_BrokenOnce = false;
     std::size_t m_Copied = 0;
 
     class FakeFile final : public zeltor::File {
     public:
         FakeFile(FakeFileSystem& owner, const std::string& path, Bytes& bytes)
-            : m_Owner(owner), m_Faulty(path == owner.faultPath), m_IsRom(path == "rom.smc"),
-              m_Bytes(bytes) {}
+            : m_Owner(owner), m_Path(path), m_Faulty(path == owner.faultPath),
+              m_IsRom(path == "rom.smc"), m_Bytes(bytes) {}
         bool Size(std::uint64_t& size) override {
+            m_Owner.Call("Size " + m_Path);
             size = m_Bytes.size();
             return true;
         }
         bool Read(std::uint64_t offset, void* buffer, std::size_t count) override {
+            m_Owner.Call("Read " + m_Path);
             if (offset + count > m_Bytes.size()) {
                 m_Error = {zeltor::Cause::Truncated, ""};
                 return false;
@@ -105,11 +138,21 @@ private:
             return true;
         }
         bool Write(std::uint64_t offset, const void* buffer, std::size_t count) override {
+            const bool throws = m_Owner.Count("Write " + m_Path);
             m_Owner.m_Armed = m_Faulty && m_Owner.corruptReadBack;
             std::size_t allowed = count;
             bool killed = false;
-            if (m_Faulty && m_Owner.breakAllWrites) {
+            if (throws) {
                 allowed = count / 2;
+            } else if (m_IsRom && m_Owner.killInTableWrite) {
+                allowed = std::min(count, *m_Owner.killInTableWrite);
+                m_Owner.killInTableWrite.reset();
+                killed = true;
+            } else if (m_Faulty && m_Owner.fullDisk) {
+                allowed = 0;
+            } else if (m_Faulty && m_Owner.breakAllWrites) {
+                allowed = m_Owner.m_BrokenOnce ? 0 : count / 2;
+                m_Owner.m_BrokenOnce = true;
             } else if (m_Faulty && m_Owner.breakNextWriteAfter) {
                 allowed = std::min(count, *m_Owner.breakNextWriteAfter);
                 m_Owner.breakNextWriteAfter.reset();
@@ -126,16 +169,23 @@ private:
             if (killed) {
                 throw Killed{};
             }
+            if (throws) {
+                throw std::bad_alloc();
+            }
             if (allowed != count) {
                 m_Error = {zeltor::Cause::DiskFull, "disk full"};
                 return false;
             }
             return true;
         }
-        bool Flush() override { return true; }
+        bool Flush() override {
+            m_Owner.Call("Flush " + m_Path);
+            return true;
+        }
 
     private:
         FakeFileSystem& m_Owner;
+        std::string m_Path;
         bool m_Faulty;
         bool m_IsRom;
         Bytes& m_Bytes;

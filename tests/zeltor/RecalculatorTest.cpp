@@ -348,7 +348,11 @@ TEST(Safety, FailedWritesLeaveTheRomAsItWas) {
         for (std::string line; std::getline(split, line);) {
             lines.push_back(line);
         }
-        const std::string logNote = "Aviso: no se pudo escribir el registro «rom.smc.zeltor.log»: "
+        // Before an error line the note says it is no cause of it.
+        const std::string logNote = std::string(c.code == Exit::Ok ? "Aviso: no se pudo"
+                                                                   : "Aviso: aparte del error que "
+                                                                     "sigue, no se pudo") +
+                                    " escribir el registro «rom.smc.zeltor.log»: "
                                     "permiso denegado (denied).";
         std::vector<std::string> expected;
         if (fs.failLog) {
@@ -395,7 +399,11 @@ TEST(Safety, StoppedDuringTheBackupLeavesNoHalfBackup) {
     };
     EXPECT_EQ(backups(), (std::map<std::string, Bytes>{{"rom.smc.bak", {'o', 'l', 'd'}}}));
     EXPECT_EQ(fs.files["rom.smc"], original);
-    EXPECT_EQ(fs.files[zeltor::TemporaryBackupPath("rom.smc")].size(), std::size_t{5 << 20} / 2);
+    // The fake's kill unwinds the stack, so the run's own cleanup removed the unfinished copy;
+    // a real kill leaves it, as here.
+    EXPECT_EQ(fs.files.count(zeltor::TemporaryBackupPath("rom.smc")), 0u);
+    fs.files[zeltor::TemporaryBackupPath("rom.smc")] =
+        Bytes(original.begin(), original.begin() + 99);
 
     ASSERT_EQ(RunZeltor(fs, kSampleArgs).code, 0);
     EXPECT_EQ(backups(), (std::map<std::string, Bytes>{{"rom.smc.bak", {'o', 'l', 'd'}},
@@ -487,6 +495,11 @@ TEST(Report, WarnsAboutDisorderAndSharedEntries) {
          {"el primer valor indicado, 8200 (0x0082), no es el que tiene ahora la entrada 0, 0082 "
           "(0x8200); parece escrito con los bytes al revés: tal como están en la ROM se escribe "
           "0082."}},
+        {"FIRST typed with fewer digits is shown as typed",
+         {0x8200, 0x8204, 0x8208},
+         {"rom.smc", "100", "20", "25", "2", "00", "82"},
+         {"Aviso: el primer valor indicado, 82 (0x0082), no es el que tiene ahora la entrada 0, "
+          "0082 (0x8200); parece escrito"}},
         {"FIRST different",
          {0x8200, 0x8204, 0x8208},
          {"rom.smc", "100", "20", "25", "2", "00", "0081"},

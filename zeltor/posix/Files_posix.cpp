@@ -36,6 +36,12 @@ FileError FromErrno(int code) {
     case EISDIR:
         error.cause = Cause::Folder;
         break;
+    case ENAMETOOLONG:
+        error.cause = Cause::NameTooLong;
+        break;
+    case ENXIO: // a FIFO opened for writing without waiting, and nobody reads it
+        error.cause = Cause::Pipe;
+        break;
     case EWOULDBLOCK:
     case EBUSY:
     case ETXTBSY:
@@ -245,25 +251,45 @@ public:
     }
 
     bool AppendText(const std::string& path, const std::string& text, FileError& error) override {
-        const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+        // As the ROM: only a regular file, and never a wait (O_NONBLOCK: a FIFO without a
+        // reader fails at once, one with a reader is refused once fstat sees it).
+        struct stat info {};
+        if (::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+            error = NotRegular(info.st_mode);
+            return false;
+        }
+        constexpr int kFlags = O_WRONLY | O_APPEND | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+        bool created = true;
+        int fd = ::open(path.c_str(), kFlags | O_CREAT | O_EXCL, 0644);
+        if (fd < 0 && errno == EEXIST) {
+            created = false;
+            fd = ::open(path.c_str(), kFlags);
+        }
         if (fd < 0) {
             error = FromErrno(errno);
             return false;
         }
-        const char* p = text.data();
-        std::size_t left = text.size();
-        while (left > 0) {
-            const ssize_t n = ::write(fd, p, left);
-            if (n < 0 && errno == EINTR) {
-                continue;
+        if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+            ::close(fd);
+            error = NotRegular(info.st_mode);
+            return false;
+        }
+        const off_t before = info.st_size;
+        const int failure = WriteAll(fd, text);
+        if (failure != 0) {
+            // Undone before the error is worded: that may need memory. A log this call made
+            // goes; an existing one loses the part just written, unless another run has
+            // appended to it meanwhile.
+            if (created) {
+                ::unlink(path.c_str());
+            } else if (::fstat(fd, &info) == 0 &&
+                       info.st_size <= before + static_cast<off_t>(text.size())) {
+                const int ignored = ::ftruncate(fd, before);
+                (void)ignored;
             }
-            if (n <= 0) {
-                error = n < 0 ? FromErrno(errno) : FileError{Cause::DiskFull, ""};
-                ::close(fd);
-                return false;
-            }
-            p += n;
-            left -= static_cast<std::size_t>(n);
+            ::close(fd);
+            error = failure > 0 ? FromErrno(failure) : FileError{Cause::DiskFull, ""};
+            return false;
         }
         if (::close(fd) != 0) {
             error = FromErrno(errno);
@@ -273,6 +299,25 @@ public:
     }
 
 private:
+    // Writes all of `text`; 0 when it did, otherwise errno, or -1 for a write that moved
+    // nothing.
+    static int WriteAll(int fd, const std::string& text) {
+        const char* p = text.data();
+        std::size_t left = text.size();
+        while (left > 0) {
+            const ssize_t n = ::write(fd, p, left);
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n <= 0) {
+                return n < 0 ? errno : -1;
+            }
+            p += n;
+            left -= static_cast<std::size_t>(n);
+        }
+        return 0;
+    }
+
     static CreateResult Failure(int code, FileError& error) {
         if (code == EEXIST) {
             return CreateResult::AlreadyExists;

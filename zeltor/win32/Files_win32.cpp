@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <cwctype>
 #include <limits>
 #include <optional>
 
@@ -44,6 +45,9 @@ FileError FromWin32(DWORD code) {
     case ERROR_HANDLE_EOF:
         error.cause = Cause::Truncated;
         break;
+    case ERROR_FILENAME_EXCED_RANGE:
+        error.cause = Cause::NameTooLong;
+        break;
     default:
         error.cause = Cause::Other;
         break;
@@ -53,6 +57,51 @@ FileError FromWin32(DWORD code) {
 
 FileError LastError() {
     return FromWin32(GetLastError());
+}
+
+// Wine answers "not found" for a name longer than the system allows: that name cannot exist,
+// and the translator must be told why.
+bool HasOverlongPart(const std::wstring& path) {
+    std::size_t length = 0;
+    for (const wchar_t c : path) {
+        length = c == L'\\' || c == L'/' ? 0 : length + 1;
+        if (length > 255) {
+            return true;
+        }
+    }
+    return false;
+}
+
+FileError LastErrorFor(const std::wstring& path) {
+    FileError error = LastError();
+    if (error.cause == Cause::NotFound && HasOverlongPart(path)) {
+        error = FileError{Cause::NameTooLong, ""}; // the system's words would say "not found"
+    }
+    return error;
+}
+
+// CON, NUL, COM1, LPT1... name a device in any folder and with any extension; opening one may
+// fail in ways that say nothing of it (Wine: "Invalid handle"), so they are known by name.
+bool IsDeviceName(const std::wstring& path) {
+    const std::size_t start = path.find_last_of(L"\\/:") + 1; // npos + 1 is 0
+    std::wstring stem = path.substr(start, path.find_first_of(L".:", start) - start);
+    while (!stem.empty() && stem.back() == L' ') {
+        stem.pop_back();
+    }
+    for (wchar_t& c : stem) {
+        c = static_cast<wchar_t>(towupper(c));
+    }
+    static const wchar_t* const kNames[] = {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"};
+    for (const wchar_t* name : kNames) {
+        if (stem == name) {
+            return true;
+        }
+    }
+    const bool port =
+        stem.size() == 4 && (stem.compare(0, 3, L"COM") == 0 || stem.compare(0, 3, L"LPT") == 0);
+    const wchar_t digit = port ? stem[3] : L'\0';
+    return (digit >= L'0' && digit <= L'9') || digit == L'\u00B9' || digit == L'\u00B2' ||
+           digit == L'\u00B3';
 }
 
 OVERLAPPED At(std::uint64_t offset) {
@@ -140,6 +189,10 @@ class Win32FileSystem final : public FileSystem {
 public:
     std::unique_ptr<File> Open(const std::string& path, bool writable, FileError& error) override {
         const std::wstring wide = Widen(path);
+        if (IsDeviceName(wide)) {
+            error = FileError{Cause::Device, ""};
+            return nullptr;
+        }
         // Only a regular file is a ROM. A first handle that may only read attributes (and may
         // be a folder's) tells what the name is before anything is opened for writing.
         const UniqueHandle probe{CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES,
@@ -147,17 +200,20 @@ public:
                                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
                                              nullptr)};
         if (!probe.Valid()) {
-            error = LastError();
+            error = LastErrorFor(wide);
             return nullptr;
         }
         if (const auto other = NotAFile(probe.Get())) {
             error = FileError{*other, ""};
             return nullptr;
         }
-        // While we write, nobody else may: readers are welcome.
+        // While we write, nobody else may: readers are welcome. Only reading, we share it
+        // with anyone, as an emulator or an editor holding it open expects.
+        const DWORD share =
+            writable ? FILE_SHARE_READ : FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
         UniqueHandle handle{CreateFileW(wide.c_str(), GENERIC_READ | (writable ? GENERIC_WRITE : 0),
-                                        FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr)};
+                                        share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                        nullptr)};
         if (!handle.Valid()) {
             error = LastError();
             return nullptr;
@@ -176,10 +232,11 @@ public:
     CreateResult CreateNew(const std::string& path, std::unique_ptr<File>& file,
                            FileError& error) override {
         // CREATE_NEW: an existing file is never replaced.
-        UniqueHandle handle{CreateFileW(Widen(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
-                                        nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr)};
+        const std::wstring wide = Widen(path);
+        UniqueHandle handle{CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                        CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr)};
         if (!handle.Valid()) {
-            return Failure(GetLastError(), error);
+            return Failure(wide, error);
         }
         file = std::make_unique<Win32File>(std::move(handle));
         return CreateResult::Created;
@@ -189,8 +246,9 @@ public:
                          FileError& error) override {
         // Without MOVEFILE_REPLACE_EXISTING an existing name is never replaced; write-through
         // returns only once the new name is on the disk.
-        if (!MoveFileExW(Widen(from).c_str(), Widen(to).c_str(), MOVEFILE_WRITE_THROUGH)) {
-            return Failure(GetLastError(), error);
+        const std::wstring target = Widen(to);
+        if (!MoveFileExW(Widen(from).c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH)) {
+            return Failure(target, error);
         }
         return CreateResult::Created;
     }
@@ -198,35 +256,36 @@ public:
     bool Remove(const std::string& path) override { return DeleteFileW(Widen(path).c_str()) != 0; }
 
     bool AppendText(const std::string& path, const std::string& text, FileError& error) override {
-        const UniqueHandle log{CreateFileW(Widen(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ,
-                                           nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)};
-        const HANDLE handle = log.Get();
-        if (!log.Valid()) {
-            error = LastError();
+        const std::wstring wide = Widen(path);
+        // As the ROM: only a regular file. A folder would only say "access denied".
+        const DWORD attributes = GetFileAttributesW(wide.c_str());
+        if (IsDeviceName(wide) || (attributes != INVALID_FILE_ATTRIBUTES &&
+                                   (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)) {
+            error = FileError{IsDeviceName(wide) ? Cause::Device : Cause::Folder, ""};
             return false;
         }
-        // Notepad on older Windows needs the mark to read a new log as UTF-8.
-        std::string bytes;
-        LARGE_INTEGER size{};
-        if (GetFileSizeEx(handle, &size) && size.QuadPart == 0) {
-            bytes = "\xEF\xBB\xBF";
+        UniqueHandle log{CreateFileW(wide.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
+                                     OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)};
+        if (!log.Valid()) {
+            error = LastErrorFor(wide);
+            return false;
         }
-        // Windows readers expect CRLF line ends.
-        for (char c : text) {
-            if (c == '\n') {
-                bytes += '\r';
+        const bool created = GetLastError() != ERROR_ALREADY_EXISTS;
+        if (const auto other = NotAFile(log.Get())) {
+            error = FileError{*other, ""};
+            return false;
+        }
+        DWORD failure = ERROR_SUCCESS;
+        if (!Append(log.Get(), created, text, failure)) {
+            // A log this call made goes, before the error is worded: that may need memory.
+            log.Reset();
+            if (created) {
+                DeleteFileW(wide.c_str());
             }
-            bytes += c;
+            error = FromWin32(failure);
+            return false;
         }
-        DWORD put = 0;
-        const bool ok =
-            bytes.size() <= std::numeric_limits<DWORD>::max() &&
-            WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &put, nullptr) &&
-            put == bytes.size();
-        if (!ok) {
-            error = LastError();
-        }
-        return ok;
+        return true;
     }
 
 private:
@@ -247,11 +306,35 @@ private:
         return std::nullopt;
     }
 
-    static CreateResult Failure(DWORD code, FileError& error) {
+    // Writes `text` with CRLF line ends, as Windows readers expect, after the mark that
+    // Notepad on older Windows needs to read a new log as UTF-8.
+    static bool Append(HANDLE handle, bool created, const std::string& text, DWORD& failure) {
+        std::string bytes = created ? "\xEF\xBB\xBF" : "";
+        for (char c : text) {
+            if (c == '\n') {
+                bytes += '\r';
+            }
+            bytes += c;
+        }
+        DWORD put = 0;
+        if (bytes.size() > std::numeric_limits<DWORD>::max()) {
+            failure = ERROR_NOT_ENOUGH_MEMORY;
+            return false;
+        }
+        if (!WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &put, nullptr) ||
+            put != bytes.size()) {
+            failure = GetLastError() == ERROR_SUCCESS ? ERROR_DISK_FULL : GetLastError();
+            return false;
+        }
+        return true;
+    }
+
+    static CreateResult Failure(const std::wstring& path, FileError& error) {
+        const DWORD code = GetLastError();
         if (code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS) {
             return CreateResult::AlreadyExists;
         }
-        error = FromWin32(code);
+        error = LastErrorFor(path);
         return CreateResult::Failed;
     }
 };

@@ -1,4 +1,4 @@
-#include "tests/zeltor/RecalculatorTestSupport.h"
+#include "tests/zeltor/posix/ProcessSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -21,22 +21,6 @@
 extern char** environ;
 
 namespace {
-
-namespace fs = std::filesystem;
-
-Bytes ReadAll(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary | std::ios::ate);
-    Bytes bytes(in ? static_cast<std::size_t>(in.tellg()) : 0);
-    in.seekg(0);
-    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    return bytes;
-}
-
-void WriteAll(const fs::path& path, const Bytes& bytes) {
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
-}
 
 // The real POSIX layer: a run writes the table, a backup and the log beside the ROM; a
 // refusal leaves the file alone.
@@ -65,32 +49,6 @@ TEST(NativeFiles, RecalculatesBacksUpAndLogs) {
     fs::remove_all(dir);
 }
 
-// A fresh folder for one test, removed with everything in it.
-struct Folder {
-    fs::path path;
-    explicit Folder(const std::string& name)
-        : path(fs::temp_directory_path() / ("zeltor-" + name + "-" + std::to_string(::getpid()))) {
-        fs::remove_all(path);
-        fs::create_directories(path);
-    }
-    ~Folder() { fs::remove_all(path); }
-    Folder(const Folder&) = delete;
-    Folder& operator=(const Folder&) = delete;
-    std::set<std::string> Names() const {
-        std::set<std::string> names;
-        for (const auto& entry : fs::directory_iterator(path)) {
-            names.insert(entry.path().filename().string());
-        }
-        return names;
-    }
-};
-
-struct Process {
-    pid_t pid = -1;
-    int code = -1; // the exit code, or 128 + the signal
-    double seconds = 0;
-};
-
 // Starts the real program in `folder` with stdout and stderr on the given descriptors; with
 // `wrapper`, the program is started by it.
 Process Start(const fs::path& folder, const std::vector<std::string>& args, int out, int err,
@@ -114,26 +72,6 @@ Process Start(const fs::path& folder, const std::vector<std::string>& args, int 
     EXPECT_EQ(posix_spawn(&process.pid, argv[0], &actions, nullptr, argv.data(), environ), 0);
     posix_spawn_file_actions_destroy(&actions);
     return process;
-}
-
-// Waits for the end, killing the process after `limit` seconds.
-void Wait(Process& process, double limit = 30) {
-    const auto start = std::chrono::steady_clock::now();
-    for (;;) {
-        int status = 0;
-        if (::waitpid(process.pid, &status, WNOHANG) == process.pid) {
-            process.code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            break;
-        }
-        process.seconds =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        if (process.seconds > limit) {
-            ::kill(process.pid, SIGKILL);
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    process.seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
 // Runs to the end with stderr in a file; gives the process and what it wrote there.

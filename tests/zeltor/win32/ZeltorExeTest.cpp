@@ -1,71 +1,14 @@
 // Drives the real Zeltor.exe the way the front-end does: the command line comes from
 // BuildCommandLine, the ROM is named without folder, the program runs in that folder and is
 // waited for with its standard error captured.
-#include "request/CommandLine.h"
-#include "request/Launch.h"
-#include "request/RecalcRequest.h"
-#include "tests/support/win32/TempFolder.h"
+#include "tests/zeltor/win32/ZeltorExeSupport.h"
 #include "win32/Owned.h"
-#include "win32/Utf.h"
-
-#include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <optional>
-#include <string>
-#include <vector>
 
 namespace {
-
-struct Outcome {
-    DWORD code = 0xFFFFFFFF;
-    std::string err; // standard error, which the front-end shows
-    DWORD milliseconds = 0;
-};
-
-// Runs the line as the front-end does (in the program's folder, standard error captured,
-// waited for), and times it.
-Outcome RunAndWait(const std::string& program, const std::string& commandLine) {
-    Outcome outcome;
-    const ULONGLONG start = GetTickCount64();
-    const std::optional<RecalculatorExit> exit = RunRecalculator(program, commandLine);
-    outcome.milliseconds = static_cast<DWORD>(GetTickCount64() - start);
-    if (exit) {
-        outcome.code = exit->code;
-        outcome.err = exit->errorOutput;
-    }
-    return outcome;
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::size_t at = 0;
-    while (at < text.size()) {
-        const std::size_t end = text.find('\n', at);
-        lines.push_back(text.substr(at, end - at));
-        at = end == std::string::npos ? text.size() : end + 1;
-    }
-    return lines;
-}
-
-// Copies Zeltor.exe into a fresh folder, as the front-end's folder would hold it.
-std::string FolderWithZeltor(const TempFolder& temp, const std::string& name) {
-    std::string folder = temp.MakeFolder(name);
-    EXPECT_TRUE(CopyFileW(Widen(TestFolder() + "\\Zeltor.exe").c_str(),
-                          Widen(folder + "\\Zeltor.exe").c_str(), FALSE));
-    return folder;
-}
-
-// Three strings at 0x100 ("uno", "dos", "tres"); a 2-byte table at 0x20 that still points
-// to older, longer strings.
-std::string SampleRom() {
-    std::string rom(0x400, '\xEE');
-    rom.replace(0x100, 13, std::string("uno\0dos\0tres\0", 13));
-    rom.replace(0x20, 6, std::string("\x00\x81\x06\x81\x0C\x81", 6));
-    return rom;
-}
 
 struct Case {
     const char* name;
@@ -145,19 +88,6 @@ TEST(ZeltorExe, RewritesTheTableFromTheFrontEndsCommandLine) {
     }
 }
 
-std::vector<std::string> Names(const std::string& folder) {
-    std::vector<std::string> names;
-    WIN32_FIND_DATAW found{};
-    const UniqueFindHandle search(FindFirstFileW(Widen(folder + "\\*").c_str(), &found));
-    if (search.Valid()) {
-        do {
-            names.push_back(Narrow(found.cFileName));
-        } while (FindNextFileW(search.Get(), &found));
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 // A folder, a device or a missing name is no ROM: exit 6 at once and no file left behind; a
 // table of about a billion entries in a 2 GiB - 1 file ends with exit 4, quickly.
 TEST(ZeltorExe, RefusesWhatIsNoRomAndHugeTablesQuickly) {
@@ -186,6 +116,19 @@ TEST(ZeltorExe, RefusesWhatIsNoRomAndHugeTablesQuickly) {
          "ERROR 6: no se puede abrir la ROM «carpeta.smc»"},
         {"falta.smc 100 20 25 2 00", 6, "ERROR 6: no se puede abrir la ROM «falta.smc»: no existe"},
         {"NUL 100 20 25 2 00", 6, "ERROR 6: no se puede abrir la ROM «NUL»: es un dispositivo"},
+        // Devices by name, with an extension too, which Windows ignores for them.
+        {"CON 100 20 25 2 00", 6, "ERROR 6: no se puede abrir la ROM «CON»: es un dispositivo"},
+        {"con.smc 100 20 25 2 00", 6,
+         "ERROR 6: no se puede abrir la ROM «con.smc»: es un dispositivo"},
+        {"--dry-run CONIN$ 100 20 25 2 00", 6,
+         "ERROR 6: no se puede abrir la ROM «CONIN$»: es un dispositivo"},
+        {"LPT1 100 20 25 2 00", 6, "ERROR 6: no se puede abrir la ROM «LPT1»: es un dispositivo"},
+        {"com9.rom 100 20 25 2 00", 6,
+         "ERROR 6: no se puede abrir la ROM «com9.rom»: es un dispositivo"},
+        // A name no file can have is not said not to exist.
+        {std::string(300, 'x') + " 100 20 25 2 00", 6,
+         "ERROR 6: no se puede abrir la ROM «xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx…"
+         "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx»: el nombre es demasiado largo."},
         {"--dry-run huge.rom 7FFFFF00 0 7FFFFEFF 2 00", 4,
          "ERROR 4: la tabla tiene 1073741696 entradas, pero el archivo termina después de 255 "
          "cadenas"},
