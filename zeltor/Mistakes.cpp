@@ -39,6 +39,16 @@ bool IsPadding(const std::uint8_t* bytes, std::size_t count) {
            std::all_of(bytes, bytes + count, [&](std::uint8_t b) { return b == bytes[0]; });
 }
 
+// The distance in the ROM from what `from` points to to what `to` points to. Values of one
+// bank differ as the addresses do; across banks, the map leaves out the gaps between them.
+// (Through the map alone, a value in another window of the same bank would look close.)
+std::int64_t Distance(const Plan& plan, std::uint32_t from, std::uint32_t to) {
+    if ((from >> 16) == (to >> 16)) {
+        return static_cast<std::int64_t>(to) - static_cast<std::int64_t>(from);
+    }
+    return plan.map->Linear(to) - plan.map->Linear(from);
+}
+
 // What the old table and the strings read say of each string j that has a next one: the
 // distance in the ROM from its old value to the next, and its length now.
 struct Spacing {
@@ -48,7 +58,7 @@ struct Spacing {
 Spacing Measure(const Plan& plan) {
     Spacing s;
     for (std::size_t j = 0; j + 1 < plan.values.size(); ++j) {
-        s.oldGap.push_back(plan.map->Linear(plan.values[j + 1]) - plan.map->Linear(plan.values[j]));
+        s.oldGap.push_back(Distance(plan, plan.values[j], plan.values[j + 1]));
         s.newLength.push_back(static_cast<std::int64_t>(plan.EndOf(j) - plan.starts[j]));
     }
     return s;
@@ -58,20 +68,44 @@ std::string StringAt(const Plan& plan, std::size_t j) {
     return "la cadena " + std::to_string(j) + " (posición " + Hex(plan.starts[j]) + ")";
 }
 
-// Bytes of zeros or of FF where the table was said to be.
+// Entries of zeros or of FF where the table was said to be: all of them, or FF at either end
+// (a table's bounds typed too wide: FF is no pointer). Zeros at an end are a relative table's
+// first string, shared or not; far from the other values, the spacing rule sees them.
 std::optional<std::string> Padding(const Request& r, const Plan& plan) {
     const unsigned size = r.pointerSize.Bytes();
-    for (std::size_t k = 0; k < plan.entries; ++k) {
-        if (!IsPadding(&plan.oldTable[k * size], size)) {
-            return std::nullopt;
-        }
+    const std::size_t n = plan.entries;
+    const auto ones = [&](std::size_t k) {
+        const std::uint8_t* entry = &plan.oldTable[k * size];
+        return std::all_of(entry, entry + size, [](std::uint8_t b) { return b == 0xFF; });
+    };
+    std::size_t padding = 0;
+    for (std::size_t k = 0; k < n; ++k) {
+        padding += IsPadding(&plan.oldTable[k * size], size) ? 1 : 0;
     }
-    if (plan.entries < 2) {
-        return std::nullopt;
+    if (n >= 2 && padding == n) {
+        return "la tabla (" + Hex(r.tableStart) + "-" + Hex(r.tableEnd) +
+               ") solo tiene relleno (00 o FF), no punteros: revise " + kTableStartField + " y " +
+               kTableEndField;
     }
-    return "la tabla (" + Hex(r.tableStart) + "-" + Hex(r.tableEnd) +
-           ") solo tiene relleno (00 o FF), no punteros: revise " + kTableStartField + " y " +
-           kTableEndField;
+    std::size_t lead = 0;
+    std::size_t trail = 0;
+    while (lead < n && ones(lead)) {
+        ++lead;
+    }
+    while (trail < n && ones(n - 1 - trail)) {
+        ++trail;
+    }
+    if (trail > 0 && trail < n) {
+        return Count(trail, "entrada", "entradas") + " al final de la tabla (desde " +
+               Hex(r.tableStart + (n - trail) * size) + ") " + (trail == 1 ? "es" : "son") +
+               " relleno (FF), no punteros: revise " + kTableEndField;
+    }
+    if (lead > 0 && lead < n) {
+        return Count(lead, "entrada", "entradas") + " al principio de la tabla (hasta " +
+               Hex(r.tableStart + lead * size - 1) + ") " + (lead == 1 ? "es" : "son") +
+               " relleno (FF), no punteros: revise " + kTableStartField;
+    }
+    return std::nullopt;
 }
 
 // The first pointer is typed as its bytes stand; typed the other way round it still reads as
@@ -94,13 +128,16 @@ std::optional<std::string> ReversedFirst(const Request& r, const Plan& plan) {
     return std::nullopt;
 }
 
-// After the last string read, the text goes on unless a run of padding follows it.
-bool TextGoesOn(const Plan& plan, File& rom, std::uint64_t fileSize) {
+// After the last string read, the text goes on unless a run of padding follows it. A run of
+// the separator itself may be empty strings: it proves nothing.
+bool TextGoesOn(const Request& r, const Plan& plan, File& rom, std::uint64_t fileSize) {
     std::uint8_t after[kPaddingRun];
     const std::size_t n = static_cast<std::size_t>(
         std::min<std::uint64_t>(kPaddingRun, fileSize - std::min(fileSize, plan.textEnd + 1)));
-    return n > 0 && rom.Read(plan.textEnd + 1, after, n) &&
-           !(n == kPaddingRun && IsPadding(after, n));
+    if (n == 0 || !rom.Read(plan.textEnd + 1, after, n)) {
+        return false;
+    }
+    return n < kPaddingRun || !IsPadding(after, n) || after[0] == r.separator;
 }
 
 // A table end short by whole entries: the next entry continues the sequence, just past the
@@ -118,12 +155,12 @@ std::optional<std::string> TableGoesOn(const Request& r, const Plan& plan, const
     }
     const std::uint32_t value = ReadLittleEndian(bytes, size);
     const std::uint32_t top = plan.values.back();
-    const std::int64_t reach = plan.map->Linear(value) - plan.map->Linear(top);
+    const std::int64_t reach = Distance(plan, top, value);
     const std::int64_t longest = std::max<std::int64_t>(
         s.oldGap.empty() ? 0 : *std::max_element(s.oldGap.begin(), s.oldGap.end()),
         plan.EndOf(plan.starts.size() - 1) - plan.starts.back() + 1);
-    if (value <= top || reach <= 0 || reach > kFactor * longest + kSwallowSlack ||
-        !TextGoesOn(plan, rom, fileSize)) {
+    if (value <= top || reach <= 0 || reach > kFactor * longest + kSlack ||
+        !TextGoesOn(r, plan, rom, fileSize)) {
         return std::nullopt;
     }
     return "la tabla parece seguir después de su final: en " + Hex(next) + " hay " +
@@ -165,8 +202,7 @@ std::optional<std::string> Separator(const Request& r, const Plan& plan, const S
 // Values that are no pointers of this table (a table's bounds or size typed wrong) lie apart
 // from the others or spread far wider or narrower than the strings read.
 std::optional<std::string> Correspondence(const Request& r, const Plan& plan, const Spacing& s) {
-    const std::int64_t oldSpan =
-        plan.map->Linear(plan.values.back()) - plan.map->Linear(plan.values.front());
+    const std::int64_t oldSpan = Distance(plan, plan.values.front(), plan.values.back());
     const auto newSpan = static_cast<std::int64_t>(plan.starts.back() - plan.starts.front());
     if (oldSpan < 0 || newSpan > kFactor * oldSpan + kSlack ||
         oldSpan > kFactor * newSpan + kSlack) {

@@ -57,10 +57,14 @@ std::optional<Refusal> CheckPlaces(const Request& r, std::uint64_t span, std::ui
 // running past `limit`. Until they are found, nothing grows with the table's declared size.
 std::optional<Refusal> FindStrings(const Request& r, File& rom, std::uint64_t count,
                                    std::uint64_t limit, Plan& plan) {
-    std::vector<std::uint8_t> buffer(kChunk);
+    // Reads grow from a small first one: most texts are far smaller than a chunk.
+    std::vector<std::uint8_t> buffer;
+    std::size_t chunk = kChunk / 64;
     std::uint64_t current = r.textStart;
     for (std::uint64_t at = r.textStart; plan.starts.size() < count && at < limit;) {
-        const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(limit - at, kChunk));
+        const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(limit - at, chunk));
+        chunk = std::min(chunk * 2, kChunk);
+        buffer.resize(std::max(buffer.size(), n));
         if (!rom.Read(at, buffer.data(), n)) {
             return Bad(Exit::CannotOpen, "no se pudo leer el texto de la ROM " + Quote(r.romName) +
                                              ": " + Describe(rom.Error()));
