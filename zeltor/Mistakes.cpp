@@ -27,6 +27,8 @@ constexpr std::int64_t kSlack = 256;
 // A string that covers what were two or more strings is at least this much longer than twice
 // its old length when the separator is wrong.
 constexpr std::int64_t kSwallowSlack = 32;
+// A table of zeros alone is padding from this many entries on.
+constexpr std::size_t kZeroEntries = 4;
 // The bytes after the text that tell it has ended: this many of 00 or of FF.
 constexpr std::size_t kPaddingRun = 16;
 
@@ -79,10 +81,13 @@ std::optional<std::string> Padding(const Request& r, const Plan& plan) {
         return std::all_of(entry, entry + size, [](std::uint8_t b) { return b == 0xFF; });
     };
     std::size_t padding = 0;
+    std::size_t zeros = 0;
     for (std::size_t k = 0; k < n; ++k) {
         padding += IsPadding(&plan.oldTable[k * size], size) ? 1 : 0;
+        zeros += OldValue(r, plan, k) == 0 ? 1 : 0;
     }
-    if (n >= 2 && padding == n) {
+    // A relative table may point two or three entries at its first string, at 0.
+    if (padding == n && (zeros < n ? n >= 2 : n >= kZeroEntries)) {
         return "la tabla (" + Hex(r.tableStart) + "-" + Hex(r.tableEnd) +
                ") solo tiene relleno (00 o FF), no punteros: revise " + kTableStartField + " y " +
                kTableEndField;

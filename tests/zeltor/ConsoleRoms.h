@@ -56,8 +56,13 @@ inline Bytes GameBoyRom(std::size_t size, std::uint8_t filler = 0xEE) {
 // NES: the 16-byte iNES header, then `prgBanks` of 16 KiB of PRG and 8 KiB of CHR.
 inline Bytes NesRom(unsigned mapper, unsigned prgBanks, std::uint8_t filler = 0xEE) {
     Bytes rom(16 + prgBanks * std::size_t{0x4000} + 0x2000, filler);
-    const std::uint8_t header[16] = {'N',  'E', 'S', 0x1A, static_cast<std::uint8_t>(prgBanks),
-                                     1,    static_cast<std::uint8_t>((mapper & 0x0F) << 4),
+    const std::uint8_t header[16] = {'N',
+                                     'E',
+                                     'S',
+                                     0x1A,
+                                     static_cast<std::uint8_t>(prgBanks),
+                                     1,
+                                     static_cast<std::uint8_t>((mapper & 0x0F) << 4),
                                      static_cast<std::uint8_t>(mapper & 0xF0)};
     std::copy(header, header + 16, rom.begin());
     return rom;
@@ -67,8 +72,8 @@ inline Bytes NesRom(unsigned mapper, unsigned prgBanks, std::uint8_t filler = 0x
 // above the 16th bit, then the address in the window the bank is seen through.
 struct AddressOf {
     Console console;
-    std::uint64_t header = 0;   // copier header (SNES) or iNES header (NES)
-    std::uint64_t nesBank = 0;  // the PRG window's size (NES)
+    std::uint64_t header = 0;  // copier header (SNES) or iNES header (NES)
+    std::uint64_t nesBank = 0; // the PRG window's size (NES)
 
     std::uint64_t operator()(std::uint64_t position) const {
         const std::uint64_t p = position - header;
@@ -101,8 +106,8 @@ struct AddressOf {
 };
 
 // Writes `strings` from `at`, each ended by `separator`; returns the position after the last.
-inline std::uint64_t PutStrings(Bytes& rom, std::uint64_t at, const std::vector<std::string>& strings,
-                                std::uint8_t separator) {
+inline std::uint64_t PutStrings(Bytes& rom, std::uint64_t at,
+                                const std::vector<std::string>& strings, std::uint8_t separator) {
     for (const std::string& s : strings) {
         for (char c : s) {
             rom.at(at++) = static_cast<std::uint8_t>(c);

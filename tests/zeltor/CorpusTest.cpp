@@ -24,12 +24,27 @@ struct Cartridge {
 
 const Cartridge kCartridges[] = {
     {"linear", [] { return Bytes(0x10000, 0xEE); }, {Console::Linear}, 0x100, 0x10000, 0, 0},
-    {"LoROM", [] { return SnesRom(false, 0x20000, false); }, {Console::LoRom}, 0x100, 0x20000,
-     0x7FC0, 0x8000},
-    {"LoROM + copier", [] { return SnesRom(false, 0x20000, true); }, {Console::LoRom, 512},
-     0x300, 0x20200, 0x81C0, 0x8200},
-    {"HiROM", [] { return SnesRom(true, 0x30000, false); }, {Console::HiRom}, 0x100, 0x30000,
-     0xFFC0, 0x10000},
+    {"LoROM",
+     [] { return SnesRom(false, 0x20000, false); },
+     {Console::LoRom},
+     0x100,
+     0x20000,
+     0x7FC0,
+     0x8000},
+    {"LoROM + copier",
+     [] { return SnesRom(false, 0x20000, true); },
+     {Console::LoRom, 512},
+     0x300,
+     0x20200,
+     0x81C0,
+     0x8200},
+    {"HiROM",
+     [] { return SnesRom(true, 0x30000, false); },
+     {Console::HiRom},
+     0x100,
+     0x30000,
+     0xFFC0,
+     0x10000},
     {"Game Boy", [] { return GameBoyRom(0x10000); }, {Console::GameBoy}, 0x150, 0x10000, 0, 0},
     {"NES MMC1", [] { return NesRom(1, 4); }, {Console::Nes, 16, 0x4000}, 0x10, 0x10010, 0, 0},
     {"NES MMC3", [] { return NesRom(4, 4); }, {Console::Nes, 16, 0x2000}, 0x10, 0x10010, 0, 0},
@@ -59,8 +74,8 @@ struct Translation {
     bool freeIsPadding = false;
     AfterTable after = AfterTable::Zeros;
     std::uint64_t oldStart = 0, oldEnd = 0; // where the old text was
-    std::uint64_t otherStart = 0; // where another table's block of text is
-    bool otherApart = false;      // its pointers cannot be taken for this table's
+    std::uint64_t otherStart = 0;           // where another table's block of text is
+    bool otherApart = false;                // its pointers cannot be taken for this table's
 };
 
 std::uint64_t Total(const std::vector<std::uint64_t>& lengths) {
@@ -75,10 +90,10 @@ std::uint64_t Total(const std::vector<std::uint64_t>& lengths) {
 struct PointerForm {
     const AddressOf* address;
     unsigned size;
-    std::uint64_t mirror = 0;   // FastROM's $80 banks
-    std::uint64_t base = 0;     // linear: added to the position (a GBA's 0x08000000)
-    bool relative = false;      // linear: counted from the text's start
-    std::uint64_t origin = 0;   // that start
+    std::uint64_t mirror = 0; // FastROM's $80 banks
+    std::uint64_t base = 0;   // linear: added to the position (a GBA's 0x08000000)
+    bool relative = false;    // linear: counted from the text's start
+    std::uint64_t origin = 0; // that start
     std::uint64_t operator()(std::uint64_t position) const {
         if (address->console == Console::Linear) {
             return relative ? position - origin : base + position;
@@ -167,11 +182,14 @@ void FillAfterTable(Random& rnd, Translation& t, const PointerForm& form, std::s
         return;
     }
     const AddressOf& a = *form.address;
-    t.otherStart = t.textStart >= 0x1100 ? t.textStart - 0x1000 : t.freeStart + t.freeLength + 0x1000;
+    t.otherStart =
+        t.textStart >= 0x1100 ? t.textStart - 0x1000 : t.freeStart + t.freeLength + 0x1000;
     // Apart from the old text as well, or its values would mingle with the table's.
-    t.otherApart = (t.size > 2 || a.console == Console::Linear ||
-                    a.BankEnd(t.otherStart) == a.BankEnd(t.textStart)) &&
-                   !Overlap(t.otherStart, t.otherStart + 0x100, t.oldStart - std::min<std::uint64_t>(t.oldStart, 0x800), t.oldEnd + 0x800);
+    t.otherApart =
+        (t.size > 2 || a.console == Console::Linear ||
+         a.BankEnd(t.otherStart) == a.BankEnd(t.textStart)) &&
+        !Overlap(t.otherStart, t.otherStart + 0x100,
+                 t.oldStart - std::min<std::uint64_t>(t.oldStart, 0x800), t.oldEnd + 0x800);
     std::vector<std::uint64_t> other;
     for (std::size_t i = 0; i < 32; ++i) {
         switch (t.after) {
@@ -314,8 +332,8 @@ std::vector<Mistake> Mistakes(Random& rnd, const Translation& t) {
         const std::uint64_t kept = *std::max_element(t.old.begin(), t.old.end() - shortBy);
         const std::uint64_t ones = (std::uint64_t{1} << (8 * size)) - 1;
         if (next > kept && next != 0 && next != ones) {
-            found.push_back({"table end short",
-                             with(2, HexOf(t.tableStart + (n - shortBy) * size - 1)), {9}});
+            found.push_back(
+                {"table end short", with(2, HexOf(t.tableStart + (n - shortBy) * size - 1)), {9}});
         }
     }
     // The separator typed as the free space's byte, where the text ends in such free space.
@@ -406,8 +424,8 @@ TEST(Corpus, OrdinaryTranslationsGoThroughExactlyAndMistakesAreRefused) {
                             const Outcome r = RunZeltor(wrong, margs);
                             ASSERT_NE(std::find(m.codes.begin(), m.codes.end(), r.code),
                                       m.codes.end())
-                                << cart.name << ", " << m.kind << ": " << Line(m.args)
-                                << "\nexit " << r.code << ": " << r.err << r.out;
+                                << cart.name << ", " << m.kind << ": " << Line(m.args) << "\nexit "
+                                << r.code << ": " << r.err << r.out;
                             ASSERT_EQ(wrong.files["rom.smc"], t->rom) << m.kind;
                             ASSERT_EQ(wrong.files.size(), 1u) << m.kind;
                             ++refused;
@@ -418,8 +436,8 @@ TEST(Corpus, OrdinaryTranslationsGoThroughExactlyAndMistakesAreRefused) {
             }
         }
     }
-    std::cout << "Corpus: " << cases << " translations, " << exact << " exact tables; "
-              << mistakes << " mistakes, " << refused << " refused:";
+    std::cout << "Corpus: " << cases << " translations, " << exact << " exact tables; " << mistakes
+              << " mistakes, " << refused << " refused:";
     for (const auto& [kind, counts] : byKind) {
         std::cout << " " << kind << " " << counts.second << "/" << counts.first << ";";
     }

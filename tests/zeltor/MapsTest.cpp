@@ -38,48 +38,126 @@ TEST(Maps, TextCrossingABankIsAddressedThroughTheBankOrRefused) {
     const AddressOf nrom{Console::Nes, 16, 0x8000};
     const std::string bank2 = "ERROR 5: la cadena 7 (posición ";
     const CrossingCase cases[] = {
-        {"LoROM behind a copier header, 3 bytes", SnesRom(false, 0x40000, true), lorom, 0x10100,
-         3, 0x800000, {}, 0,
+        {"LoROM behind a copier header, 3 bytes",
+         SnesRom(false, 0x40000, true),
+         lorom,
+         0x10100,
+         3,
+         0x800000,
+         {},
+         0,
          "Aviso: la cadena 6 (posición 0x101F6) cruza el final de su banco (0x101FF, mapa "
          "LoROM): el juego puede no leerla entera.\n",
          "Mapa de direcciones: LoROM (cabecera interna LoROM en 0x81C0, tras 512 bytes de "
          "cabecera de copión)."},
-        {"LoROM behind a copier header, 2 bytes", SnesRom(false, 0x40000, true), lorom, 0x10100,
-         2, 0, {}, 5,
+        {"LoROM behind a copier header, 2 bytes",
+         SnesRom(false, 0x40000, true),
+         lorom,
+         0x10100,
+         2,
+         0,
+         {},
+         5,
          "ERROR 5: la cadena 6 (posición 0x101F6) termina después del final del banco del texto "
          "(0x101FF, mapa LoROM): un puntero de 2 bytes no llega a otro banco; mueva el texto "
          "para que quepa en el banco o, si el juego lee punteros de 3 bytes, use ese tamaño.\n",
          ""},
-        {"HiROM across 64 KiB, 3 bytes", SnesRom(true, 0x40000, false), hirom, 0x1FF00, 3, 0, {},
-         0, "Aviso: la cadena 6 (posición 0x1FFF6) cruza el final de su banco (0x1FFFF, mapa "
-            "HiROM): el juego puede no leerla entera.\n",
+        {"HiROM across 64 KiB, 3 bytes",
+         SnesRom(true, 0x40000, false),
+         hirom,
+         0x1FF00,
+         3,
+         0,
+         {},
+         0,
+         "Aviso: la cadena 6 (posición 0x1FFF6) cruza el final de su banco (0x1FFFF, mapa "
+         "HiROM): el juego puede no leerla entera.\n",
          "Mapa de direcciones: HiROM (cabecera interna HiROM en 0xFFC0)."},
-        {"HiROM across 64 KiB, 2 bytes", SnesRom(true, 0x40000, false), hirom, 0x1FF00, 2, 0, {},
-         5, "ERROR 5: la cadena 6 (posición 0x1FFF6) termina después del final del banco del "
-            "texto (0x1FFFF, mapa HiROM)", ""},
-        {"Game Boy from bank 1 into bank 2, 2 bytes", GameBoyRom(0x20000), gb, 0x7F00, 2, 0, {},
-         5, "ERROR 5: la cadena 6 (posición 0x7FF6) termina después del final del banco del "
-            "texto (0x7FFF, mapa Game Boy)", ""},
-        {"Game Boy from bank 1 into bank 2, 3 bytes", GameBoyRom(0x20000), gb, 0x7F00, 3, 0, {},
-         0, "Aviso: la cadena 6 (posición 0x7FF6) cruza el final de su banco (0x7FFF, mapa Game "
-            "Boy): el juego puede no leerla entera.\n",
+        {"HiROM across 64 KiB, 2 bytes",
+         SnesRom(true, 0x40000, false),
+         hirom,
+         0x1FF00,
+         2,
+         0,
+         {},
+         5,
+         "ERROR 5: la cadena 6 (posición 0x1FFF6) termina después del final del banco del "
+         "texto (0x1FFFF, mapa HiROM)",
+         ""},
+        {"Game Boy from bank 1 into bank 2, 2 bytes",
+         GameBoyRom(0x20000),
+         gb,
+         0x7F00,
+         2,
+         0,
+         {},
+         5,
+         "ERROR 5: la cadena 6 (posición 0x7FF6) termina después del final del banco del "
+         "texto (0x7FFF, mapa Game Boy)",
+         ""},
+        {"Game Boy from bank 1 into bank 2, 3 bytes",
+         GameBoyRom(0x20000),
+         gb,
+         0x7F00,
+         3,
+         0,
+         {},
+         0,
+         "Aviso: la cadena 6 (posición 0x7FF6) cruza el final de su banco (0x7FFF, mapa Game "
+         "Boy): el juego puede no leerla entera.\n",
          "Mapa de direcciones: Game Boy (cabecera de Game Boy en 0x100 con la suma de control "
          "de 0x14D correcta)."},
         // 8 strings of 41 bytes end at 0xC00F, the last byte of PRG bank 2 after the header.
-        {"NES, MMC1, the text ends with its 16 KiB bank", NesRom(1, 8), mmc1, 0xC010 - 8 * 41,
-         2, 0, {}, 0, "",
+        {"NES, MMC1, the text ends with its 16 KiB bank",
+         NesRom(1, 8),
+         mmc1,
+         0xC010 - 8 * 41,
+         2,
+         0,
+         {},
+         0,
+         "",
          "Mapa de direcciones: NES (cabecera iNES: mapper 1, 128 KiB de PRG en bancos de 16 "
          "KiB)."},
-        {"NES, MMC1, one byte further", NesRom(1, 8), mmc1, 0xC011 - 8 * 41, 2, 0, {}, 5,
-         bank2 + "0xBFE8) termina después del final del banco del texto (0xC00F, mapa NES)", ""},
-        {"NES, NROM: one 32 KiB window", NesRom(0, 2), nrom, 0x3F10, 2, 0, {}, 0, "",
+        {"NES, MMC1, one byte further",
+         NesRom(1, 8),
+         mmc1,
+         0xC011 - 8 * 41,
+         2,
+         0,
+         {},
+         5,
+         bank2 + "0xBFE8) termina después del final del banco del texto (0xC00F, mapa NES)",
+         ""},
+        {"NES, NROM: one 32 KiB window",
+         NesRom(0, 2),
+         nrom,
+         0x3F10,
+         2,
+         0,
+         {},
+         0,
+         "",
          "Mapa de direcciones: NES (cabecera iNES: mapper 0, 32 KiB de PRG en bancos de 32 "
          "KiB)."},
-        {"--map linear overrides the header", SnesRom(false, 0x40000, true),
-         AddressOf{Console::Linear}, 0x10100, 3, 0, {"--map", "linear"}, 0, "",
+        {"--map linear overrides the header",
+         SnesRom(false, 0x40000, true),
+         AddressOf{Console::Linear},
+         0x10100,
+         3,
+         0,
+         {"--map", "linear"},
+         0,
+         "",
          "Mapa de direcciones: lineal (indicado con --map)."},
-        {"--map lorom where no header says so", Bytes(0x40200, 0xEE), lorom, 0x10100, 3, 0,
-         {"--map", "lorom"}, 0,
+        {"--map lorom where no header says so",
+         Bytes(0x40200, 0xEE),
+         lorom,
+         0x10100,
+         3,
+         0,
+         {"--map", "lorom"},
+         0,
          "Aviso: la cadena 6 (posición 0x101F6) cruza el final de su banco (0x101FF, mapa "
          "LoROM): el juego puede no leerla entera.\n",
          "Mapa de direcciones: LoROM (indicado con --map, tras 512 bytes de cabecera de "
@@ -149,9 +227,9 @@ TEST(Maps, RecognisedFromTheHeaderAndNamedWithTheReason) {
         {"SNES with no ROM size", broken(SnesRom(false, 0x20000, false), 0x7FD7, 0x00), none},
         {"Game Boy", GameBoyRom(0x10000),
          "Game Boy (cabecera de Game Boy en 0x100 con la suma de control de 0x14D correcta)"},
-        {"Game Boy with a wrong header checksum", broken(GameBoyRom(0x10000), 0x14D, 0x00),
-         none},
-        {"NES, MMC3", NesRom(4, 8), "NES (cabecera iNES: mapper 4, 128 KiB de PRG en bancos de 8 KiB)"},
+        {"Game Boy with a wrong header checksum", broken(GameBoyRom(0x10000), 0x14D, 0x00), none},
+        {"NES, MMC3", NesRom(4, 8),
+         "NES (cabecera iNES: mapper 4, 128 KiB de PRG en bancos de 8 KiB)"},
         {"NES, a mapper without data", NesRom(77, 2),
          "NES (cabecera iNES: mapper 77, 32 KiB de PRG en bancos de 8 KiB (mapper sin datos: se "
          "suponen bancos de 8 KiB))"},
@@ -164,7 +242,8 @@ TEST(Maps, RecognisedFromTheHeaderAndNamedWithTheReason) {
         PutTable(rom, 0x2000, 2, {0x9000, 0x9005});
         FakeFileSystem fs;
         fs.files["rom.smc"] = rom;
-        const Outcome run = RunZeltor(fs, {"--dry-run", "rom.smc", "3000", "2000", "2003", "2", "00"});
+        const Outcome run =
+            RunZeltor(fs, {"--dry-run", "rom.smc", "3000", "2000", "2003", "2", "00"});
         EXPECT_EQ(run.code, 0) << run.err;
         EXPECT_NE(run.out.find("\nMapa de direcciones: " + c.line + ". "), std::string::npos)
             << run.out;
@@ -179,8 +258,9 @@ TEST(Maps, ANameThatIsNoMapIsAUsageError) {
     const Case cases[] = {
         {{"--map", "snes"},
          "ERROR 1: el mapa «snes» no existe: --map admite linear, lorom, hirom, gb o nes.\n"},
-        {{"--map", "nes"}, "ERROR 1: --map nes necesita la cabecera iNES al principio del "
-                           "archivo, y esta ROM no la tiene.\n"},
+        {{"--map", "nes"},
+         "ERROR 1: --map nes necesita la cabecera iNES al principio del "
+         "archivo, y esta ROM no la tiene.\n"},
     };
     for (const Case& c : cases) {
         FakeFileSystem fs;

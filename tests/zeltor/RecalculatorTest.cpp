@@ -586,14 +586,29 @@ TEST(Mistakes, RefusedWithTheFieldToCheckAndWrittenOnlyWithForce) {
          "cadena mide 0x6: no parece un puntero de esta tabla; revise «Posición inicial de la "
          "tabla de punteros» y «Posición final de la tabla de punteros».",
          {0x100, 0x104, 0x108, 0x10D, 0x114}},
+        {"a relative table's three entries at its first string",
+         {"hola"},
+         {0, 0, 0},
+         0xEE,
+         base,
+         nullptr,
+         {0, 0, 0}},
+        {"FF after the table taken in",
+         three,
+         {0x100, 0x104, 0x108, 0xFFFF},
+         0x00,
+         {"100", "20", "27", "2", "00"},
+         "ERROR 9: 1 entrada al final de la tabla (desde 0x26) es relleno (FF), no punteros: "
+         "revise «Posición final de la tabla de punteros».",
+         {0x100, 0x104, 0x108, 0x10D}},
         {"a table of padding",
          three,
-         {0, 0, 0},
+         {0xFFFF, 0, 0xFFFF},
          0xEE,
          {"100", "20", "25", "2", "00", "0080"},
          "ERROR 9: la tabla (0x20-0x25) solo tiene relleno (00 o FF), no punteros: revise "
          "«Posición inicial de la tabla de punteros» y «Posición final de la tabla de punteros».",
-         {0x8000, 0x8000, 0x8000}},
+         {0x8004, 0x8000, 0x8004}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
