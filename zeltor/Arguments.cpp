@@ -54,7 +54,7 @@ Refusal UsageRefusal(const ArgumentsError& error) {
     case ArgumentsError::Kind::FieldCount:
         break;
     }
-    return Bad(Exit::Usage, "se esperaban 6 o 7 argumentos ([--dry-run] ROM TEXTSTART "
+    return Bad(Exit::Usage, "se esperaban 6 o 7 argumentos ([opciones] ROM TEXTSTART "
                             "TABLESTART TABLEEND SIZE SEPARATOR [FIRST]) y hay " +
                                 std::to_string(error.fieldCount) +
                                 ". Use --help para ver la ayuda");

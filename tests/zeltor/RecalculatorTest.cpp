@@ -259,7 +259,7 @@ TEST(Refusals, EachClassHasItsCodeAndLeavesTheRomAsItWas) {
         FakeFileSystem fs;
         const Outcome run = RunZeltor(fs, {help});
         EXPECT_EQ(run.code, 0);
-        EXPECT_NE(run.out.find("Uso:  Zeltor [--dry-run] ROM"), std::string::npos);
+        EXPECT_NE(run.out.find("Uso:  Zeltor [opciones] ROM"), std::string::npos);
     }
 }
 
