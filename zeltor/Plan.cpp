@@ -113,9 +113,25 @@ std::optional<Refusal> ReadTable(const Request& r, File& rom, std::uint64_t span
     for (std::size_t k = 0; k < plan.values.size(); ++k) {
         plan.values[k] = OldValue(r, plan, k);
     }
-    std::sort(plan.values.begin(), plan.values.end());
+    if (!std::is_sorted(plan.values.begin(), plan.values.end())) {
+        std::sort(plan.values.begin(), plan.values.end());
+    }
     plan.values.erase(std::unique(plan.values.begin(), plan.values.end()), plan.values.end());
     plan.values.shrink_to_fit();
+    // Each entry's string, found next to the previous entry's when the table ascends.
+    plan.stringOf.resize(plan.entries);
+    std::size_t j = 0;
+    for (std::size_t k = 0; k < plan.entries; ++k) {
+        const std::uint32_t value = OldValue(r, plan, k);
+        if (plan.values[j] != value) {
+            j = j + 1 < plan.values.size() && plan.values[j + 1] == value
+                    ? j + 1
+                    : static_cast<std::size_t>(
+                          std::lower_bound(plan.values.begin(), plan.values.end(), value) -
+                          plan.values.begin());
+        }
+        plan.stringOf[k] = static_cast<std::uint32_t>(j);
+    }
     return std::nullopt;
 }
 
@@ -196,7 +212,7 @@ std::optional<Refusal> ComputeNewTable(const Request& r, Plan& plan) {
     const std::uint64_t max = r.pointerSize.MaxValue();
     plan.newTable.resize(plan.oldTable.size());
     for (std::size_t k = 0; k < plan.entries; ++k) {
-        const std::uint64_t value = newValues[plan.StringOf(OldValue(r, plan, k))];
+        const std::uint64_t value = newValues[plan.stringOf[k]];
         if (value > max) {
             return Bad(Exit::Overflow, "la entrada " + std::to_string(k) + " valdría " +
                                            Hex(value) + ", que no cabe en " + r.pointerSize.Text() +
@@ -253,11 +269,6 @@ std::variant<Plan, Refusal> MakePlanUnguarded(const Request& r, File& rom, std::
 
 } // namespace
 
-std::size_t Plan::StringOf(std::uint32_t oldValue) const {
-    return static_cast<std::size_t>(std::lower_bound(values.begin(), values.end(), oldValue) -
-                                    values.begin());
-}
-
 std::uint64_t Plan::EndOf(std::size_t j) const {
     return j + 1 < starts.size() ? starts[j + 1] - 1 : textEnd;
 }
@@ -270,7 +281,7 @@ std::uint32_t OldValue(const Request& r, const Plan& plan, std::size_t k) {
 Entry EntryAt(const Request& r, const Plan& plan, std::size_t k) {
     const unsigned size = r.pointerSize.Bytes();
     const std::uint32_t old = OldValue(r, plan, k);
-    const std::size_t j = plan.StringOf(old);
+    const std::size_t j = plan.stringOf[k];
     const std::uint64_t start = plan.starts[j];
     return Entry{r.tableStart + std::uint64_t{k} * size, old,
                  ReadLittleEndian(&plan.newTable[k * size], size), start, plan.EndOf(j) - start};

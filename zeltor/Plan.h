@@ -22,14 +22,13 @@ struct Plan {
     std::vector<std::uint32_t> values; // the old table's distinct values, ascending
     std::uint64_t textEnd = 0;         // offset of the last string's separator
     std::vector<std::uint8_t> oldTable, newTable;
-    std::size_t entries = 0; // in the table
-    std::uint32_t first = 0; // the value the first string's pointer gets
+    std::size_t entries = 0;             // in the table
+    std::vector<std::uint32_t> stringOf; // the string each entry's old value pairs with
+    std::uint32_t first = 0;             // the value the first string's pointer gets
     std::unique_ptr<AddressMap> map;
     std::string mapReason;
     std::vector<std::string> warnings;
 
-    // The string that entry k's old value pairs with.
-    std::size_t StringOf(std::uint32_t oldValue) const;
     // Offset of string j's separator.
     std::uint64_t EndOf(std::size_t j) const;
 };
