@@ -1,6 +1,7 @@
 #include "zeltor/Maps.h"
 
 #include <algorithm>
+#include <cctype>
 #include <limits>
 
 namespace zeltor {
@@ -81,8 +82,13 @@ std::optional<MapKind> MapFromName(std::string_view name) {
                                                           {"hirom", MapKind::HiRom},
                                                           {"gb", MapKind::GameBoy},
                                                           {"nes", MapKind::Nes}};
+    const auto same = [&](std::string_view text) {
+        return std::equal(name.begin(), name.end(), text.begin(), text.end(), [](char a, char b) {
+            return std::tolower(static_cast<unsigned char>(a)) == b;
+        });
+    };
     for (const auto& [text, kind] : names) {
-        if (name == text) {
+        if (same(text)) {
             return kind;
         }
     }

@@ -12,7 +12,7 @@ namespace zeltor {
 
 enum class MapKind { Linear, LoRom, HiRom, GameBoy, Nes };
 
-// "linear", "lorom", "hirom", "gb" or "nes", as --map takes them.
+// "linear", "lorom", "hirom", "gb" or "nes", as --map takes them, in any case.
 std::optional<MapKind> MapFromName(std::string_view name);
 
 // Where the console sees one byte of the file.
