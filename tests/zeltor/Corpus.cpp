@@ -1,6 +1,7 @@
 #include "tests/zeltor/Corpus.h"
 
 #include <algorithm>
+#include <cmath>
 
 const std::vector<Cartridge> kCartridges = {
     {"linear", [] { return Bytes(0x10000, 0xEE); }, {Console::Linear}, 0x100, 0x10000, 0, 0},
@@ -106,7 +107,8 @@ void DrawLengths(Random& rnd, std::size_t distinct, std::vector<std::uint64_t>& 
         const std::uint64_t now =
             old == 0 || rnd.Chance(0.03)
                 ? 0
-                : std::max<std::uint64_t>(1, static_cast<std::uint64_t>(old * factor + 0.5));
+                : std::max<std::uint64_t>(1, static_cast<std::uint64_t>(
+                                                 std::llround(static_cast<double>(old) * factor)));
         before.push_back(old);
         after.push_back(now);
     }
@@ -166,6 +168,7 @@ void Fill(Random& rnd, Translation& t, const PointerForm& form,
     const std::uint8_t separators[] = {0x00, 0xFF, 0x0A};
     t.separator = separators[rnd.Pick(0, 2)];
     std::vector<std::string> strings;
+    strings.reserve(lengths.size());
     for (std::uint64_t length : lengths) {
         strings.push_back(Text(rnd, length));
     }

@@ -184,7 +184,8 @@ TEST(Maps, TextCrossingABankIsAddressedThroughTheBankOrRefused) {
         std::vector<std::string> args = c.options;
         for (const std::string& field :
              {std::string("rom.smc"), HexOf(c.textStart), HexOf(tableStart),
-              HexOf(tableStart + 8 * c.size - 1), std::to_string(c.size), std::string("00")}) {
+              HexOf(tableStart + std::uint64_t{8} * c.size - 1), std::to_string(c.size),
+              std::string("00")}) {
             args.push_back(field);
         }
         const Outcome run = RunZeltor(fs, args);

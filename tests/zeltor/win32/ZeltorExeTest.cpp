@@ -2,8 +2,8 @@
 // BuildCommandLine, the ROM is named without folder, the program runs in that folder and is
 // waited for with its standard error captured.
 #include "request/CommandLine.h"
-#include "request/RecalcRequest.h"
 #include "request/Launch.h"
+#include "request/RecalcRequest.h"
 #include "tests/support/win32/TempFolder.h"
 #include "win32/Owned.h"
 #include "win32/Utf.h"
