@@ -3,6 +3,7 @@
 #include "portable/Hex.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace zeltor {
 
@@ -97,46 +98,18 @@ bool GameBoy(HeaderReader& in) {
     return sum == b[0x4D];
 }
 
-// The PRG bank that a mapper switches; 0 for a mapper not in this list.
+// The PRG bank that a mapper switches; 0 for a mapper not in these lists.
 std::uint64_t NesBank(unsigned mapper) {
-    switch (mapper) {
-    case 0:
-    case 3:
-    case 7:
-    case 11:
-    case 13:
-    case 34:
-    case 66:
-    case 87:
-    case 185:
-        return 0x8000; // no switching, or 32 KiB at a time
-    case 1:
-    case 2:
-    case 10:
-    case 16:
-    case 68:
-    case 70:
-    case 71:
-    case 94:
-    case 180:
-        return 0x4000;
-    case 4:
-    case 5:
-    case 9:
-    case 19:
-    case 21:
-    case 22:
-    case 23:
-    case 25:
-    case 69:
-    case 85:
-    case 118:
-    case 119:
-    case 206:
-        return 0x2000;
-    default:
-        return 0;
-    }
+    // No switching, or 32 KiB at a time (NROM, CNROM, AxROM, GxROM...).
+    static constexpr unsigned k32[] = {0, 3, 7, 11, 13, 34, 66, 87, 185};
+    // 16 KiB at $8000 (MMC1, UxROM, MMC4...).
+    static constexpr unsigned k16[] = {1, 2, 10, 16, 68, 70, 71, 94, 180};
+    // 8 KiB (MMC3, MMC5, MMC2, the VRCs, FME-7...).
+    static constexpr unsigned k8[] = {4, 5, 9, 19, 21, 22, 23, 25, 69, 85, 118, 119, 206};
+    const auto in = [&](const auto& list) {
+        return std::find(std::begin(list), std::end(list), mapper) != std::end(list);
+    };
+    return in(k32) ? 0x8000 : in(k16) ? 0x4000 : in(k8) ? 0x2000 : 0;
 }
 
 std::optional<MapChoice> Nes(HeaderReader& in) {
