@@ -2,8 +2,12 @@
 
 namespace zeltor {
 
-std::string HelpText() {
-    return R"(Zeltor: recalcula la tabla de punteros de una ROM después de traducir sus textos.
+namespace {
+
+// The help in three parts: how to call it and what it does; the maps, safety and report;
+// the refusals and the exit codes.
+const char kCalling[] =
+    R"(Zeltor: recalcula la tabla de punteros de una ROM después de traducir sus textos.
 
 Uso:  Zeltor [opciones] ROM TEXTSTART TABLESTART TABLEEND SIZE SEPARATOR [FIRST]
       Zeltor --help
@@ -41,7 +45,10 @@ compartían valor siguen compartiendo cadena, y una tabla desordenada conserva
 su orden. La cadena k recibe FIRST + (dirección de la cadena k - dirección de
 la primera), en little endian en SIZE bytes.
 
-Mapas: la dirección de una posición la da el mapa de la consola. lineal (la
+)";
+
+const char kWorking[] =
+    R"(Mapas: la dirección de una posición la da el mapa de la consola. lineal (la
 posición misma) si no se reconoce nada; SNES LoROM (bancos de 32 KiB en
 $8000-$FFFF) y HiROM (bancos de 64 KiB), con o sin 512 bytes de copión, por su
 cabecera interna; Game Boy (banco 0 en $0000, los demás en $4000) por su
@@ -65,7 +72,9 @@ es el valor de la tabla con los bytes al revés; la tabla parece seguir tras
 TABLEEND; la tabla es relleno, o sus valores no corresponden a las cadenas.
 Cada negativa nombra el campo que hay que revisar. --force escribe igualmente.
 
-Códigos de salida:
+)";
+
+const char kEndings[] = R"(Códigos de salida:
   0  hecho (o simulación correcta, o la tabla ya estaba al día)
   1  uso incorrecto: número de argumentos, opción o mapa desconocido
   2  campo incorrecto: hexadecimal no válido, SIZE distinto de 2, 3 o 4, SEPARATOR o FIRST mal
@@ -80,6 +89,11 @@ Códigos de salida:
   9  los campos parecen equivocados: no se ha escrito nada; revise el campo
      indicado, o use --force para escribir igualmente
 )";
+
+} // namespace
+
+std::string HelpText() {
+    return std::string(kCalling) + kWorking + kEndings;
 }
 
 } // namespace zeltor
