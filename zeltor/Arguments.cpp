@@ -54,7 +54,7 @@ Refusal UsageRefusal(const ArgumentsError& error) {
     case ArgumentsError::Kind::FieldCount:
         break;
     }
-    return Bad(Exit::Usage, "se esperaban 6 o 7 argumentos ([--dry-run] ROM TEXTSTART "
+    return Bad(Exit::Usage, "se esperaban 6 o 7 argumentos ([opciones] ROM TEXTSTART "
                             "TABLESTART TABLEEND SIZE SEPARATOR [FIRST]) y hay " +
                                 std::to_string(error.fieldCount) +
                                 ". Use --help para ver la ayuda");
@@ -86,6 +86,13 @@ std::variant<Request, Refusal> ParseRequest(const RecalcArguments& a) {
     Request r;
     r.romName = f.romName;
     r.options = a.options;
+    if (a.options.map) {
+        r.map = MapFromName(*a.options.map);
+        if (!r.map) {
+            return Bad(Exit::Usage, "el mapa " + Quote(*a.options.map, kFieldLimit) +
+                                        " no existe: --map admite linear, lorom, hirom, gb o nes");
+        }
+    }
     if (auto refusal = ParseOffsets(f, r)) {
         return *refusal;
     }

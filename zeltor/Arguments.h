@@ -1,6 +1,7 @@
 #pragma once
 
 #include "portable/RecalcArguments.h"
+#include "zeltor/Maps.h"
 #include "zeltor/Outcome.h"
 
 #include <cstdint>
@@ -21,6 +22,7 @@ struct Request {
     // What the first pointer was typed as, for the messages that name it.
     std::string firstPointerText;
     RecalcOptions options;
+    std::optional<MapKind> map; // --map, when given
 };
 
 // A raw file offset: hexadecimal digits only, up to FFFFFFFF.

@@ -12,11 +12,15 @@ enum class Exit : int {
     BadTable = 3,      // table reversed, not whole entries, outside the file, overlapping text,
                        // or too large for the memory at hand
     TextTooShort = 4,  // the file ends before N strings are found
-    Overflow = 5,      // a new value does not fit in SIZE bytes
+    Overflow = 5,      // a new value does not fit in SIZE bytes, or a string lies where its
+                       // pointer cannot reach: past the bank a 2-byte pointer stays in, or
+                       // where the console does not see the file
     CannotOpen = 6,    // the ROM cannot be opened (for writing, unless --dry-run), or is
                        // not a regular file
     WriteFailed = 7,   // backup, write or check failed; the ROM was left as it was
     RestoreFailed = 8, // a write failed and the original bytes could not be put back
+    LooksWrong = 9,    // the fields look mistaken (separator, first pointer, table's end,
+                       // values that are no pointers): nothing written; --force writes anyway
 };
 
 // Why a run stops before it writes anything.

@@ -97,12 +97,16 @@ void WriteReport(const Request& r, const Plan& plan, Pieces& to) {
     to << "Texto desde " + Hex(r.textStart) + ", tabla " + Hex(r.tableStart) + "-" +
               Hex(r.tableEnd) + ", punteros de " + r.pointerSize.Text() + " bytes, separador " +
               Hex(r.separator, 2) + ", primer valor " + Hex(plan.first, digits) +
-              (r.firstPointer ? " (indicado)" : " (el actual de la entrada 0)") + "\n\n";
+              (r.firstPointer ? " (indicado)" : " (el menor de la tabla anterior)") + "\n";
+    to << "Mapa de direcciones: " + std::string(plan.map->Name()) + " (" + plan.mapReason +
+              "). La tabla tiene " +
+              Count(plan.values.size(), "valor distinto", "valores distintos") +
+              ": una cadena para cada uno.\n\n";
     to << PadLeft("entrada", 8) + "  " + PadRight("tabla", 11) + PadRight("anterior", 11) +
               PadRight("nuevo", 11) + PadRight("cadena", 11) + "longitud\n";
     std::size_t changed = 0;
     char line[128];
-    for (std::size_t k = 0; k < plan.starts.size(); ++k) {
+    for (std::size_t k = 0; k < plan.entries; ++k) {
         const Entry e = EntryAt(r, plan, k);
         changed += e.oldValue != e.newValue ? 1 : 0;
         to << EntryLine(line, k, e, digits);
@@ -111,7 +115,7 @@ void WriteReport(const Request& r, const Plan& plan, Pieces& to) {
     for (const std::string& w : plan.warnings) {
         to << w + "\n";
     }
-    const std::size_t n = plan.starts.size();
+    const std::size_t n = plan.entries;
     to << "Resumen: " + Count(n, "entrada", "entradas") + ", " +
               Count(changed, "cambia", "cambian") + ", " +
               Count(n - changed, "queda igual", "quedan igual") + "; texto de " + Hex(r.textStart) +

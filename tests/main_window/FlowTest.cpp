@@ -377,7 +377,7 @@ TEST_F(FlowTest, ClosingTheWindowLeavesTheRecalculatorToFinish) {
     EXPECT_TRUE(WaitForFile(dir.Sub("finished.txt"), 20000)) << "it finished on its own";
 }
 
-TEST_F(FlowTest, TheRealRecalculatorRefusesWarnsAndRewritesTheDemoTable) {
+TEST_F(FlowTest, TheRealRecalculatorRefusesTwiceThenRewritesTheDemoTable) {
     ASSERT_TRUE(CopyFileW(Widen(TestFolder() + "\\Zeltor.exe").c_str(),
                           Widen(dir.Sub("Zeltor.exe")).c_str(), FALSE));
     ASSERT_TRUE(CopyFileW(Widen(TestFolder() + "\\demo.smc").c_str(),
@@ -401,20 +401,26 @@ TEST_F(FlowTest, TheRealRecalculatorRefusesWarnsAndRewritesTheDemoTable) {
     EXPECT_EQ(ReadWholeFile(rom), original);
     EXPECT_EQ(GetFileAttributesW(Widen(rom + ".bak").c_str()), INVALID_FILE_ATTRIBUTES);
 
-    // One entry short: done, but with the recalculator's warning after the success.
+    // One entry short: the recalculator refuses what looks like a mistake, and the box says
+    // which field to check.
     Type(IDC_txtFinPunt, L"10D");
     Press(IDC_cmdRecalcular);
     ASSERT_EQ(boxes.size(), 2u);
-    EXPECT_EQ(
-        boxes[1].text.rfind("¡Punteros recalculados!\r\n\r\nAviso: la tabla parece seguir", 0), 0u)
-        << boxes[1].text;
-    EXPECT_EQ(ReadWholeFile(rom + ".bak"), original);
+    EXPECT_EQ(boxes[1].text,
+              "No se han recalculado los punteros: Zeltor.exe terminó con el código 9.\r\n\r\n"
+              "ERROR 9: la tabla parece seguir después de su final: en 0x10E hay 0x825A, justo "
+              "tras su mayor valor (0x8254); si es otra entrada, «Posición final de la tabla de "
+              "punteros» debe ser 0x10F o más.\r\n\r\n"
+              "Más detalles en el registro demo.smc.zeltor.log, junto a la ROM.");
+    EXPECT_EQ(ReadWholeFile(rom), original);
+    EXPECT_EQ(GetFileAttributesW(Widen(rom + ".bak").c_str()), INVALID_FILE_ATTRIBUTES);
 
     Type(IDC_txtFinPunt, L"10F");
     Press(IDC_cmdRecalcular);
     ASSERT_EQ(boxes.size(), 3u);
     EXPECT_EQ(boxes[2].text, "¡Punteros recalculados!");
     EXPECT_NE(ReadWholeFile(rom).substr(0x100, 16), original.substr(0x100, 16));
+    EXPECT_EQ(ReadWholeFile(rom + ".bak"), original);
 }
 
 } // namespace

@@ -62,9 +62,11 @@ std::string HexText(std::uint32_t v) {
     return s.str();
 }
 
-TEST(Meaning, EachEntryIsFirstPlusItsStringsDistance) {
+// Strings pair with the old table's distinct values in ascending order: string j goes with
+// the j-th smallest value, whatever entries hold it.
+TEST(Meaning, EachValueGetsTheFirstPlusItsStringsDistance) {
     const MeaningCase cases[] = {
-        {"first value kept from entry 0; empty string counts",
+        {"first value is the smallest old one; empty string counts",
          0x100,
          0x20,
          2,
@@ -79,7 +81,7 @@ TEST(Meaning, EachEntryIsFirstPlusItsStringsDistance) {
          3,
          0x00,
          {"A", "BB"},
-         {0, 0},
+         {0x8000, 0x8003},
          "000001",
          {0x010000, 0x010002}},
         {"4-byte FIRST",
@@ -88,7 +90,7 @@ TEST(Meaning, EachEntryIsFirstPlusItsStringsDistance) {
          4,
          0x00,
          {"XYZ", "W"},
-         {0, 0},
+         {0x1000, 0x1004},
          "78563412",
          {0x12345678, 0x1234567C}},
         {"FF separator, table after the text",
@@ -106,7 +108,7 @@ TEST(Meaning, EachEntryIsFirstPlusItsStringsDistance) {
          2,
          0x00,
          {"x", "yy"},
-         {0x4000, 0},
+         {0x4000, 0x4005},
          std::nullopt,
          {0x4000, 0x4002}},
         {"separator byte inside text of another value",
@@ -115,9 +117,45 @@ TEST(Meaning, EachEntryIsFirstPlusItsStringsDistance) {
          2,
          0x0A,
          {"a\0z"s, "b"},
-         {7, 7},
+         {7, 12},
          std::nullopt,
          {7, 11}},
+        {"shared entries share their string",
+         0x100,
+         0x20,
+         2,
+         0x00,
+         {"uno", "dos", "tres"},
+         {0x100, 0x106, 0x100, 0x10C, 0x106},
+         std::nullopt,
+         {0x100, 0x104, 0x100, 0x108, 0x104}},
+        {"an unordered table keeps its order",
+         0x100,
+         0x20,
+         2,
+         0x00,
+         {"uno", "dos", "tres"},
+         {0x10C, 0x100, 0x106},
+         std::nullopt,
+         {0x108, 0x100, 0x104}},
+        {"unordered and shared, FIRST is the first string's pointer",
+         0x100,
+         0x20,
+         3,
+         0x00,
+         {"uno", "dos", "tres"},
+         {0x818010, 0x818000, 0x818010, 0x818008},
+         "009081",
+         {0x819008, 0x819000, 0x819008, 0x819004}},
+        {"every entry shares one string",
+         0x100,
+         0x20,
+         2,
+         0x00,
+         {"hola"},
+         {0x8123, 0x8123, 0x8123},
+         "0080",
+         {0x8000, 0x8000, 0x8000}},
     };
     for (const MeaningCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -126,7 +164,7 @@ TEST(Meaning, EachEntryIsFirstPlusItsStringsDistance) {
             MakeRom(0x400, c.textStart, c.strings, c.separator, c.tableStart, c.size, c.oldValues);
         fs.files["rom.smc"] = before;
         const std::uint32_t tableEnd =
-            c.tableStart + static_cast<std::uint32_t>(c.strings.size()) * c.size - 1;
+            c.tableStart + static_cast<std::uint32_t>(c.oldValues.size()) * c.size - 1;
         std::vector<std::string> args = {
             "rom.smc",         HexText(c.textStart),   HexText(c.tableStart),
             HexText(tableEnd), std::to_string(c.size), HexText(c.separator)};
@@ -135,8 +173,9 @@ TEST(Meaning, EachEntryIsFirstPlusItsStringsDistance) {
         }
         const Outcome run = RunZeltor(fs, args);
         ASSERT_EQ(run.code, 0) << run.err;
+        EXPECT_EQ(run.err, "");
         const Bytes& after = fs.files["rom.smc"];
-        EXPECT_EQ(TableOf(after, c.tableStart, c.strings.size(), c.size), c.expected);
+        EXPECT_EQ(TableOf(after, c.tableStart, c.oldValues.size(), c.size), c.expected);
         // Nothing but the table changed.
         Bytes outsideTable = after;
         std::copy(before.begin() + c.tableStart, before.begin() + tableEnd + 1,
@@ -220,7 +259,7 @@ TEST(Refusals, EachClassHasItsCodeAndLeavesTheRomAsItWas) {
         FakeFileSystem fs;
         const Outcome run = RunZeltor(fs, {help});
         EXPECT_EQ(run.code, 0);
-        EXPECT_NE(run.out.find("Uso:  Zeltor [--dry-run] ROM"), std::string::npos);
+        EXPECT_NE(run.out.find("Uso:  Zeltor [opciones] ROM"), std::string::npos);
     }
 }
 
@@ -466,78 +505,155 @@ TEST(Report, OneLinePerEntryToStdoutAndLog) {
     EXPECT_NE(log.find(" · Zeltor rom.smc 100 20 25 2 00\n"), std::string::npos) << log;
 }
 
-// Each warning is one line on stderr and in the report, and only where something looks wrong.
-TEST(Report, WarnsAboutDisorderAndSharedEntries) {
+// What a translation does (reorder, share, move the text, leave padding or smaller values
+// after the table) goes through silently; what looks like a mistake in the fields is refused
+// with exit 9, naming the field to check in the window's words, and nothing is written; with
+// --force it is written as asked and the refusal becomes a warning.
+TEST(Mistakes, RefusedWithTheFieldToCheckAndWrittenOnlyWithForce) {
     struct Case {
         const char* name;
+        std::vector<std::string> strings;
         std::vector<std::uint32_t> old;
-        std::vector<std::string> args;
-        std::vector<std::string> expected;
+        std::uint8_t afterText;             // what fills the ROM after the text
+        std::vector<std::string> args;      // after the ROM's name
+        const char* refusal;                // nullptr: no mistake
+        std::vector<std::uint32_t> written; // the table afterwards (with --force if refused)
     };
-    const std::vector<std::string> four = {"uno", "dos", "tres", "cuatro"};
-    const std::vector<std::string> withFirst8200 = {"rom.smc", "100", "20",  "25",
-                                                    "2",       "00",  "8200"};
+    const std::vector<std::string> three = {"uno", "dos", "tres"};
+    const std::vector<std::string> five = {"uno", "dos", "tres", "cuatro", "cinco"};
+    const std::vector<std::string> base = {"100", "20", "25", "2", "00"};
     const Case cases[] = {
-        {"correct", {0x100, 0x104, 0x108}, kSampleArgs, {}},
-        {"disorder", {0x100, 0x108, 0x104}, kSampleArgs, {"orden ascendente (1 descenso;"}},
-        {"disorder and sharing",
-         {0x100, 0x104, 0x100},
-         kSampleArgs,
-         {"orden ascendente", "entradas 0, 2 apuntaban al mismo sitio (0x0100)"}},
-        {"sharing", {0x100, 0x100, 0x108}, kSampleArgs, {"entradas 0, 1 apuntaban al mismo sitio"}},
-        {"FIRST as entry 0 holds it",
+        {"unordered, shorter strings",
+         three,
+         {0x100, 0x10A, 0x105},
+         0xEE,
+         base,
+         nullptr,
+         {0x100, 0x108, 0x104}},
+        {"text moved on purpose",
+         three,
          {0x8200, 0x8204, 0x8208},
-         {withFirst8200[0], "100", "20", "25", "2", "00", "0082"},
-         {}},
-        {"FIRST typed in the wrong byte order",
-         {0x8200, 0x8204, 0x8208},
-         withFirst8200,
-         {"el primer valor indicado, 8200 (0x0082), no es el que tiene ahora la entrada 0, 0082 "
-          "(0x8200); parece escrito con los bytes al revés: tal como están en la ROM se escribe "
-          "0082."}},
-        {"FIRST typed with fewer digits is shown as typed",
-         {0x8200, 0x8204, 0x8208},
-         {"rom.smc", "100", "20", "25", "2", "00", "82"},
-         {"Aviso: el primer valor indicado, 82 (0x0082), no es el que tiene ahora la entrada 0, "
-          "0082 (0x8200); parece escrito"}},
-        {"FIRST different",
-         {0x8200, 0x8204, 0x8208},
-         {"rom.smc", "100", "20", "25", "2", "00", "0081"},
-         {"0081 (0x8100), no es el que tiene ahora la entrada 0, 0082 (0x8200); todas las "
-          "entradas se han calculado a partir del indicado."}},
-        {"table end one entry short, next value just past the text",
-         {0x100, 0x104, 0x108, 0x10D},
-         kSampleArgs,
-         {"la tabla parece seguir después de TABLEEND: en 0x26 hay 0x010D, que apunta al texto "
-          "leído o justo detrás (0x0100 a 0x010D); si es otra entrada, TABLEEND debería ser "
-          "0x27"}},
-        {"table end one entry short, next value among the old ones",
-         {0x100, 0x120, 0x110},
-         {"rom.smc", "100", "20", "23", "2", "00"},
-         {"en 0x24 hay 0x0110, que está entre el primer y el último valor anteriores de la tabla "
-          "(0x0100 y 0x0120)"}},
+         0xEE,
+         {"100", "20", "25", "2", "00", "0081"},
+         nullptr,
+         {0x8100, 0x8104, 0x8108}},
+        {"a smaller value after the table",
+         three,
+         {0x100, 0x105, 0x10A, 0x0F0},
+         0xEE,
+         base,
+         nullptr,
+         {0x100, 0x104, 0x108}},
+        {"a relative table followed by zero padding",
+         three,
+         {0x0, 0x5, 0xA, 0x0},
+         0xEE,
+         base,
+         nullptr,
+         {0x0, 0x4, 0x8}},
+        {"FIRST with its bytes reversed",
+         three,
+         {0x8200, 0x8205, 0x820A},
+         0xEE,
+         {"100", "20", "25", "2", "00", "8200"},
+         "ERROR 9: el primer puntero indicado, 8200, es el de la entrada 0 con los bytes al "
+         "revés: en «Valor del primer puntero» escriba los bytes tal como están en la ROM, 0082.",
+         {0x0082, 0x0086, 0x008A}},
+        {"table end one entry short",
+         five,
+         {0x100, 0x104, 0x108, 0x10D, 0x114},
+         0xEE,
+         {"100", "20", "25", "2", "00"},
+         "ERROR 9: la tabla parece seguir después de su final: en 0x26 hay 0x010D, justo tras "
+         "su mayor valor (0x0108); si es otra entrada, «Posición final de la tabla de punteros» "
+         "debe ser 0x27 o más.",
+         {0x100, 0x104, 0x108}},
+        {"separator typed as the free space's byte",
+         five,
+         {0x100, 0x105, 0x10A, 0x110, 0x118},
+         0xFF,
+         {"100", "20", "29", "2", "FF"},
+         "ERROR 9: con el separador FF, 3 de las 4 cadenas que tenían texto en la tabla anterior "
+         "salen vacías: revise «Valor hexadecimal del caracter separador».",
+         {0x100, 0x11B, 0x11C, 0x11D, 0x11E}},
+        {"table end past the table",
+         three,
+         {0x100, 0x104, 0x108, 0x3000},
+         0x00,
+         {"100", "20", "27", "2", "00"},
+         "ERROR 9: las 4 cadenas leídas ocupan 0xD bytes, pero los valores de la tabla "
+         "abarcaban 0x2F00: no corresponden; revise «Posición inicial de la tabla de punteros», "
+         "«Posición final de la tabla de punteros» y «Tamaño de cada puntero».",
+         {0x100, 0x104, 0x108, 0x10D}},
+        {"a value far from the others",
+         five,
+         {0x100, 0x104, 0x108, 0x10E, 0x23C},
+         0x00,
+         {"100", "20", "29", "2", "00"},
+         "ERROR 9: el valor 0x010E de la tabla queda a 0x12E bytes del siguiente, pero su "
+         "cadena mide 0x6: no parece un puntero de esta tabla; revise «Posición inicial de la "
+         "tabla de punteros» y «Posición final de la tabla de punteros».",
+         {0x100, 0x104, 0x108, 0x10D, 0x114}},
+        {"a relative table's three entries at its first string",
+         {"hola"},
+         {0, 0, 0},
+         0xEE,
+         base,
+         nullptr,
+         {0, 0, 0}},
+        {"FF after the table taken in",
+         three,
+         {0x100, 0x104, 0x108, 0xFFFF},
+         0x00,
+         {"100", "20", "27", "2", "00"},
+         "ERROR 9: 1 entrada al final de la tabla (desde 0x26) es relleno (FF), no punteros: "
+         "revise «Posición final de la tabla de punteros».",
+         {0x100, 0x104, 0x108, 0x10D}},
+        {"a table of padding",
+         three,
+         {0xFFFF, 0, 0xFFFF},
+         0xEE,
+         {"100", "20", "25", "2", "00", "0080"},
+         "ERROR 9: la tabla (0x20-0x25) solo tiene relleno (00 o FF), no punteros: revise "
+         "«Posición inicial de la tabla de punteros» y «Posición final de la tabla de punteros».",
+         {0x8004, 0x8000, 0x8004}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        FakeFileSystem fs;
-        fs.files["rom.smc"] = MakeRom(
-            0x400, 0x100, c.old.size() == 4 ? four : std::vector<std::string>{"uno", "dos", "tres"},
-            0x00, 0x20, 2, c.old);
-        const Outcome run = RunZeltor(fs, c.args);
-        EXPECT_EQ(run.code, 0) << run.err;
-        const std::string count =
-            c.expected.size() == 1 ? "1 aviso." : std::to_string(c.expected.size()) + " avisos.";
-        EXPECT_NE(run.out.find(count), std::string::npos) << run.out;
-        std::istringstream err(run.err);
-        std::size_t lines = 0;
-        for (std::string line; std::getline(err, line); ++lines) {
-            EXPECT_EQ(line.rfind("Aviso: ", 0), 0u) << line;
-            EXPECT_NE(run.out.find("\n" + line + "\n"), std::string::npos) << line;
-            EXPECT_EQ(line.back(), '.') << line;
+        Bytes rom = MakeRom(0x400, 0x100, c.strings, 0x00, 0x20, 2, c.old);
+        std::size_t textLength = 0;
+        for (const std::string& text : c.strings) {
+            textLength += text.size() + 1;
         }
-        EXPECT_EQ(lines, c.expected.size()) << run.err;
-        for (const std::string& w : c.expected) {
-            EXPECT_NE(run.err.find(w), std::string::npos) << w;
+        std::fill(rom.begin() + 0x100 + static_cast<std::ptrdiff_t>(textLength), rom.end(),
+                  c.afterText);
+        std::vector<std::string> args = {"rom.smc"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        for (const bool force : {false, true}) {
+            FakeFileSystem fs;
+            fs.files["rom.smc"] = rom;
+            std::vector<std::string> line = args;
+            if (force) {
+                line.insert(line.begin(), "--force");
+            }
+            const Outcome run = RunZeltor(fs, line);
+            if (c.refusal != nullptr && !force) {
+                EXPECT_EQ(run.code, 9);
+                EXPECT_EQ(run.err, std::string(c.refusal) + "\n");
+                EXPECT_EQ(fs.files["rom.smc"], rom) << "byte for byte as it was";
+                EXPECT_EQ(fs.files.size(), 1u) << "no backup";
+                EXPECT_NE(fs.texts["rom.smc.zeltor.log"].find(c.refusal), std::string::npos);
+                continue;
+            }
+            EXPECT_EQ(run.code, 0) << run.err;
+            EXPECT_EQ(TableOf(fs.files["rom.smc"], 0x20, c.written.size(), 2), c.written);
+            if (c.refusal == nullptr) {
+                EXPECT_EQ(run.err, "");
+            } else {
+                const std::string why = std::string(c.refusal).substr(9);
+                EXPECT_EQ(run.err, "Aviso: escrito igualmente por --force, aunque " + why + "\n");
+                EXPECT_NE(run.out.find(why), std::string::npos) << "the report says it too";
+            }
         }
     }
 }
@@ -557,19 +673,23 @@ std::size_t LongestLine(const std::string& text) {
 }
 
 TEST(Report, EveryLineStaysUnder300Characters) {
-    // 65,536 entries that all point to one place, and as many empty strings.
-    FakeFileSystem shared;
-    Bytes rom(0x30010, 0xEE);
-    std::fill(rom.begin(), rom.begin() + 0x20000, 0x00);
-    std::fill(rom.begin() + 0x20000, rom.begin() + 0x30000, 0x00);
-    shared.files["rom.smc"] = rom;
-    const Outcome run = RunZeltor(shared, {"rom.smc", "20000", "0", "1FFFF", "2", "00"});
-    ASSERT_EQ(run.code, 0) << run.err;
-    EXPECT_EQ(run.err, "Aviso: las entradas 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, "
-                       "16, 17, 18, 19 y 65516 más apuntaban al mismo sitio (0x0000); ahora "
-                       "apuntan a cadenas distintas.\n");
-    EXPECT_LT(LongestLine(run.out), 300u);
-    EXPECT_LT(LongestLine(shared.texts["rom.smc.zeltor.log"]), 300u);
+    // 65,536 entries of padding, and as many empty strings: refused, or written with --force.
+    for (const bool force : {false, true}) {
+        FakeFileSystem shared;
+        Bytes rom(0x30010, 0xEE);
+        std::fill(rom.begin(), rom.begin() + 0x30000, 0x00);
+        shared.files["rom.smc"] = rom;
+        std::vector<std::string> args = {"rom.smc", "20000", "0", "1FFFF", "2", "00"};
+        if (force) {
+            args.insert(args.begin(), "--force");
+        }
+        const Outcome run = RunZeltor(shared, args);
+        ASSERT_EQ(run.code, force ? 0 : 9) << run.err;
+        EXPECT_NE(run.err.find("la tabla (0x0-0x1FFFF) solo tiene relleno"), std::string::npos);
+        EXPECT_LT(LongestLine(run.err), 300u);
+        EXPECT_LT(LongestLine(run.out), 300u);
+        EXPECT_LT(LongestLine(shared.texts["rom.smc.zeltor.log"]), 300u);
+    }
 
     // Names and fields as long as they come, on each kind of outcome.
     std::string name(96, 'x');

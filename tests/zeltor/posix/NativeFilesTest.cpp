@@ -154,9 +154,10 @@ TEST(NativeProcess, ClosedOutputsChangeNothing) {
     ASSERT_EQ(::pipe(err), 0);
     ::close(out[0]);
     ::close(err[0]);
-    // FIRST typed with its bytes reversed, so that there is a warning for stderr too.
-    Process process =
-        Start(folder.path, {"rom.smc", "100", "20", "25", "2", "00", "0100"}, out[1], err[1]);
+    // FIRST typed with its bytes reversed and written by --force, so that there is a warning
+    // for stderr too.
+    Process process = Start(
+        folder.path, {"--force", "rom.smc", "100", "20", "25", "2", "00", "0100"}, out[1], err[1]);
     ::close(out[1]);
     ::close(err[1]);
     Wait(process);

@@ -26,14 +26,14 @@ TEST(ZeltorExe, RewritesTheTableFromTheFrontEndsCommandLine) {
     const Case cases[] = {
         {"first value kept", "100", "25", false, "", 0, std::string("\x00\x81\x04\x81\x08\x81", 6),
          nullptr},
-        {"first value given", "100", "25", true, "1080", 0,
-         std::string("\x10\x80\x14\x80\x18\x80", 6),
-         "Aviso: el primer valor indicado, 1080 (0x8010), no es el que tiene ahora la entrada 0, "
-         "0081 (0x8100); todas las entradas"},
-        {"first value typed the other way round", "100", "25", true, "8100", 0,
-         std::string("\x81\x00\x85\x00\x89\x00", 6),
-         "Aviso: el primer valor indicado, 8100 (0x0081), no es el que tiene ahora la entrada 0, "
-         "0081 (0x8100); parece escrito con los bytes al revés"},
+        {"first value given: the text was moved", "100", "25", true, "1080", 0,
+         std::string("\x10\x80\x14\x80\x18\x80", 6), nullptr},
+        {"first value typed the other way round", "100", "25", true, "8100", 9, std::nullopt,
+         "ERROR 9: el primer puntero indicado, 8100, es el de la entrada 0 con los bytes al "
+         "revés: en «Valor del primer puntero» escriba los bytes tal como están en la ROM, "
+         "0081."},
+        {"table end one entry short", "100", "23", false, "", 9, std::nullopt,
+         "ERROR 9: la tabla parece seguir después de su final: en 0x24 hay 0x810C"},
         {"value overflows 2 bytes", "100", "25", true, "ffff", 5, std::nullopt,
          "ERROR 5: la entrada 1 valdría 0x10003"},
         {"table end one byte short", "100", "24", false, "", 3, std::nullopt,

@@ -1,0 +1,134 @@
+#pragma once
+
+// ROM images with the headers by which each console's address map is recognised, and each
+// map's addresses written out once more, from the consoles' documentation, to check the
+// program's against.
+#include "tests/zeltor/RecalculatorTestSupport.h"
+
+#include <cstdint>
+#include <functional>
+
+enum class Console { Linear, LoRom, HiRom, GameBoy, Nes };
+
+// SNES: `size` bytes of ROM after an optional 512-byte copier header, with the internal
+// header at 0x7FC0 (LoROM) or 0xFFC0 (HiROM): a title, the map mode, the ROM size, a
+// checksum and complement that agree with each other (but not with the ROM), a reset vector.
+inline Bytes SnesRom(bool hiRom, std::size_t size, bool copier, std::uint8_t filler = 0xEE) {
+    const std::size_t h = copier ? 512 : 0;
+    Bytes rom(h + size, filler);
+    std::uint8_t* header = &rom.at(h + (hiRom ? 0xFFC0 : 0x7FC0));
+    const char title[] = "ZELTOR PRUEBA        ";
+    std::copy(title, title + 21, header);
+    header[0x15] = hiRom ? 0x21 : 0x20;
+    header[0x16] = 0x00;
+    header[0x17] = 0x09; // 512 KiB
+    header[0x18] = 0x00;
+    header[0x1C] = 0xCB; // complement 0xEDCB
+    header[0x1D] = 0xED;
+    header[0x1E] = 0x34; // checksum 0x1234
+    header[0x1F] = 0x12;
+    header[0x3C] = 0x00; // reset at $8000
+    header[0x3D] = 0x80;
+    return rom;
+}
+
+// Game Boy: the logo's first bytes, a title, the ROM size code and the header checksum.
+inline Bytes GameBoyRom(std::size_t size, std::uint8_t filler = 0xEE) {
+    Bytes rom(size, filler);
+    const std::uint8_t logo[] = {0xCE, 0xED, 0x66, 0x66, 0xCC, 0x0D, 0x00, 0x0B};
+    std::copy(logo, logo + sizeof logo, &rom.at(0x104));
+    const char title[] = "ZELTORPRUEBA";
+    std::copy(title, title + 12, &rom.at(0x134));
+    std::uint8_t code = 0;
+    while ((std::size_t{0x8000} << code) < size) {
+        ++code;
+    }
+    rom.at(0x147) = 0x01; // MBC1
+    rom.at(0x148) = code;
+    std::uint8_t sum = 0;
+    for (std::size_t i = 0x134; i <= 0x14C; ++i) {
+        sum = static_cast<std::uint8_t>(sum - rom[i] - 1);
+    }
+    rom.at(0x14D) = sum;
+    return rom;
+}
+
+// NES: the 16-byte iNES header, then `prgBanks` of 16 KiB of PRG and 8 KiB of CHR.
+inline Bytes NesRom(unsigned mapper, unsigned prgBanks, std::uint8_t filler = 0xEE) {
+    Bytes rom(16 + prgBanks * std::size_t{0x4000} + 0x2000, filler);
+    const std::uint8_t header[16] = {'N',
+                                     'E',
+                                     'S',
+                                     0x1A,
+                                     static_cast<std::uint8_t>(prgBanks),
+                                     1,
+                                     static_cast<std::uint8_t>((mapper & 0x0F) << 4),
+                                     static_cast<std::uint8_t>(mapper & 0xF0)};
+    std::copy(header, header + 16, rom.begin());
+    return rom;
+}
+
+// Each map's address of a file position, as the consoles' documentation gives it: the bank
+// above the 16th bit, then the address in the window the bank is seen through.
+struct AddressOf {
+    Console console;
+    std::uint64_t header = 0;  // copier header (SNES) or iNES header (NES)
+    std::uint64_t nesBank = 0; // the PRG window's size (NES)
+
+    std::uint64_t operator()(std::uint64_t position) const {
+        const std::uint64_t p = position - header;
+        switch (console) {
+        case Console::Linear:
+            return position;
+        case Console::LoRom:
+            return ((p / 0x8000) << 16) + 0x8000 + p % 0x8000;
+        case Console::HiRom:
+            return 0xC00000 + p;
+        case Console::GameBoy:
+            return p < 0x4000 ? p : ((p / 0x4000) << 16) + 0x4000 + p % 0x4000;
+        case Console::Nes:
+            return ((p / nesBank) << 16) + 0x8000 + p % nesBank;
+        }
+        return 0;
+    }
+    // The file positions of the bank that holds `position`.
+    std::uint64_t BankEnd(std::uint64_t position) const {
+        const std::uint64_t bank = console == Console::LoRom     ? 0x8000
+                                   : console == Console::HiRom   ? 0x10000
+                                   : console == Console::GameBoy ? 0x4000
+                                   : console == Console::Nes     ? nesBank
+                                                                 : 0;
+        if (bank == 0) {
+            return UINT64_MAX;
+        }
+        return header + ((position - header) / bank + 1) * bank - 1;
+    }
+};
+
+// Writes `strings` from `at`, each ended by `separator`; returns the position after the last.
+inline std::uint64_t PutStrings(Bytes& rom, std::uint64_t at,
+                                const std::vector<std::string>& strings, std::uint8_t separator) {
+    for (const std::string& s : strings) {
+        for (char c : s) {
+            rom.at(at++) = static_cast<std::uint8_t>(c);
+        }
+        rom.at(at++) = separator;
+    }
+    return at;
+}
+
+// Writes the values little endian in `size` bytes each from `at`.
+inline void PutTable(Bytes& rom, std::uint64_t at, unsigned size,
+                     const std::vector<std::uint64_t>& values) {
+    for (std::uint64_t v : values) {
+        for (unsigned b = 0; b < size; ++b) {
+            rom.at(at++) = static_cast<std::uint8_t>(v >> (8 * b));
+        }
+    }
+}
+
+inline std::string HexOf(std::uint64_t v) {
+    std::ostringstream s;
+    s << std::hex << v;
+    return s.str();
+}

@@ -1,0 +1,121 @@
+#include "zeltor/Maps.h"
+
+#include <algorithm>
+#include <cctype>
+#include <limits>
+
+namespace zeltor {
+
+namespace {
+
+constexpr std::uint64_t kNoEnd = std::numeric_limits<std::uint64_t>::max();
+
+class LinearMap final : public AddressMap {
+public:
+    const char* Name() const override { return "lineal"; }
+    std::optional<Place> Locate(std::uint64_t position) const override {
+        return Place{position, 0, kNoEnd};
+    }
+    std::int64_t Linear(std::uint64_t address) const override {
+        return static_cast<std::int64_t>(address);
+    }
+};
+
+// Banks of `bankSize` bytes from `start` on, each seen at `window` + its offset in the bank,
+// with the bank's number above the 16th bit. `banks` is how many the console can tell apart:
+// a bank number past it is a mirror.
+class BankedMap : public AddressMap {
+public:
+    BankedMap(const char* name, std::uint64_t start, std::uint64_t size, std::uint64_t bankSize,
+              std::uint64_t window, std::uint64_t banks)
+        : m_Name(name), m_Start(start), m_Size(size), m_BankSize(bankSize), m_Window(window),
+          m_Banks(banks) {}
+
+    const char* Name() const override { return m_Name; }
+    std::optional<Place> Locate(std::uint64_t position) const override {
+        if (position < m_Start || position - m_Start >= m_Size) {
+            return std::nullopt;
+        }
+        const std::uint64_t bank = (position - m_Start) / m_BankSize;
+        const std::uint64_t first = m_Start + bank * m_BankSize;
+        return Place{(bank << 16) + m_Window + (position - first), first, first + m_BankSize - 1};
+    }
+    std::int64_t Linear(std::uint64_t address) const override {
+        const std::uint64_t bank = (address >> 16) % m_Banks;
+        return static_cast<std::int64_t>(bank * m_BankSize + (address & (m_BankSize - 1)));
+    }
+
+private:
+    const char* m_Name;
+    std::uint64_t m_Start, m_Size, m_BankSize, m_Window, m_Banks;
+};
+
+// Bank 0 is always at $0000-$3FFF; the others take turns at $4000-$7FFF.
+class GameBoyMap final : public AddressMap {
+public:
+    const char* Name() const override { return "Game Boy"; }
+    std::optional<Place> Locate(std::uint64_t position) const override {
+        const std::uint64_t bank = position / kBank;
+        const std::uint64_t first = bank * kBank;
+        const std::uint64_t window = bank == 0 ? 0 : kBank;
+        return Place{(bank << 16) + window + (position - first), first, first + kBank - 1};
+    }
+    std::int64_t Linear(std::uint64_t address) const override {
+        const std::uint64_t low = address & 0xFFFF;
+        const std::uint64_t bank = address >> 16;
+        if (bank == 0 && low < kBank) {
+            return static_cast<std::int64_t>(low);
+        }
+        return static_cast<std::int64_t>(std::max<std::uint64_t>(bank, 1) * kBank +
+                                         (low & (kBank - 1)));
+    }
+
+private:
+    static constexpr std::uint64_t kBank = 0x4000;
+};
+
+} // namespace
+
+std::optional<MapKind> MapFromName(std::string_view name) {
+    const std::pair<std::string_view, MapKind> names[] = {{"linear", MapKind::Linear},
+                                                          {"lorom", MapKind::LoRom},
+                                                          {"hirom", MapKind::HiRom},
+                                                          {"gb", MapKind::GameBoy},
+                                                          {"nes", MapKind::Nes}};
+    const auto same = [&](std::string_view text) {
+        return std::equal(name.begin(), name.end(), text.begin(), text.end(), [](char a, char b) {
+            return std::tolower(static_cast<unsigned char>(a)) == b;
+        });
+    };
+    for (const auto& [text, kind] : names) {
+        if (same(text)) {
+            return kind;
+        }
+    }
+    return std::nullopt;
+}
+
+std::unique_ptr<AddressMap> MakeLinearMap() {
+    return std::make_unique<LinearMap>();
+}
+
+// $00-$7D and their mirrors $80-$FF: 128 banks.
+std::unique_ptr<AddressMap> MakeLoRomMap(std::uint64_t header) {
+    return std::make_unique<BankedMap>("LoROM", header, kNoEnd - header, 0x8000, 0x8000, 0x80);
+}
+
+// $C0-$FF, mirrored at $40-$7F and, for their upper halves, at $00-$3F and $80-$BF: 64 banks.
+std::unique_ptr<AddressMap> MakeHiRomMap(std::uint64_t header) {
+    return std::make_unique<BankedMap>("HiROM", header, kNoEnd - header, 0x10000, 0xC00000, 0x40);
+}
+
+std::unique_ptr<AddressMap> MakeGameBoyMap() {
+    return std::make_unique<GameBoyMap>();
+}
+
+std::unique_ptr<AddressMap> MakeNesMap(std::uint64_t prgStart, std::uint64_t prgSize,
+                                       std::uint64_t bankSize) {
+    return std::make_unique<BankedMap>("NES", prgStart, prgSize, bankSize, 0x8000, 0x100);
+}
+
+} // namespace zeltor

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "zeltor/Files.h"
+#include "zeltor/Maps.h"
+#include "zeltor/Outcome.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <variant>
+
+namespace zeltor {
+
+struct MapChoice {
+    std::unique_ptr<AddressMap> map;
+    // Why this one, for the report: "cabecera interna LoROM en 0x81C0".
+    std::string reason;
+};
+
+// The map `asked` for with --map, or the one the ROM's own header shows; linear when no
+// header is recognised. A header is read, never trusted whole: a translation has already
+// changed the checksum's sum, so only what a translation leaves alone is checked.
+std::variant<MapChoice, Refusal> ChooseMap(std::optional<MapKind> asked, File& rom,
+                                           std::uint64_t fileSize);
+
+} // namespace zeltor
