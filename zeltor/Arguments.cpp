@@ -54,10 +54,11 @@ Refusal UsageRefusal(const ArgumentsError& error) {
     case ArgumentsError::Kind::FieldCount:
         break;
     }
-    return Bad(Exit::Usage, "se esperaban 6 o 7 argumentos ([opciones] ROM TEXTSTART "
-                            "TABLESTART TABLEEND SIZE SEPARATOR [FIRST]) y hay " +
-                                std::to_string(error.fieldCount) +
-                                ". Use --help para ver la ayuda");
+    return Bad(Exit::Usage,
+               "tras las opciones se esperaban 6 o 7 argumentos (la ROM, el inicio del "
+               "texto, el inicio y el fin de la tabla, el tamaño, el separador y, si "
+               "se quiere, el primer puntero) y hay " +
+                   std::to_string(error.fieldCount) + ". Use --help para ver la ayuda");
 }
 
 namespace {
@@ -65,14 +66,14 @@ namespace {
 std::optional<Refusal> ParseOffsets(const RecalcFields& f, Request& r) {
     const std::pair<const std::string*, std::uint32_t*> offsets[] = {
         {&f.textStart, &r.textStart}, {&f.tableStart, &r.tableStart}, {&f.tableEnd, &r.tableEnd}};
-    const char* names[] = {"TEXTSTART", "TABLESTART", "TABLEEND"};
+    const char* names[] = {"el inicio del texto", "el inicio de la tabla", "el fin de la tabla"};
     for (int i = 0; i < 3; ++i) {
         const auto value = ParseOffset(*offsets[i].first);
         if (!value) {
             return Bad(Exit::BadField,
                        std::string(names[i]) + " " + Quote(*offsets[i].first, kFieldLimit) +
-                           " no es un desplazamiento hexadecimal válido (cifras 0-9 y A-F, "
-                           "hasta FFFFFFFF)");
+                           " no es una posición hexadecimal válida (cifras 0-9 y A-F, hasta "
+                           "FFFFFFFF)");
         }
         *offsets[i].second = *value;
     }
@@ -99,12 +100,12 @@ std::variant<Request, Refusal> ParseRequest(const RecalcArguments& a) {
     const std::optional<PointerSize> size = PointerSize::FromText(f.pointerSize);
     if (!size) {
         return Bad(Exit::BadField,
-                   "SIZE " + Quote(f.pointerSize, kFieldLimit) + " debe ser 2, 3 o 4");
+                   "el tamaño " + Quote(f.pointerSize, kFieldLimit) + " debe ser 2, 3 o 4");
     }
     r.pointerSize = *size;
     const auto separator = ParseOffset(f.separator);
     if (f.separator.size() > 2 || !separator) {
-        return Bad(Exit::BadField, "SEPARATOR " + Quote(f.separator, kFieldLimit) +
+        return Bad(Exit::BadField, "el separador " + Quote(f.separator, kFieldLimit) +
                                        " debe ser un byte en hexadecimal (00 a FF)");
     }
     r.separator = static_cast<std::uint8_t>(*separator);
@@ -113,9 +114,9 @@ std::variant<Request, Refusal> ParseRequest(const RecalcArguments& a) {
         r.firstPointer = ParseLittleEndian(*f.firstPointer, r.pointerSize);
         if (!r.firstPointer) {
             return Bad(Exit::BadField,
-                       "FIRST " + Quote(*f.firstPointer, kFieldLimit) +
-                           " debe dar los bytes del primer puntero tal como están en la ROM: un "
-                           "número par de cifras hexadecimales, como mucho " +
+                       "el primer puntero " + Quote(*f.firstPointer, kFieldLimit) +
+                           " debe dar sus bytes tal como están en la ROM: un número par de "
+                           "cifras hexadecimales, como mucho " +
                            std::to_string(r.pointerSize.Digits()));
         }
     }

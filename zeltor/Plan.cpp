@@ -22,8 +22,7 @@ constexpr std::size_t kChunk = std::size_t{1} << 20;
 // nor memory.
 constexpr std::uint64_t kMostSharing = 256;
 
-const char kOffsetsNote[] =
-    "; los desplazamientos son posiciones dentro del archivo, no direcciones de la consola";
+const char kOffsetsNote[] = "; las posiciones son del archivo, no direcciones de la consola";
 
 // The table's place against the file and the text, before anything is read.
 std::optional<Refusal> CheckPlaces(const Request& r, std::uint64_t span, std::uint64_t fileSize) {
@@ -285,6 +284,16 @@ Entry EntryAt(const Request& r, const Plan& plan, std::size_t k) {
     const std::uint64_t start = plan.starts[j];
     return Entry{r.tableStart + std::uint64_t{k} * size, old,
                  ReadLittleEndian(&plan.newTable[k * size], size), start, plan.EndOf(j) - start};
+}
+
+std::size_t ChangedEntries(const Request& r, const Plan& plan) {
+    const unsigned size = r.pointerSize.Bytes();
+    std::size_t changed = 0;
+    for (std::size_t at = 0; at + size <= plan.newTable.size(); at += size) {
+        changed +=
+            std::equal(&plan.newTable[at], &plan.newTable[at] + size, &plan.oldTable[at]) ? 0 : 1;
+    }
+    return changed;
 }
 
 std::variant<Plan, Refusal> MakePlan(const Request& r, File& rom) {

@@ -41,6 +41,8 @@ struct Entry {
 };
 
 Entry EntryAt(const Request& request, const Plan& plan, std::size_t k);
+// How many entries get a value other than the one they hold.
+std::size_t ChangedEntries(const Request& request, const Plan& plan);
 std::uint32_t OldValue(const Request& request, const Plan& plan, std::size_t k);
 
 // Reads the strings and the old table and works out the new one. A request that cannot be

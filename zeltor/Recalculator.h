@@ -18,5 +18,7 @@ int Run(const std::vector<std::string>& args, FileSystem& files, std::ostream& o
         std::ostream& err);
 
 std::string HelpText();
+// At most five lines: what the program does and how to call it.
+std::string UsageText();
 
 } // namespace zeltor

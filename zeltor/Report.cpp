@@ -104,18 +104,16 @@ void WriteReport(const Request& r, const Plan& plan, Pieces& to) {
               ": una cadena para cada uno.\n\n";
     to << PadLeft("entrada", 8) + "  " + PadRight("tabla", 11) + PadRight("anterior", 11) +
               PadRight("nuevo", 11) + PadRight("cadena", 11) + "longitud\n";
-    std::size_t changed = 0;
     char line[128];
     for (std::size_t k = 0; k < plan.entries; ++k) {
-        const Entry e = EntryAt(r, plan, k);
-        changed += e.oldValue != e.newValue ? 1 : 0;
-        to << EntryLine(line, k, e, digits);
+        to << EntryLine(line, k, EntryAt(r, plan, k), digits);
     }
     to << "\n";
     for (const std::string& w : plan.warnings) {
         to << w + "\n";
     }
     const std::size_t n = plan.entries;
+    const std::size_t changed = ChangedEntries(r, plan);
     to << "Resumen: " + Count(n, "entrada", "entradas") + ", " +
               Count(changed, "cambia", "cambian") + ", " +
               Count(n - changed, "queda igual", "quedan igual") + "; texto de " + Hex(r.textStart) +

@@ -45,6 +45,8 @@ private:
     int End(Exit code, const Request& r, const Plan& plan, const std::string& after,
             const std::string& errorLine = "");
     int Finish(Exit code, const std::string& errorLine = "");
+    // The last line of a run that went through: what it did, and where to look.
+    std::string Summary(const Request& r, const Plan& plan) const;
     int Refuse(const Refusal& refusal, bool log,
                const char* logged = " La ROM no se ha modificado.");
     // Appends one entry to the log: the header, then whatever `body` writes.
@@ -58,6 +60,7 @@ private:
     std::string m_LogPath, m_Header;
     std::vector<std::string> m_Warnings;
     std::string m_Recovered; // what was found of an interrupted run: printed whatever the end
+    std::string m_Summary;   // the last line on stderr of a run that went through
     std::optional<std::string> m_LogFailure; // why the log could not be written
     // What the ROM holds, for a run cut short by an exception; Writing until the table's write
     // is settled.
@@ -81,7 +84,7 @@ int Session::Abandon() {
     }
     switch (m_Rom) {
     case Rom::Written:
-        m_Err << "Aviso: la tabla se ha escrito y comprobado, pero no quedó memoria para el "
+        m_Err << "Hecho: la tabla se ha escrito y comprobado, pero no quedó memoria para el "
                  "informe ni el registro.\n";
         return static_cast<int>(Exit::Ok);
     case Rom::Restored:
@@ -121,13 +124,32 @@ int Session::Finish(Exit code, const std::string& errorLine) {
                                     : "Aviso: aparte del error que sigue, no se pudo")
               << " escribir el registro " << Quote(m_LogPath) << ": " << *m_LogFailure << ".\n";
     }
-    if (!errorLine.empty()) {
-        m_Err << errorLine << '\n';
+    const std::string& last = errorLine.empty() ? m_Summary : errorLine;
+    if (!last.empty()) {
+        m_Err << last << '\n';
     }
     m_Err.flush();
     m_Out.flush();
     return static_cast<int>(code);
 }
+std::string Session::Summary(const Request& r, const Plan& plan) const {
+    const std::size_t changed = ChangedEntries(r, plan);
+    const std::string of = " de " + Count(plan.entries, "entrada", "entradas");
+    const std::string log =
+        m_LogFailure ? "sin registro" : "registro " + Quote(RomBaseName(m_LogPath));
+    if (r.options.dryRun) {
+        return "Simulación: " + std::string(changed == 1 ? "cambiaría " : "cambiarían ") +
+               std::to_string(changed) + of + "; no se ha escrito nada.";
+    }
+    if (changed == 0) {
+        return "Hecho: la tabla ya estaba al día (no cambia ninguna" + of +
+               "); no se ha escrito nada; " + log + ".";
+    }
+    return "Hecho: " + std::string(changed == 1 ? "cambia " : "cambian ") +
+           std::to_string(changed) + of + "; copia de seguridad " +
+           Quote(RomBaseName(m_BackupPath)) + "; " + log + ".";
+}
+
 int Session::End(Exit code, const Request& r, const Plan& plan, const std::string& after,
                  const std::string& errorLine) {
     const Body body = [&](Pieces& to) {
@@ -136,6 +158,9 @@ int Session::End(Exit code, const Request& r, const Plan& plan, const std::strin
     };
     Log(body);
     Print(body);
+    if (errorLine.empty()) {
+        m_Summary = Summary(r, plan);
+    }
     return Finish(code, errorLine);
 }
 
@@ -176,10 +201,12 @@ void Session::Print(const Body& body) {
 
 int Session::Run(const std::vector<std::string>& args) {
     const auto parsed = ParseRecalcArguments(args);
+    if (args.empty()) {
+        // Nothing asked: how to ask, short, where a console shows it and a pipe keeps it.
+        m_Err << UsageText();
+        return Finish(Exit::Usage);
+    }
     if (const auto* error = std::get_if<ArgumentsError>(&parsed)) {
-        if (args.empty()) {
-            m_Out << HelpText();
-        }
         return Refuse(UsageRefusal(*error), false);
     }
     const ParsedArguments& command = std::get<ParsedArguments>(parsed);

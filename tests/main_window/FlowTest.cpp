@@ -418,7 +418,9 @@ TEST_F(FlowTest, TheRealRecalculatorRefusesTwiceThenRewritesTheDemoTable) {
     Type(IDC_txtFinPunt, L"10F");
     Press(IDC_cmdRecalcular);
     ASSERT_EQ(boxes.size(), 3u);
-    EXPECT_EQ(boxes[2].text, "¡Punteros recalculados!");
+    // What was done, under the success.
+    EXPECT_EQ(boxes[2].text, "¡Punteros recalculados!\r\n\r\nHecho: cambian 5 de 8 entradas; copia "
+                             "de seguridad «demo.smc.bak»; registro «demo.smc.zeltor.log».");
     EXPECT_NE(ReadWholeFile(rom).substr(0x100, 16), original.substr(0x100, 16));
     EXPECT_EQ(ReadWholeFile(rom + ".bak"), original);
 }

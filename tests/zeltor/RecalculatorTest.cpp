@@ -1,3 +1,4 @@
+#include "portable/Utf8.h"
 #include "tests/zeltor/RecalculatorTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -259,7 +260,26 @@ TEST(Refusals, EachClassHasItsCodeAndLeavesTheRomAsItWas) {
         FakeFileSystem fs;
         const Outcome run = RunZeltor(fs, {help});
         EXPECT_EQ(run.code, 0);
-        EXPECT_NE(run.out.find("Uso:  Zeltor [opciones] ROM"), std::string::npos);
+        EXPECT_NE(run.out.find("Uso: Zeltor [opciones] ROM"), std::string::npos);
+    }
+}
+
+// Without arguments, a few lines of usage where a console shows them; --help fits a console of
+// 80 columns, and neither names the fields otherwise than the window does.
+TEST(Refusals, UsageAndHelpFitAConsole) {
+    FakeFileSystem fs;
+    const Outcome bare = RunZeltor(fs, {});
+    EXPECT_EQ(bare.code, 1);
+    EXPECT_EQ(bare.out, "");
+    EXPECT_EQ(bare.err, zeltor::UsageText());
+    EXPECT_LE(std::count(bare.err.begin(), bare.err.end(), '\n'), 5);
+    std::istringstream help(zeltor::HelpText());
+    for (std::string line; std::getline(help, line);) {
+        EXPECT_LE(CharCount(line), 80u) << line;
+        for (const char* word : {"TEXTSTART", "TABLESTART", "TABLEEND", "SIZE", "SEPARATOR",
+                                 "FIRST", "desplazamiento"}) {
+            EXPECT_EQ(line.find(word), std::string::npos) << line;
+        }
     }
 }
 
@@ -402,13 +422,19 @@ TEST(Safety, FailedWritesLeaveTheRomAsItWas) {
                                              : "ERROR " + std::to_string(static_cast<int>(c.code))),
                       std::string::npos);
         }
-        ASSERT_EQ(lines.size(), expected.size() + (c.code == Exit::Ok ? 0 : 1)) << err.text;
+        // The last line is the error, or the summary of a run that went through.
+        ASSERT_EQ(lines.size(), expected.size() + 1) << err.text;
         for (std::size_t i = 0; i < expected.size(); ++i) {
             EXPECT_EQ(lines[i], expected[i]);
         }
         if (c.code != Exit::Ok) {
             EXPECT_EQ(lines.back().rfind("ERROR " + std::to_string(static_cast<int>(c.code)), 0),
                       0u);
+        } else {
+            EXPECT_EQ(lines.back(),
+                      std::string("Hecho: cambian 2 de 3 entradas; copia de "
+                                  "seguridad «rom.smc.bak»; ") +
+                          (fs.failLog ? "sin registro." : "registro «rom.smc.zeltor.log»."));
         }
     }
 }

@@ -3,6 +3,8 @@
 #include "tests/zeltor/FakeFileSystem.h"
 #include "zeltor/Recalculator.h"
 
+#include <gtest/gtest.h>
+
 #include <sstream>
 #include <string>
 #include <vector>
@@ -46,11 +48,30 @@ inline std::vector<std::uint32_t> TableOf(const Bytes& rom, std::size_t tableSta
 
 struct Outcome {
     int code;
-    std::string out, err;
+    std::string out;
+    std::string err;     // stderr without the summary: warnings, or the error line
+    std::string summary; // the last line of a run that went through
 };
+
+// A run that went through ends stderr with its summary ("Hecho: ...", "Simulación: ..."); it
+// is taken off `err`, so that what is left are the warnings.
+inline Outcome SplitSummary(int code, std::string out, std::string err) {
+    Outcome outcome{code, std::move(out), std::move(err), {}};
+    if (code != 0 || outcome.err.empty()) {
+        return outcome;
+    }
+    const std::size_t start = outcome.err.rfind('\n', outcome.err.size() - 2);
+    const std::size_t from = start == std::string::npos ? 0 : start + 1;
+    outcome.summary = outcome.err.substr(from, outcome.err.size() - 1 - from);
+    EXPECT_TRUE(outcome.summary.rfind("Hecho: ", 0) == 0 ||
+                outcome.summary.rfind("Simulación: ", 0) == 0)
+        << outcome.err;
+    outcome.err.erase(from);
+    return outcome;
+}
 
 inline Outcome RunZeltor(zeltor::FileSystem& files, const std::vector<std::string>& args) {
     std::ostringstream out, err;
     const int code = zeltor::Run(args, files, out, err);
-    return {code, out.str(), err.str()};
+    return SplitSummary(code, out.str(), err.str());
 }
