@@ -585,6 +585,14 @@ TEST(Mistakes, RefusedWithTheFieldToCheckAndWrittenOnlyWithForce) {
          "ERROR 9: el primer puntero indicado, 8200, es el de la entrada 0 con los bytes al "
          "revés: en «Valor del primer puntero» escriba los bytes tal como están en la ROM, 0082.",
          {0x0082, 0x0086, 0x008A}},
+        {"FIRST reversed, typed with fewer digits, is named as typed",
+         three,
+         {0x8200, 0x8205, 0x820A},
+         0xEE,
+         {"100", "20", "25", "2", "00", "82"},
+         "ERROR 9: el primer puntero indicado, 82, es el de la entrada 0 con los bytes al "
+         "revés: en «Valor del primer puntero» escriba los bytes tal como están en la ROM, 0082.",
+         {0x0082, 0x0086, 0x008A}},
         {"table end one entry short",
          five,
          {0x100, 0x104, 0x108, 0x10D, 0x114},
