@@ -1,8 +1,8 @@
 #include "main_window/Services.h"
 
 #include "portable/RuntimeError.h"
-#include "request/General.h"
-#include "request/Launch.h"
+#include "request/win32/General.h"
+#include "request/win32/Launch.h"
 #include "win32/AppFolder.h"
 #include "win32/Owned.h"
 #include "win32/SystemLibrary.h"

@@ -6,6 +6,7 @@
 #include "portable/JoinPath.h"
 #include "portable/PropertyStore.h"
 #include "portable/PropertyValue.h"
+#include "request/ExitMessage.h"
 #include "request/HexWorks.h"
 #include "win32/Utf.h"
 #include "xp_button/XP_button.h"
@@ -70,6 +71,26 @@ const ControlLayout kControls[] = {
     {IDC_Line1, L"STATIC", L"", kChild | SS_ETCHEDHORZ, 0, 120, 2640, 4200, 30},
 };
 
+// Marks a request as under way for as long as it lives, when none was; false otherwise.
+class RequestGuard {
+public:
+    explicit RequestGuard(bool& underWay) : m_UnderWay(underWay), m_Taken(!underWay) {
+        underWay = true;
+    }
+    ~RequestGuard() {
+        if (m_Taken) {
+            m_UnderWay = false;
+        }
+    }
+    RequestGuard(const RequestGuard&) = delete;
+    RequestGuard& operator=(const RequestGuard&) = delete;
+    explicit operator bool() const { return m_Taken; }
+
+private:
+    bool& m_UnderWay;
+    bool m_Taken;
+};
+
 bool IsHexField(int id) {
     return id == IDC_txtInitext || id == IDC_txtIniPunt || id == IDC_txtFinPunt ||
            id == IDC_txtSeparador || id == IDC_txtValPunt;
@@ -77,8 +98,7 @@ bool IsHexField(int id) {
 
 } // namespace
 
-frmMain::frmMain(WindowServices services)
-    : m_Services(std::move(services)), m_Runner(m_Services.contact) {}
+frmMain::frmMain(WindowServices services) : m_Services(std::move(services)) {}
 
 frmMain::~frmMain() {
     // The controls go before the font and brush they use, and before the fields' objects.
@@ -292,7 +312,7 @@ void frmMain::OnCommand(int id, int code) {
 }
 
 void frmMain::cmdOpen_Click() {
-    if (m_Runner.Busy()) {
+    if (m_RequestUnderWay) {
         return; // the ROM of a recalculation under way stays chosen until it has ended
     }
     try {
@@ -315,7 +335,7 @@ void frmMain::cmdOpen_Click() {
 }
 
 void frmMain::OpenRom(const std::string& path) {
-    if (m_Runner.Busy()) {
+    if (m_RequestUnderWay) {
         return;
     }
     try {
@@ -412,6 +432,7 @@ void frmMain::lblROM_Click() {
 RecalcRequest frmMain::GatherRequest() const {
     RecalcRequest r;
     r.appFolder = m_Services.appFolder;
+    r.romFolder = m_Services.appFolder; // where a ROM named without a folder is found
     r.romName = m_cdFileTitle;
     r.shownRomName = Text(IDC_lblROM);
     r.romLength = m_RomLength;
@@ -427,9 +448,38 @@ RecalcRequest frmMain::GatherRequest() const {
 }
 
 void frmMain::cmdRecalcular_Click() {
-    m_Runner.Run({[this] { return GatherRequest(); }, m_Services.fileExists, m_Services.runProgram,
-                  [this](const std::string& text) { m_Services.showMessage(Handle(), text); },
-                  [this](const RecalcRequest& request) { RememberValues(request); }});
+    const RequestGuard guard(m_RequestUnderWay);
+    if (!guard) {
+        return; // a press let through by the request under way
+    }
+    std::optional<std::string> message;
+    try {
+        message = Recalculate(GatherRequest());
+    } catch (const RuntimeError& error) {
+        message = RecalculationErrorText(error, m_Services.contact);
+    }
+    // Shown while the request still counts as under way, so that nothing the box lets
+    // through can start another one underneath it.
+    if (message) {
+        m_Services.showMessage(Handle(), *message);
+    }
+}
+
+// The rules, then the recalculator: the message to show, or nothing when the application is
+// quitting and there is no one left to tell.
+std::optional<std::string> frmMain::Recalculate(const RecalcRequest& request) {
+    const RecalcOutcome outcome = CheckRequest(request, m_Services.fileExists);
+    if (outcome.IsMessage()) {
+        return outcome.message;
+    }
+    const std::optional<RecalculatorExit> exit = m_Services.runProgram(outcome.launch);
+    if (!exit) {
+        return std::nullopt;
+    }
+    if (exit->code == 0) {
+        RememberValues(request);
+    }
+    return ExitMessage(*exit, LogBesideRom(request, m_Services.fileExists));
 }
 
 void frmMain::cboTam_Click() {

@@ -2,7 +2,8 @@
 
 #include "main_window/HexField.h"
 #include "main_window/Services.h"
-#include "request/RecalcRunner.h"
+#include "portable/RuntimeError.h"
+#include "request/RecalcRequest.h"
 #include "win32/Gdi.h"
 #include "win32/Window.h"
 
@@ -10,6 +11,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -75,6 +77,7 @@ private:
     void RecallValues(const std::string& romName);
     void RememberValues(const RecalcRequest& request) const;
     void cmdRecalcular_Click();
+    std::optional<std::string> Recalculate(const RecalcRequest& request);
     void cboTam_Click();
     void ckValPunt_Click();
     void ckWindow_Click();
@@ -84,7 +87,9 @@ private:
     bool Checked(int id) const;
 
     WindowServices m_Services;
-    RecalcRunner m_Runner;
+    // A recalculation request is under way: its file searches and its wait let messages
+    // through, and no other request, nor another choice of ROM, may start meanwhile.
+    bool m_RequestUnderWay = false;
     std::int32_t m_RomLength = 0;
     std::string m_cdFileTitle;
     int m_Dpi = 96;

@@ -1,4 +1,4 @@
-#include "request/General.h"
+#include "request/win32/General.h"
 
 #include "win32/MessagePump.h"
 #include "win32/Owned.h"

@@ -1,4 +1,4 @@
-#include "request/Launch.h"
+#include "request/win32/Launch.h"
 
 #include "win32/MessagePump.h"
 #include "win32/Owned.h"
@@ -76,44 +76,32 @@ std::string ReadTail(HANDLE file) {
     return Utf8FromProgramOutput(bytes);
 }
 
-class Win32Recalculator final : public StartedRecalculator {
-public:
-    Win32Recalculator(UniqueHandle process, UniqueHandle errors)
-        : m_Process(std::move(process)), m_Errors(std::move(errors)) {}
-
-    std::optional<RecalculatorExit> Wait() override {
-        if (!WaitDispatchingMessages(m_Process.Get())) {
-            return std::nullopt;
-        }
-        RecalculatorExit exit;
-        DWORD code = 0;
-        if (!GetExitCodeProcess(m_Process.Get(), &code)) {
-            RaiseWin32Error(GetLastError());
-        }
-        exit.code = code;
-        if (m_Errors.Valid()) {
-            exit.errorOutput = ReadTail(m_Errors.Get());
-        }
-        return exit;
-    }
-
-private:
-    UniqueHandle m_Process;
-    UniqueHandle m_Errors;
+// A recalculator that was started, and the file its standard error goes to.
+struct Started {
+    UniqueHandle process;
+    UniqueHandle errors;
 };
 
-} // namespace
+// The folder to start in: the one asked for, or else the program's own ("C:\Trad", but "C:\"
+// for the root of a drive).
+std::wstring WorkingFolder(const RecalcLaunch& launch) {
+    if (!launch.folder.empty()) {
+        return Widen(launch.folder);
+    }
+    const std::wstring program = Widen(launch.program);
+    std::wstring folder = program.substr(0, program.find_last_of(L"\\/") + 1);
+    if (folder.size() > 3 && folder.back() == L'\\') {
+        folder.pop_back();
+    }
+    return folder;
+}
 
-std::unique_ptr<StartedRecalculator> StartRecalculator(const std::string& program,
-                                                       const std::string& commandLine) {
+Started StartRecalculator(const RecalcLaunch& launch) {
     // The program is named on its own as well, so a folder with a space in it can never
     // make Windows start some other program (C:\Program.exe) instead.
-    const std::wstring application = Widen(program);
-    std::wstring line = Widen(commandLine); // CreateProcessW may write into it
-    std::wstring folder = application.substr(0, application.find_last_of(L"\\/") + 1);
-    if (folder.size() > 3 && folder.back() == L'\\') {
-        folder.pop_back(); // "C:\Trad", but "C:\" for the root of a drive
-    }
+    const std::wstring application = Widen(launch.program);
+    std::wstring line = Widen(launch.commandLine); // CreateProcessW may write into it
+    const std::wstring folder = WorkingFolder(launch);
 
     // Only these handles are inheritable, and only the child is started from this thread.
     const UniqueHandle nul = OpenNulDevice();
@@ -132,10 +120,24 @@ std::unique_ptr<StartedRecalculator> StartRecalculator(const std::string& progra
         RaiseWin32Error(GetLastError());
     }
     const UniqueHandle thread(started.hThread);
-    return std::make_unique<Win32Recalculator>(UniqueHandle(started.hProcess), std::move(errors));
+    return {UniqueHandle(started.hProcess), std::move(errors)};
 }
 
-std::optional<RecalculatorExit> RunRecalculator(const std::string& program,
-                                                const std::string& commandLine) {
-    return StartRecalculator(program, commandLine)->Wait();
+} // namespace
+
+std::optional<RecalculatorExit> RunRecalculator(const RecalcLaunch& launch) {
+    const Started started = StartRecalculator(launch);
+    if (!WaitDispatchingMessages(started.process.Get())) {
+        return std::nullopt;
+    }
+    RecalculatorExit exit;
+    DWORD code = 0;
+    if (!GetExitCodeProcess(started.process.Get(), &code)) {
+        RaiseWin32Error(GetLastError());
+    }
+    exit.code = code;
+    if (started.errors.Valid()) {
+        exit.errorOutput = ReadTail(started.errors.Get());
+    }
+    return exit;
 }

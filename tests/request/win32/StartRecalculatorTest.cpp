@@ -1,6 +1,6 @@
 #include "portable/RuntimeError.h"
 #include "request/CommandLine.h"
-#include "request/Launch.h"
+#include "request/win32/Launch.h"
 #include "tests/support/ExampleRequest.h"
 #include "tests/support/win32/TempFolder.h"
 #include "win32/Utf.h"
@@ -31,7 +31,8 @@ std::vector<std::string> StartAndRead(const std::string& folder, RecalcRequest f
     fields.appFolder = folder;
     const std::string program = RecalculatorPath(folder);
     EXPECT_TRUE(CopyFileW(Widen(helper).c_str(), Widen(program).c_str(), FALSE)) << helper;
-    const std::optional<RecalculatorExit> exit = RunRecalculator(program, RecalcCommandLine(fields));
+    const std::optional<RecalculatorExit> exit =
+        RunRecalculator({program, RecalcCommandLine(fields), {}});
     EXPECT_TRUE(exit.has_value() && exit->code == 0 && exit->errorOutput.empty());
     return Lines(ReadWholeFile(folder + "\\received.txt"));
 }
@@ -77,7 +78,7 @@ TEST(StartRecalculator, MissingProgramRaisesErrorTwo) {
     TempFolder dir;
     const std::string program = RecalculatorPath(dir.Path());
     try {
-        RunRecalculator(program, program + " juego.smc 0 0 0 2 00");
+        RunRecalculator({program, program + " juego.smc 0 0 0 2 00", dir.Path()});
         FAIL() << "expected a run-time error";
     } catch (const RuntimeError& error) {
         EXPECT_EQ(error.Number(), ErrorNumber::FileNotFound);

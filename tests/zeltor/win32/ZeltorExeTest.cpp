@@ -3,7 +3,7 @@
 // waited for with its standard error captured.
 #include "request/CommandLine.h"
 #include "request/RecalcRequest.h"
-#include "request/Launch.h"
+#include "request/win32/Launch.h"
 #include "tests/support/win32/TempFolder.h"
 #include "win32/Owned.h"
 #include "win32/Utf.h"
@@ -30,7 +30,7 @@ struct Outcome {
 Outcome RunAndWait(const std::string& program, const std::string& commandLine) {
     Outcome outcome;
     const ULONGLONG start = GetTickCount64();
-    const std::optional<RecalculatorExit> exit = RunRecalculator(program, commandLine);
+    const std::optional<RecalculatorExit> exit = RunRecalculator({program, commandLine, {}});
     outcome.milliseconds = static_cast<DWORD>(GetTickCount64() - start);
     if (exit) {
         outcome.code = exit->code;
