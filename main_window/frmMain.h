@@ -1,6 +1,6 @@
 #pragma once
 
-#include "main_window/HexField.h"
+#include "main_window/FormControls.h"
 #include "main_window/Services.h"
 #include "portable/RuntimeError.h"
 #include "request/RecalcRequest.h"
@@ -10,40 +10,20 @@
 #include <windows.h>
 
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <string>
-#include <string_view>
-#include <vector>
 
-// Control identifiers, in tab order.
-enum ControlId : int {
-    IDC_cmdOpen = 100,
-    IDC_lblROM,
-    IDC_txtInitext,
-    IDC_txtIniPunt,
-    IDC_txtFinPunt,
-    IDC_cboTam,
-    IDC_txtSeparador,
-    IDC_ckValPunt,
-    IDC_txtValPunt,
-    IDC_cmdRecalcular,
-    IDC_ckWindow,
-    IDC_Label2,
-    IDC_Label3,
-    IDC_Label4,
-    IDC_Label5,
-    IDC_Label6,
-    IDC_Label1,
-    IDC_Label7,
-    IDC_Line1,
+// The drawing objects the form's controls use. A base of frmMain named before Window, so that
+// they are deleted only after the window, and every control with it, is gone.
+struct FormDrawingObjects {
+    GdiFont font;         // every control's but the buttons'
+    GdiBrush windowBrush; // behind the chosen ROM's name
 };
 
 // The program's one window: the ROM, the offsets, the options and the two buttons.
-class frmMain : public Window {
+class frmMain : private FormDrawingObjects, public Window {
 public:
     explicit frmMain(WindowServices services);
-    ~frmMain() override;
 
     // Creates the window and its controls and runs Form_Load; the window is not shown yet.
     HWND Create(HINSTANCE instance);
@@ -65,8 +45,10 @@ protected:
 
 private:
     void CreateControls(HINSTANCE instance);
+    void CreateControl(HINSTANCE instance, const ControlSpec& control);
     void Form_Load();
     void OnCommand(int id, int code);
+    void OnNextField(HWND from);
     HBRUSH OnCtlColorStatic(HDC dc, HWND control);
 
     void cmdOpen_Click();
@@ -93,8 +75,5 @@ private:
     std::int32_t m_RomLength = 0;
     std::string m_cdFileTitle;
     int m_Dpi = 96;
-    GdiFont m_Font;
-    GdiBrush m_WindowBrush;
-    std::vector<std::unique_ptr<HexField>> m_HexFields;
     HWND m_LastFocus = nullptr;
 };

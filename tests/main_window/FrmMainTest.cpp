@@ -89,46 +89,29 @@ TEST_F(Layout, EveryControlHasItsCaptionAndItsTwipRectangle) {
     EXPECT_EQ(client.right, Px(4500));
     EXPECT_EQ(client.bottom, Px(3570));
 
-    struct Control {
-        int id;
-        const char* caption;
-        int left, top, width, height; // twips
-    };
-    const Control controls[] = {
-        {IDC_cmdOpen, "ROM a recalcular punteros", 120, 120, 2415, 255},
-        {IDC_lblROM, "", 2640, 120, 1695, 285},
-        {IDC_Label2, "Posición inicial del texto:", 120, 480, 1815, 255},
-        {IDC_txtInitext, "", 3120, 480, 1215, 285},
-        {IDC_Label3, "Posición inicial de la tabla de punteros:", 120, 840, 2775, 255},
-        {IDC_txtIniPunt, "", 3120, 840, 1215, 285},
-        {IDC_Label4, "Posición final de la tabla de punteros:", 120, 1200, 2655, 255},
-        {IDC_txtFinPunt, "", 3120, 1200, 1215, 285},
-        {IDC_Label5, "Tamaño de cada puntero", 120, 1560, 2655, 255},
-        {IDC_cboTam, "2", 3120, 1560, 615, 315},
-        {IDC_Label1, "bytes", 3840, 1560, 495, 255},
-        {IDC_Label6, "Valor hexadecimal del caracter separador:", 120, 1920, 3015, 255},
-        {IDC_txtSeparador, "", 3120, 1920, 1215, 285},
-        {IDC_ckValPunt, "Valor del primer puntero(Little Endian):", 120, 2280, 2990, 255},
-        {IDC_txtValPunt, "", 3120, 2280, 1215, 285},
-        {IDC_cmdRecalcular, "Recalcular punteros", 120, 2760, 4215, 375},
-        {IDC_Label7, "*Todo valor en hexadecimal", 120, 3240, 2055, 255},
-        {IDC_ckWindow, "Ventana siempre encima", 2280, 3240, 2055, 255},
-    };
-    for (const Control& c : controls) {
-        const XP_button* button = XP_button::FromHandle(C(c.id));
-        EXPECT_EQ(button != nullptr ? button->Caption() : TextOf(c.id), c.caption);
+    // Each control of the form's own table, where the table says, in twips at this resolution.
+    ASSERT_EQ(FormControls().size(), 19u);
+    for (const ControlSpec& c : FormControls()) {
+        SCOPED_TRACE(c.name);
+        HWND control = C(c.id);
+        ASSERT_NE(control, nullptr);
+        const XP_button* button = XP_button::FromHandle(control);
+        EXPECT_EQ(button != nullptr, c.kind == ControlKind::Button);
+        // The size list shows its first size once the form is loaded.
+        const std::string caption = c.kind == ControlKind::SizeList ? "2" : c.caption;
+        EXPECT_EQ(button != nullptr ? button->Caption() : TextOf(c.id), caption);
         const RECT r = Place(c.id);
-        EXPECT_EQ(r.left, Px(c.left)) << c.caption << " " << c.id;
-        EXPECT_EQ(r.top, Px(c.top)) << c.caption << " " << c.id;
-        EXPECT_EQ(r.right - r.left, Px(c.width)) << c.caption << " " << c.id;
-        EXPECT_EQ(r.bottom - r.top, Px(c.height)) << c.caption << " " << c.id;
+        EXPECT_EQ(r.left, Px(c.left));
+        EXPECT_EQ(r.top, Px(c.top));
+        EXPECT_EQ(r.right - r.left, Px(c.width));
+        // An etched line is two pixels high at any resolution.
+        EXPECT_EQ(r.bottom - r.top, c.kind == ControlKind::Rule ? 2 : Px(c.height));
     }
-    // Line1 runs from (120, 2640) to (4320, 2640): an etched rule two pixels high.
+    // Line1 runs from (120, 2640) to (4320, 2640).
     const RECT line = Place(IDC_Line1);
     EXPECT_EQ(line.left, Px(120));
     EXPECT_EQ(line.right, Px(4320));
     EXPECT_EQ(line.top, Px(2640));
-    EXPECT_EQ(line.bottom - line.top, 2);
 }
 
 // Measured with the font each control really draws with, at this resolution.
