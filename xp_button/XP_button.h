@@ -2,6 +2,7 @@
 
 #include "portable/FontObject.h"
 #include "portable/PropertyStore.h"
+#include "win32/BackBuffer.h"
 #include "win32/Gdi.h"
 #include "win32/PointerPosition.h"
 #include "win32/Window.h"
@@ -75,10 +76,15 @@ private:
     friend struct XP_buttonProbe;
 
     explicit XP_button(const CreateInfo* info);
-    ~XP_button() override;
+    ~XP_button() override = default;
     // Each window of the class makes its own object, which goes with the window.
     static Window* Make(HWND window, const CREATESTRUCTW& create);
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void OnCreate(const CREATESTRUCTW& create);
+    void OnButtonDown(UINT message, WPARAM wParam, LPARAM lParam);
+    void OnButtonUp(UINT message, WPARAM wParam, LPARAM lParam);
+    static LRESULT OnGetDlgCode(const MSG* msg);
+    bool OnKeyDown(WPARAM key, LPARAM flags);
     void OnFinalMessage() override { delete this; }
     LRESULT OnUntrappedError(UINT message, WPARAM wParam, const std::exception_ptr& error) override;
 
@@ -161,13 +167,8 @@ private:
     bool m_LeftDown = false;
     bool m_FocusAway = false; // the focus is in another window for a while
 
-    // Back buffer, recreated only when the client size changes.
-    MemoryDc m_BufferDc;
-    GdiBitmap m_BufferBitmap;
-    HGDIOBJ m_OriginalBitmap = nullptr;
-    void* m_BufferBits = nullptr;
-    int m_BufferWidth = 0;
-    int m_BufferHeight = 0;
+    // Back buffer, made again only when the client size changes.
+    BackBuffer m_Buffer;
     FaceState m_Drawn;
     FaceState m_Wanted;
     GdiFont m_CaptionFont;

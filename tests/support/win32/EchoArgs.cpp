@@ -10,6 +10,7 @@
 //   exit=N          the exit code (0 without it)
 // Each start adds a line to "starts.txt" and writes its process id to "pid.txt"; the last
 // thing it does is write "finished.txt".
+#include "win32/Owned.h"
 #include "win32/Utf.h"
 
 #include <windows.h>
@@ -67,11 +68,9 @@ int main() {
     const wchar_t* line = GetCommandLineW();
     std::string out = Narrow(line) + "\n";
     int count = 0;
-    if (wchar_t** args = CommandLineToArgvW(line, &count)) {
-        for (int i = 1; i < count; ++i) {
-            out += Narrow(args[i]) + "\n";
-        }
-        LocalFree(args);
+    const LocalArgv args(CommandLineToArgvW(line, &count));
+    for (int i = 1; args.Valid() && i < count; ++i) {
+        out += Narrow(args.Get()[i]) + "\n";
     }
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
