@@ -7,6 +7,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <vector>
+
 namespace {
 
 // Enough of the end of the error output for the ten lines the window quotes.
@@ -76,6 +79,43 @@ std::string ReadTail(HANDLE file) {
     return Utf8FromProgramOutput(bytes);
 }
 
+// Lets a child inherit these handles and no others: without such a list, every inheritable
+// handle of this process would go to it.
+class InheritOnly {
+public:
+    explicit InheritOnly(std::vector<HANDLE> handles) : m_Handles(std::move(handles)) {
+        // The list may name a handle once only (standard input and output may be one handle).
+        std::sort(m_Handles.begin(), m_Handles.end());
+        m_Handles.erase(std::unique(m_Handles.begin(), m_Handles.end()), m_Handles.end());
+        SIZE_T size = 0;
+        InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
+        m_Storage.resize(size);
+        auto* list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(m_Storage.data());
+        if (!InitializeProcThreadAttributeList(list, 1, 0, &size)) {
+            RaiseWin32Error(GetLastError());
+        }
+        m_List = list;
+        if (!UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, m_Handles.data(),
+                                       m_Handles.size() * sizeof(HANDLE), nullptr, nullptr)) {
+            RaiseWin32Error(GetLastError());
+        }
+    }
+    ~InheritOnly() {
+        if (m_List != nullptr) {
+            DeleteProcThreadAttributeList(m_List);
+        }
+    }
+    InheritOnly(const InheritOnly&) = delete;
+    InheritOnly& operator=(const InheritOnly&) = delete;
+
+    LPPROC_THREAD_ATTRIBUTE_LIST Get() const { return m_List; }
+
+private:
+    std::vector<HANDLE> m_Handles; // read by the list until the child is started
+    std::vector<unsigned char> m_Storage;
+    LPPROC_THREAD_ATTRIBUTE_LIST m_List = nullptr;
+};
+
 // A recalculator that was started, and the file its standard error goes to.
 struct Started {
     UniqueHandle process;
@@ -103,20 +143,24 @@ Started StartRecalculator(const RecalcLaunch& launch) {
     std::wstring line = Widen(launch.commandLine); // CreateProcessW may write into it
     const std::wstring folder = WorkingFolder(launch);
 
-    // Only these handles are inheritable, and only the child is started from this thread.
     const UniqueHandle nul = OpenNulDevice();
     UniqueHandle errors = CreateCaptureFile();
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
-    startup.wShowWindow = SW_SHOWMINIMIZED;
-    startup.hStdInput = nul.Get();
+    STARTUPINFOEXW startup{};
+    startup.StartupInfo.cb = sizeof(startup);
+    startup.StartupInfo.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
+    startup.StartupInfo.wShowWindow = SW_SHOWMINIMIZED;
+    startup.StartupInfo.hStdInput = nul.Get();
     // The report on standard output is in the log too; the console is minimised anyway.
-    startup.hStdOutput = nul.Get();
-    startup.hStdError = errors.Valid() ? errors.Get() : nul.Get();
+    startup.StartupInfo.hStdOutput = nul.Get();
+    startup.StartupInfo.hStdError = errors.Valid() ? errors.Get() : nul.Get();
+    // The child inherits its three standard handles and nothing else of this process.
+    const InheritOnly inherit({startup.StartupInfo.hStdInput, startup.StartupInfo.hStdOutput,
+                               startup.StartupInfo.hStdError});
+    startup.lpAttributeList = inherit.Get();
     PROCESS_INFORMATION started{};
-    if (!CreateProcessW(application.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                        folder.empty() ? nullptr : folder.c_str(), &startup, &started)) {
+    if (!CreateProcessW(
+            application.c_str(), line.data(), nullptr, nullptr, TRUE, EXTENDED_STARTUPINFO_PRESENT,
+            nullptr, folder.empty() ? nullptr : folder.c_str(), &startup.StartupInfo, &started)) {
         RaiseWin32Error(GetLastError());
     }
     const UniqueHandle thread(started.hThread);

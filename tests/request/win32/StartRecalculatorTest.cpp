@@ -3,12 +3,14 @@
 #include "request/win32/Launch.h"
 #include "tests/support/ExampleRequest.h"
 #include "tests/support/win32/TempFolder.h"
+#include "win32/Owned.h"
 #include "win32/Utf.h"
 
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <sstream>
 #include <vector>
 
@@ -72,6 +74,42 @@ TEST(StartRecalculator, StartsFromAFolderWithASpace) {
     EXPECT_EQ(got[1], "juego.smc");
     EXPECT_EQ(GetFileAttributesW(Widen(dir.Sub("received.txt")).c_str()), INVALID_FILE_ATTRIBUTES)
         << "the decoy was started";
+}
+
+TEST(StartRecalculator, PassesOnlyItsStandardHandles) {
+    TempFolder dir;
+    const std::string program = RecalculatorPath(dir.Path());
+    ASSERT_TRUE(CopyFileW(Widen(TestFolder() + "\\zeltor_echo_args.exe").c_str(),
+                          Widen(program).c_str(), FALSE));
+    // A handle of ours that any child started with inheritance could have: a file the child
+    // writes to through its number, if it has it.
+    SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    const std::string probe = dir.Sub("ours.txt");
+    const UniqueHandle ours(CreateFileW(Widen(probe).c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                        &inheritable, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                        nullptr));
+    ASSERT_TRUE(ours.Valid());
+    dir.Write("behaviour.txt",
+              "inherited=" + std::to_string(reinterpret_cast<std::uintptr_t>(ours.Get())) + "\n");
+
+    // The test can see a leak: a plain start with inheritance hands the file over.
+    std::wstring line = L"\"" + Widen(program) + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION plain{};
+    ASSERT_TRUE(CreateProcessW(Widen(program).c_str(), line.data(), nullptr, nullptr, TRUE,
+                               CREATE_NO_WINDOW, nullptr, nullptr, &startup, &plain));
+    const UniqueHandle plainProcess(plain.hProcess);
+    const UniqueHandle plainThread(plain.hThread);
+    ASSERT_EQ(WaitForSingleObject(plainProcess.Get(), 20000), WAIT_OBJECT_0);
+    ASSERT_EQ(ReadWholeFile(probe), "heredado");
+
+    SetFilePointer(ours.Get(), 0, nullptr, FILE_BEGIN);
+    SetEndOfFile(ours.Get());
+    const std::optional<RecalculatorExit> exit =
+        RunRecalculator({program, QuoteProgramPath(program), dir.Path()});
+    ASSERT_TRUE(exit.has_value() && exit->code == 0);
+    EXPECT_EQ(ReadWholeFile(probe), "") << "the recalculator was handed one of our handles";
 }
 
 TEST(StartRecalculator, MissingProgramRaisesErrorTwo) {

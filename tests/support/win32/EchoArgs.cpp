@@ -7,6 +7,8 @@
 //   stdout=BYTES    write that many bytes of filler to standard output
 //   stderr=BYTES    the same to standard error
 //   say=TEXT        write TEXT and a line break to standard error
+//   inherited=H     write "heredado" through the handle whose value is H (decimal): it
+//                   reaches the parent's file only if the handle was inherited
 //   exit=N          the exit code (0 without it)
 // Each start adds a line to "starts.txt" and writes its process id to "pid.txt"; the last
 // thing it does is write "finished.txt".
@@ -18,6 +20,7 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <fstream>
 #include <string>
 
@@ -56,6 +59,10 @@ void Behave(const std::wstring& folder) {
             Fill(STD_ERROR_HANDLE, std::stoul(value));
         } else if (key == "say") {
             WriteAll(STD_ERROR_HANDLE, value + "\r\n");
+        } else if (key == "inherited") {
+            DWORD written = 0;
+            WriteFile(reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(std::stoull(value))),
+                      "heredado", 8, &written, nullptr);
         } else if (key == "exit") {
             std::ofstream((folder + L"finished.txt").c_str()) << "exit " << value << "\n";
             ExitProcess(std::stoul(value));
