@@ -20,13 +20,12 @@ public:
     HexField(const HexField&) = delete;
     HexField& operator=(const HexField&) = delete;
 
-    // The key filter: gives the character to let through, or 0.
-    static wchar_t Filter(wchar_t key, bool& beep, bool& nextField);
-
 protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
+    // The key filter: gives the character to let through, or 0.
+    static wchar_t Filter(wchar_t key, bool& beep, bool& nextField);
     ~HexField() override = default;
     void OnFinalMessage() override { delete this; }
     void Paste();

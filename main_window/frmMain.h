@@ -29,21 +29,17 @@ public:
     HWND Create(HINSTANCE instance);
 
     HWND Control(int id) const { return GetDlgItem(Handle(), id); }
-    std::int32_t RomLength() const { return m_RomLength; }
-    // The chosen ROM's name without folder, as the file dialog left it.
-    const std::string& RomFileName() const { return m_cdFileTitle; }
 
     // Takes the file as the ROM exactly as if it had been chosen in the file dialog, after
     // the window is up: a ROM named on the command line, or dropped on the window.
     void OpenRom(const std::string& path);
 
-    // Twips to pixels at the window's resolution, to nearest, ties to even.
-    int Px(int twips) const;
-
 protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
+    // Twips to pixels at the window's resolution, to nearest, ties to even.
+    int Px(int twips) const;
     void CreateControls(HINSTANCE instance);
     void CreateControl(HINSTANCE instance, const ControlSpec& control);
     void Form_Load();
@@ -73,7 +69,7 @@ private:
     // through, and no other request, nor another choice of ROM, may start meanwhile.
     bool m_RequestUnderWay = false;
     std::int32_t m_RomLength = 0;
-    std::string m_cdFileTitle;
+    std::string m_cdFileTitle; // the chosen ROM's name without folder, as the dialog left it
     int m_Dpi = 96;
     HWND m_LastFocus = nullptr;
 };

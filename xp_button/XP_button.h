@@ -66,9 +66,6 @@ public:
         m_Pointer = pointer != nullptr ? pointer : &SystemPointerPosition::Instance();
     }
 
-    // The surface's own font object, which m_Font shares until another one is assigned.
-    std::shared_ptr<FontObject> SurfaceFont() const { return m_SurfaceFont; }
-
     XP_button(const XP_button&) = delete;
     XP_button& operator=(const XP_button&) = delete;
 
@@ -138,7 +135,6 @@ private:
         std::string fontName;
         std::int64_t fontSize = 0;
         std::int16_t fontWeight = 0;
-        std::int16_t fontCharset = 0;
         bool fontItalic = false;
         bool fontUnderline = false;
         bool fontStrikethrough = false;
@@ -162,7 +158,7 @@ private:
     std::string m_DisplayName;
     std::function<void(const std::string&)> m_PropertyChanged;
     PointerPosition* m_Pointer;
-    std::shared_ptr<FontObject> m_SurfaceFont;
+    std::shared_ptr<FontObject> m_SurfaceFont; // m_Font shares it until another one is assigned
     bool m_Timer1Enabled = false;
     bool m_LeftDown = false;
     bool m_FocusAway = false; // the focus is in another window for a while

@@ -62,7 +62,7 @@ LOGFONTW XP_button::CaptionLogFont(HDC dc) const {
     lf.lfItalic = font.Italic() ? TRUE : FALSE;
     lf.lfUnderline = font.Underline() ? TRUE : FALSE;
     lf.lfStrikeOut = font.Strikethrough() ? TRUE : FALSE;
-    lf.lfCharSet = static_cast<BYTE>(font.Charset());
+    lf.lfCharSet = ANSI_CHARSET; // DrawTextA draws the caption in the ANSI code page
     lf.lfOutPrecision = OUT_DEFAULT_PRECIS;
     lf.lfClipPrecision = CLIP_DEFAULT_PRECIS;
     lf.lfQuality = DEFAULT_QUALITY;
@@ -118,7 +118,6 @@ bool XP_button::Shows(FaceKind kind, std::int32_t base, std::int32_t ring, const
     want.fontName = font.Name();
     want.fontSize = font.Size().scaled;
     want.fontWeight = font.Weight();
-    want.fontCharset = font.Charset();
     want.fontItalic = font.Italic();
     want.fontUnderline = font.Underline();
     want.fontStrikethrough = font.Strikethrough();

@@ -3,6 +3,7 @@
 #include "xp_button/XP_button.h"
 
 #include <cstdint>
+#include <memory>
 
 // Reaches the control's private state and drawing routines for its tests, its benchmark and
 // its gallery; nothing in the program itself uses it.
@@ -27,6 +28,8 @@ struct XP_buttonProbe {
         return GdiFont(CreateFontIndirectW(&lf));
     }
 
+    // The surface's own font object, which Font() shares until another one is assigned.
+    static std::shared_ptr<FontObject> SurfaceFont(const XP_button& b) { return b.m_SurfaceFont; }
     static bool Enabled(const XP_button& b) { return b.m_Enabled; }
     static bool Hover(const XP_button& b) { return b.m_Hover; }
     static bool Pressed(const XP_button& b) { return b.m_Pressed; }

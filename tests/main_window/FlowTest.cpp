@@ -257,11 +257,20 @@ TEST_F(FlowTest, TakesARomDroppedOnTheWindow) {
 
     // Only the first file counts, exactly as if it had been chosen in the dialog.
     EXPECT_EQ(TextOf(IDC_lblROM), "otra.smc");
-    EXPECT_EQ(form->RomFileName(), "otra.smc");
-    EXPECT_EQ(form->RomLength(), 300);
     EXPECT_EQ(GetDlgCtrlID(GetFocus()), IDC_txtInitext);
     EXPECT_EQ(dialogs, 0);
     EXPECT_TRUE(boxes.empty());
+
+    // Its length is what the rules check against (a text start at 300 passes, one more does
+    // not), and its name is what the recalculator is given.
+    TypeOffsets(L"12D", L"0", L"0", L"00");
+    Press(IDC_cmdRecalcular);
+    EXPECT_EQ(LastBoxText(), "Error, verifique la dirección de inicio de texto");
+    Type(IDC_txtInitext, L"12C");
+    Press(IDC_cmdRecalcular);
+    EXPECT_EQ(LastBoxText(), "¡Punteros recalculados!");
+    ASSERT_TRUE(WaitForFile(dir.Sub("received.txt"), 20000));
+    EXPECT_NE(ReadWholeFile(dir.Sub("received.txt")).find("\notra.smc\n"), std::string::npos);
 }
 
 TEST_F(FlowTest, TellsWhatTheRecalculatorDid) {

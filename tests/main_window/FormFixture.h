@@ -12,10 +12,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <cwchar>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 // Everything the window asked of the world, and what the world answers next.
@@ -105,6 +108,57 @@ protected:
     void ChooseRom(const std::string& path, const std::string& title) {
         world.nextChoice = OpenFileResult{path, title};
         Click(IDC_cmdOpen);
+    }
+
+    // Whether a press of "Recalcular punteros" sees the chosen ROM by this name and length: the
+    // name reaches the command line, a text start at the length passes rule 9 and one byte
+    // further is refused. What rules 1 and 2 need is put beside the program for the check and
+    // taken away again; the fields are emptied after it.
+    testing::AssertionResult RequestSeesRom(const std::string& name, std::int32_t length) {
+        const bool hadProgram = FileExists(dir.Sub("Zeltor.exe"));
+        const bool hadNamesake = FileExists(dir.Sub(name));
+        dir.Write("Zeltor.exe");
+        if (!hadNamesake) {
+            dir.Write(name);
+        }
+        const World before = world;
+        world.exit = RecalculatorExit{1, ""}; // refused: nothing is remembered
+        const std::wstring hex[] = {Hex(length), Hex(length + 1)};
+        std::vector<std::string> said;
+        for (const std::wstring& textStart : hex) {
+            for (const auto& [id, text] : {std::pair<int, std::wstring>{IDC_txtInitext, textStart},
+                                           {IDC_txtIniPunt, L"0"},
+                                           {IDC_txtFinPunt, L"0"},
+                                           {IDC_txtSeparador, L"00"}}) {
+                SetWindowTextW(C(id), text.c_str());
+            }
+            world.started.clear();
+            world.messages.clear();
+            Click(IDC_cmdRecalcular);
+            said.push_back(world.started.empty() ? "no start: " + world.messages.at(0)
+                                                 : world.started.at(0));
+        }
+        for (int id : {IDC_txtInitext, IDC_txtIniPunt, IDC_txtFinPunt, IDC_txtSeparador}) {
+            SetWindowTextW(C(id), L"");
+        }
+        world = before;
+        if (!hadProgram) {
+            DeleteFileW(Widen(dir.Sub("Zeltor.exe")).c_str());
+        }
+        if (!hadNamesake) {
+            DeleteFileW(Widen(dir.Sub(name)).c_str());
+        }
+        if (said[0].find(" " + name + " ") == std::string::npos ||
+            said[1] != "no start: Error, verifique la dirección de inicio de texto") {
+            return testing::AssertionFailure() << said[0] << " / " << said[1];
+        }
+        return testing::AssertionSuccess();
+    }
+
+    static std::wstring Hex(std::int32_t value) {
+        wchar_t text[16] = {};
+        swprintf(text, 16, L"%X", static_cast<unsigned>(value));
+        return text;
     }
 
     TempFolder dir;
