@@ -33,7 +33,7 @@ private:
 RecalcRequest frmMain::GatherRequest() const {
     RecalcRequest r;
     r.appFolder = m_Services.appFolder;
-    r.romFolder = m_Services.appFolder; // where a ROM named without a folder is found
+    r.romFolder = m_RomFolder;
     r.romName = m_cdFileTitle;
     r.shownRomName = Text(IDC_lblROM);
     r.romLength = m_RomLength;

@@ -5,6 +5,7 @@
 #include "main_window/RomMemory.h"
 #include "portable/ErrorText.h"
 #include "portable/JoinPath.h"
+#include "win32/AppFolder.h"
 #include "win32/Utf.h"
 
 #include <commdlg.h>
@@ -29,7 +30,8 @@ void frmMain::cmdOpen_Click() {
         OpenFileRequest request;
         request.title = "Abrir ROM";
         // The dialog leaves the current folder alone, so that no folder stays in use (and a
-        // removable drive can still be ejected) after a choice.
+        // removable drive can still be ejected) after a choice. Nothing depends on the current
+        // folder: the recalculator is started in the chosen ROM's folder, named explicitly.
         request.flags = OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
         request.initialFolder = m_Services.appFolder;
         request.filter = kRomFilter;
@@ -49,12 +51,7 @@ void frmMain::OpenRom(const std::string& path) {
         return;
     }
     try {
-        // A name alone is taken in the current folder, as a shell or a console gives it.
-        const std::wstring wide = Widen(path);
-        const DWORD needed = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
-        std::wstring full(needed, L'\0');
-        full.resize(GetFullPathNameW(wide.c_str(), needed, full.data(), nullptr));
-        const std::string fullPath = full.empty() ? path : Narrow(full);
+        const std::string fullPath = FullPath(path);
         TakeRom(fullPath, fullPath.substr(fullPath.find_last_of("\\/") + 1));
     } catch (const RuntimeError& error) {
         ShowRomError(error);
@@ -73,9 +70,10 @@ void frmMain::OnDropFiles(HDROP drop) {
 }
 
 void frmMain::TakeRom(const std::string& path, const std::string& title) {
-    // Measured through the full path; all three parts of the choice change together,
-    // so a file that cannot be measured leaves the earlier choice whole.
+    // Measured through the full path; every part of the choice changes together, so a file
+    // that cannot be measured leaves the earlier choice whole.
     const std::int32_t length = m_Services.measureFile(path);
+    m_RomFolder = FolderOf(path);
     m_cdFileTitle = title;
     m_RomLength = length;
     SetWindowTextW(Control(IDC_lblROM), Widen(title).c_str());

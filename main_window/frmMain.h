@@ -69,6 +69,7 @@ private:
     // through, and no other request, nor another choice of ROM, may start meanwhile.
     bool m_RequestUnderWay = false;
     std::int32_t m_RomLength = 0;
+    std::string m_RomFolder;   // where the chosen ROM lies, and where it is rewritten
     std::string m_cdFileTitle; // the chosen ROM's name without folder, as the dialog left it
     int m_Dpi = 96;
     HWND m_LastFocus = nullptr;

@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <sstream>
 #include <thread>
@@ -95,6 +96,28 @@ protected:
                " " + (Checked(IDC_ckValPunt) ? "[x] " : "[ ] ") + TextOf(IDC_txtValPunt);
     }
     std::string LastBoxText() const { return boxes.empty() ? "<none>" : boxes.back().text; }
+    // Drops the files on the window, as the shell does.
+    void Drop(const std::vector<std::string>& paths) {
+        // The structure DragQueryFileW reads: a header, then the names, NUL-separated.
+        std::wstring names;
+        for (const std::string& path : paths) {
+            names += Widen(path) + L'\0';
+        }
+        names += L'\0';
+        HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT,
+                                     sizeof(DROPFILES) + names.size() * sizeof(wchar_t));
+        ASSERT_NE(memory, nullptr);
+        auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
+        drop->pFiles = sizeof(DROPFILES);
+        drop->fWide = TRUE;
+        memcpy(reinterpret_cast<char*>(drop) + sizeof(DROPFILES), names.data(),
+               names.size() * sizeof(wchar_t));
+        GlobalUnlock(memory);
+        SendMessageW(form->Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
+    }
+    bool Exists(const std::string& path) const {
+        return GetFileAttributesW(Widen(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+    }
 
     // What the stand-in recalculator is to do this time (see EchoArgs.cpp).
     void Behave(const std::string& lines) { dir.Write("behaviour.txt", lines); }
@@ -243,17 +266,7 @@ TEST_F(FlowTest, ADamagedOrUnwritableMemoryCostsNothing) {
 
 TEST_F(FlowTest, TakesARomDroppedOnTheWindow) {
     const std::string other = dir.Write("otra.smc", std::string(300, 'x'));
-    // The structure DragQueryFileW reads: a header, then the names, NUL-separated.
-    std::wstring names = Widen(other) + L'\0' + Widen(rom) + L'\0' + L'\0';
-    HGLOBAL memory =
-        GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + names.size() * 2);
-    ASSERT_NE(memory, nullptr);
-    auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
-    drop->pFiles = sizeof(DROPFILES);
-    drop->fWide = TRUE;
-    memcpy(reinterpret_cast<char*>(drop) + sizeof(DROPFILES), names.data(), names.size() * 2);
-    GlobalUnlock(memory);
-    SendMessageW(form->Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
+    Drop({other, rom});
 
     // Only the first file counts, exactly as if it had been chosen in the dialog.
     EXPECT_EQ(TextOf(IDC_lblROM), "otra.smc");
@@ -424,6 +437,52 @@ TEST_F(FlowTest, TheRealRecalculatorRefusesWarnsAndRewritesTheDemoTable) {
     ASSERT_EQ(boxes.size(), 3u);
     EXPECT_EQ(boxes[2].text, "¡Punteros recalculados!");
     EXPECT_NE(ReadWholeFile(rom).substr(0x100, 16), original.substr(0x100, 16));
+}
+
+TEST_F(FlowTest, RewritesTheChosenRomAndNotItsNamesakeBesideTheProgram) {
+    ASSERT_TRUE(CopyFileW(Widen(TestFolder() + "\\Zeltor.exe").c_str(),
+                          Widen(dir.Sub("Zeltor.exe")).c_str(), FALSE));
+    const std::string original = ReadWholeFile(TestFolder() + "\\demo.smc");
+    ASSERT_EQ(original.size(), 0x1000u);
+    // Beside the program, a namesake of other content (its last byte, past the text, differs):
+    // it lets the ROM pass rule 2 and must be left alone.
+    std::string namesake = original;
+    namesake.back() = static_cast<char>(namesake.back() ^ 0x5A);
+    dir.Write("demo.smc", namesake);
+    const std::string folder = dir.MakeFolder("otra carpeta");
+    romName = "demo.smc";
+    rom = folder + "\\demo.smc";
+
+    struct Route {
+        const char* name;
+        std::function<void()> choose;
+    };
+    const Route routes[] = {
+        {"the dialog", [this] { Press(IDC_cmdOpen); }},
+        {"a drop", [this] { Drop({rom}); }},
+    };
+    for (const Route& route : routes) {
+        SCOPED_TRACE(route.name);
+        boxes.clear();
+        dir.Write("otra carpeta\\demo.smc", original);
+        for (const char* left : {"demo.smc.bak", "demo.smc.zeltor.log"}) {
+            DeleteFileW(Widen(folder + "\\" + left).c_str());
+        }
+        route.choose();
+        ASSERT_EQ(TextOf(IDC_lblROM), "demo.smc");
+        TypeOffsets(L"200", L"100", L"10F", L"00");
+        Press(IDC_cmdRecalcular);
+        EXPECT_EQ(LastBoxText(), "¡Punteros recalculados!");
+
+        // The file that was chosen, and measured, is the one rewritten; its backup and its
+        // log lie beside it.
+        EXPECT_NE(ReadWholeFile(rom).substr(0x100, 16), original.substr(0x100, 16));
+        EXPECT_TRUE(ReadWholeFile(rom + ".bak") == original) << "no whole backup beside it";
+        EXPECT_TRUE(Exists(rom + ".zeltor.log"));
+        EXPECT_TRUE(ReadWholeFile(dir.Sub("demo.smc")) == namesake) << "the namesake changed";
+        EXPECT_FALSE(Exists(dir.Sub("demo.smc.bak")));
+        EXPECT_FALSE(Exists(dir.Sub("demo.smc.zeltor.log")));
+    }
 }
 
 } // namespace

@@ -27,28 +27,34 @@ std::vector<std::string> Lines(const std::string& text) {
 }
 
 // Puts the test recalculator in the folder as Zeltor.exe, runs it with the line
-// RecalcCommandLine makes, and gives back what it received.
-std::vector<std::string> StartAndRead(const std::string& folder, RecalcRequest fields) {
+// RecalcCommandLine makes (in `workingFolder`, or its own without one), and gives back what it
+// received.
+std::vector<std::string> StartAndRead(const std::string& folder, RecalcRequest fields,
+                                      const std::string& workingFolder = {}) {
     const std::string helper = TestFolder() + "\\zeltor_echo_args.exe";
     fields.appFolder = folder;
     const std::string program = RecalculatorPath(folder);
     EXPECT_TRUE(CopyFileW(Widen(helper).c_str(), Widen(program).c_str(), FALSE)) << helper;
     const std::optional<RecalculatorExit> exit =
-        RunRecalculator({program, RecalcCommandLine(fields), {}});
+        RunRecalculator({program, RecalcCommandLine(fields), workingFolder});
     EXPECT_TRUE(exit.has_value() && exit->code == 0 && exit->errorOutput.empty());
     return Lines(ReadWholeFile(folder + "\\received.txt"));
 }
 
 TEST(StartRecalculator, PassesTheExampleLineExactly) {
     TempFolder dir;
-    const auto got = StartAndRead(dir.Path(), ExampleRequest());
+    const std::string roms = dir.MakeFolder("otra carpeta");
+    const auto got = StartAndRead(dir.Path(), ExampleRequest(), roms);
     ASSERT_EQ(got.size(), 9u);
     EXPECT_EQ(got[0], dir.Path() + "\\Zeltor.exe juego.smc 1A000 180A0 183FF 2 00");
     EXPECT_EQ(std::vector<std::string>(got.begin() + 1, got.begin() + 7),
               (std::vector<std::string>{"juego.smc", "1A000", "180A0", "183FF", "2", "00"}));
     EXPECT_EQ(got[7], "show=2"); // minimised and activated
-    // In its own folder, where the ROM named without a folder was found, whatever ours is.
-    EXPECT_EQ(got[8], "cwd=" + dir.Path());
+    // In the folder it is given, where the ROM it names without a folder lies, whatever the
+    // program's folder and ours are.
+    EXPECT_EQ(got[8], "cwd=" + roms);
+    // Without one, in its own folder: never in ours.
+    EXPECT_EQ(StartAndRead(dir.Path(), ExampleRequest()).at(8), "cwd=" + dir.Path());
 }
 
 TEST(StartRecalculator, KeepsARomNameWithASpaceAsOneArgument) {
