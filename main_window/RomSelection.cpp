@@ -77,7 +77,7 @@ void frmMain::TakeRom(const std::string& path, const std::string& title) {
     m_cdFileTitle = title;
     m_RomLength = length;
     SetWindowTextW(Control(IDC_lblROM), Widen(title).c_str());
-    RecallValues(title);
+    RecallValues(path);
     // Selected, as a Tab would leave it: a remembered value is replaced by what is typed.
     HWND first = Control(IDC_txtInitext);
     SetFocus(first);
@@ -88,8 +88,15 @@ void frmMain::ShowRomError(const RuntimeError& error) {
     m_Services.showMessage(Handle(), RomSelectionErrorText(error));
 }
 
-void frmMain::RecallValues(const std::string& romName) {
-    const RomValues v = RecallRomValues(JoinPath(m_Services.appFolder, kRomMemoryFile), romName);
+void frmMain::RecallValues(const std::string& romPath) {
+    // A convenience that can be ignored: it fills a form nobody has typed into, whole, and
+    // never replaces what was typed or leaves a form half remembered, half typed.
+    for (const ControlSpec& c : FormControls()) {
+        if (c.kind == ControlKind::HexField && GetWindowTextLengthW(Control(c.id)) > 0) {
+            return;
+        }
+    }
+    const RomValues v = RecallRomValues(JoinPath(m_Services.appFolder, kRomMemoryFile), romPath);
     // The size first: its handler empties the first pointer, which is filled after it.
     if (v.pointerSize) {
         HWND cbo = Control(IDC_cboTam);
@@ -130,7 +137,8 @@ void frmMain::RememberValues(const RecalcRequest& r) const {
     v.separator = r.separator;
     v.firstPointerGiven = r.firstPointer.has_value();
     v.firstPointer = r.firstPointer;
-    RememberRomValues(JoinPath(m_Services.appFolder, kRomMemoryFile), r.romName, v);
+    RememberRomValues(JoinPath(m_Services.appFolder, kRomMemoryFile),
+                      JoinPath(r.romFolder, r.romName), v);
 }
 
 void frmMain::lblROM_Click() {

@@ -52,7 +52,7 @@ private:
     void TakeRom(const std::string& path, const std::string& title);
     void ShowRomError(const RuntimeError& error);
     void OnDropFiles(HDROP drop);
-    void RecallValues(const std::string& romName);
+    void RecallValues(const std::string& romPath);
     void RememberValues(const RecalcRequest& request) const;
     void cmdRecalcular_Click();
     std::optional<std::string> Recalculate(const RecalcRequest& request);

@@ -204,8 +204,9 @@ TEST_F(FlowTest, AStartThatFailsIsReportedWithItsNumber) {
 }
 
 TEST_F(FlowTest, RemembersTheValuesOfEachRomThatWasRecalculated) {
-    // A name outside the ANSI code page must survive the file.
-    romName = "mi juego ñ Ω.smc";
+    // A name outside the ANSI code page, and the brackets ROM names often carry, must survive
+    // the file.
+    romName = "mi juego ñ Ω [!].smc";
     rom = dir.Write(romName, std::string(0x20000, '\0'));
     Press(IDC_cmdOpen);
     TypeOffsets(L"1A000", L"180A0", L"183ff", L"00");
@@ -236,20 +237,37 @@ TEST_F(FlowTest, RemembersTheValuesOfEachRomThatWasRecalculated) {
     SendMessageW(GetFocus(), WM_CHAR, L'9', 1); // what is typed replaces the remembered value
     EXPECT_EQ(TextOf(IDC_txtInitext), "9");
 
-    // A ROM the file does not know leaves the fields as they are.
+    // Anything typed in any field, even the first pointer's while it is off: choosing the
+    // remembered ROM changes nothing at all, neither a field nor the size nor the check box.
+    const std::string remembered = rom;
+    for (const int typed : {IDC_txtFinPunt, IDC_txtValPunt}) {
+        CloseWindow();
+        StartWindow();
+        Type(typed, L"1");
+        const std::string before = Fields();
+        Press(IDC_cmdOpen);
+        EXPECT_EQ(TextOf(IDC_lblROM), romName);
+        EXPECT_EQ(Fields(), before);
+    }
+
+    // A namesake in another folder is another ROM: it inherits nothing.
     CloseWindow();
     StartWindow();
-    romName = "otra.smc";
-    rom = dir.Write(romName, "x");
-    Type(IDC_txtSeparador, L"ff");
+    dir.MakeFolder("otra carpeta");
+    rom = dir.Write("otra carpeta\\" + romName, std::string(0x20000, '\0'));
     Press(IDC_cmdOpen);
-    EXPECT_EQ(Fields(), "   2 ff [ ] ");
+    EXPECT_EQ(TextOf(IDC_lblROM), romName);
+    EXPECT_EQ(Fields(), empty);
+    rom = remembered;
+    Press(IDC_cmdOpen);
+    EXPECT_EQ(Fields(), done) << "the one that was recalculated is still remembered";
 }
 
 TEST_F(FlowTest, ADamagedOrUnwritableMemoryCostsNothing) {
     // Each value that could not have been typed is ignored on its own.
-    dir.Write("ZeltorIGU.ini", "basura = = [sin cerrar\n[juego.smc]\ntextStart=12G4\n"
-                               "tableStart=180A0\ntableEnd=" +
+    dir.Write("ZeltorIGU.ini", "basura = = [sin cerrar\n[" + rom +
+                                   "]\ntextStart=12G4\n"
+                                   "tableStart=180A0\ntableEnd=" +
                                    std::string(100, '1') +
                                    "\npointerSize=5\nseparator=000\nfirstPointerGiven=si\n"
                                    "firstPointer=00a0\n");

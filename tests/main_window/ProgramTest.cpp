@@ -74,7 +74,8 @@ TEST(Program, StartsWithTheRomNamedOnItsCommandLine) {
     ASSERT_TRUE(
         CopyFileW(Widen(TestFolder() + "\\ZeltorIGU.exe").c_str(), Widen(exe).c_str(), FALSE));
     dir.Write("mi juego.smc", std::string(0x300, 'x'));
-    dir.Write("ZeltorIGU.ini", "[mi juego.smc]\r\ntextStart=200\r\ntableStart=100\r\n");
+    dir.Write("ZeltorIGU.ini",
+              "[" + dir.Sub("mi juego.smc") + "]\r\ntextStart=200\r\ntableStart=100\r\n");
 
     // As "Open with" gives it: the name quoted, the ROM's folder current.
     PROCESS_INFORMATION process = Start(exe, "\"mi juego.smc\"", dir.Path());
