@@ -87,11 +87,11 @@ std::int32_t MeasureFileLength(const std::string& path) {
                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.Valid()) {
-        RaiseWin32Error(GetLastError());
+        RaiseWin32Error(GetLastError(), path);
     }
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(file.Get(), &size)) {
-        RaiseWin32Error(GetLastError());
+        RaiseWin32Error(GetLastError(), path);
     }
     if (size.QuadPart > 0x7FFFFFFF) {
         RaiseOverflow();

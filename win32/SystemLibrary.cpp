@@ -1,5 +1,6 @@
 #include "win32/SystemLibrary.h"
 
+#include "win32/Utf.h"
 #include "win32/Win32Error.h"
 
 #include <string>
@@ -37,14 +38,14 @@ HMODULE LoadFromSystemFolder(const wchar_t* name) {
 
 SystemLibrary::SystemLibrary(const wchar_t* name) : m_Module(LoadFromSystemFolder(name)) {
     if (!m_Module.Valid()) {
-        RaiseWin32Error(GetLastError());
+        RaiseWin32Error(GetLastError(), Narrow(name));
     }
 }
 
 FARPROC SystemLibrary::Procedure(const char* name) const {
     FARPROC procedure = GetProcAddress(m_Module.Get(), name);
     if (procedure == nullptr) {
-        RaiseWin32Error(GetLastError());
+        RaiseWin32Error(GetLastError(), name);
     }
     return procedure;
 }

@@ -161,7 +161,8 @@ Started StartRecalculator(const RecalcLaunch& launch) {
     if (!CreateProcessW(
             application.c_str(), line.data(), nullptr, nullptr, TRUE, EXTENDED_STARTUPINFO_PRESENT,
             nullptr, folder.empty() ? nullptr : folder.c_str(), &startup.StartupInfo, &started)) {
-        RaiseWin32Error(GetLastError());
+        // A damaged Zeltor.exe: "%1 is not a valid Win32 application" names the program.
+        RaiseWin32Error(GetLastError(), launch.program);
     }
     const UniqueHandle thread(started.hThread);
     return {UniqueHandle(started.hProcess), std::move(errors)};

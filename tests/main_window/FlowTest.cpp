@@ -190,15 +190,18 @@ TEST_F(FlowTest, EachFailedRuleIsShownInItsOwnBox) {
 }
 
 TEST_F(FlowTest, AStartThatFailsIsReportedWithItsNumber) {
-    // A file that is not a program: the file search finds it, the start refuses it.
+    // A damaged Zeltor.exe, a text file: the file search finds it, the start refuses it.
     dir.Write("Zeltor.exe", "no es un programa");
     Press(IDC_cmdOpen);
     TypeOffsets(L"0", L"0", L"0", L"00");
     Press(IDC_cmdRecalcular);
     ASSERT_EQ(boxes.size(), 1u);
     const std::string& text = boxes[0].text;
-    EXPECT_EQ(text.rfind("Error:", 0), 0u) << text;
-    EXPECT_NE(text.find(" - "), std::string::npos) << text;
+    EXPECT_EQ(text.rfind("Error:193 - ", 0), 0u) << text; // ERROR_BAD_EXE_FORMAT
+    // The system's words name the program where they have a place for it, and no
+    // placeholder such as %1 is left.
+    EXPECT_NE(text.find(dir.Sub("Zeltor.exe")), std::string::npos) << text;
+    EXPECT_EQ(text.find('%'), std::string::npos) << text;
     EXPECT_NE(text.find("\npor favor reportarlo a quien@ejemplo.org. ¡Gracias!"), std::string::npos)
         << text;
 }
