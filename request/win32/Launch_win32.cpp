@@ -22,10 +22,11 @@ SECURITY_ATTRIBUTES Inheritable() {
     return attributes;
 }
 
-// A file that receives the recalculator's standard error. A file never fills up the way a
-// pipe does, so the recalculator cannot block on it, however much it writes, and nothing has
-// to read while it runs. The system deletes it when the last handle to it is closed.
-UniqueHandle CreateCaptureFile() {
+// A temporary file that receives one of the recalculator's output streams. A file never fills
+// up the way a pipe does, so the recalculator cannot block on it, however much it writes, and
+// nothing has to read while it runs; and a write to it is cheap, where under Wine a write to
+// NUL can cost milliseconds. The system deletes it when the last handle to it is closed.
+UniqueHandle CreateCaptureFile(const wchar_t* extension) {
     wchar_t folder[MAX_PATH + 1];
     const DWORD length = GetTempPathW(MAX_PATH + 1, folder);
     if (length == 0 || length > MAX_PATH) {
@@ -35,7 +36,7 @@ UniqueHandle CreateCaptureFile() {
     for (unsigned attempt = 0; attempt < 100; ++attempt) {
         const std::wstring name =
             std::wstring(folder) + L"zeltorigu-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-            std::to_wstring(GetTickCount()) + L"-" + std::to_wstring(attempt) + L".err";
+            std::to_wstring(GetTickCount()) + L"-" + std::to_wstring(attempt) + extension;
         UniqueHandle file(
             CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE,
                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &attributes,
@@ -116,10 +117,11 @@ private:
     LPPROC_THREAD_ATTRIBUTE_LIST m_List = nullptr;
 };
 
-// A recalculator that was started, and the file its standard error goes to.
+// A recalculator that was started, and the files its standard error and output go to.
 struct Started {
     UniqueHandle process;
     UniqueHandle errors;
+    UniqueHandle output; // never read: the report is in the log too
 };
 
 // The folder to start in: the one asked for, or else the program's own ("C:\Trad", but "C:\"
@@ -144,14 +146,14 @@ Started StartRecalculator(const RecalcLaunch& launch) {
     const std::wstring folder = WorkingFolder(launch);
 
     const UniqueHandle nul = OpenNulDevice();
-    UniqueHandle errors = CreateCaptureFile();
+    UniqueHandle errors = CreateCaptureFile(L".err");
+    UniqueHandle output = CreateCaptureFile(L".out");
     STARTUPINFOEXW startup{};
     startup.StartupInfo.cb = sizeof(startup);
     startup.StartupInfo.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
     startup.StartupInfo.wShowWindow = SW_SHOWMINIMIZED;
-    startup.StartupInfo.hStdInput = nul.Get();
-    // The report on standard output is in the log too; the console is minimised anyway.
-    startup.StartupInfo.hStdOutput = nul.Get();
+    startup.StartupInfo.hStdInput = nul.Get(); // it never reads: nothing to wait for there
+    startup.StartupInfo.hStdOutput = output.Valid() ? output.Get() : nul.Get();
     startup.StartupInfo.hStdError = errors.Valid() ? errors.Get() : nul.Get();
     // The child inherits its three standard handles and nothing else of this process.
     const InheritOnly inherit({startup.StartupInfo.hStdInput, startup.StartupInfo.hStdOutput,
@@ -165,7 +167,7 @@ Started StartRecalculator(const RecalcLaunch& launch) {
         RaiseWin32Error(GetLastError(), launch.program);
     }
     const UniqueHandle thread(started.hThread);
-    return {UniqueHandle(started.hProcess), std::move(errors)};
+    return {UniqueHandle(started.hProcess), std::move(errors), std::move(output)};
 }
 
 } // namespace

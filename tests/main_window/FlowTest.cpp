@@ -326,9 +326,12 @@ TEST_F(FlowTest, TellsWhatTheRecalculatorDid) {
          "Zeltor: ERROR 3: la tabla no cuadra.\r\n\r\n"
          "Más detalles en el registro juego.smc.zeltor.log, junto a la ROM.",
          false},
-        // A megabyte on each stream must neither block the recalculator nor the window.
+        // A megabyte on each stream must neither block the recalculator nor the window, nor
+        // keep it waiting long, however it is written.
         {"floods both streams", "stdout=1048576\nstderr=1048576\nsay=la causa, al final\nexit=5\n",
          false, failed5, true},
+        {"floods its output line by line",
+         "stdoutlines=16384\nstderr=65536\nsay=la causa, al final\nexit=5\n", false, failed5, true},
     };
     Press(IDC_cmdOpen);
     TypeOffsets(L"1A000", L"180A0", L"183ff", L"00");
@@ -340,7 +343,10 @@ TEST_F(FlowTest, TellsWhatTheRecalculatorDid) {
         if (c.log) {
             dir.Write("juego.smc.zeltor.log", "registro");
         }
+        const ULONGLONG start = GetTickCount64();
         Press(IDC_cmdRecalcular);
+        // A tenth of a second here; 36 s where each write to NUL cost milliseconds.
+        EXPECT_LT(GetTickCount64() - start, 10000u);
         ASSERT_EQ(boxes.size(), 1u);
         const std::string& text = boxes[0].text;
         if (!c.prefixOnly) {

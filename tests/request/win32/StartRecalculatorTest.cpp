@@ -45,7 +45,7 @@ TEST(StartRecalculator, PassesTheExampleLineExactly) {
     TempFolder dir;
     const std::string roms = dir.MakeFolder("otra carpeta");
     const auto got = StartAndRead(dir.Path(), ExampleRequest(), roms);
-    ASSERT_EQ(got.size(), 9u);
+    ASSERT_EQ(got.size(), 10u);
     EXPECT_EQ(got[0], dir.Path() + "\\Zeltor.exe juego.smc 1A000 180A0 183FF 2 00");
     EXPECT_EQ(std::vector<std::string>(got.begin() + 1, got.begin() + 7),
               (std::vector<std::string>{"juego.smc", "1A000", "180A0", "183FF", "2", "00"}));
@@ -53,6 +53,9 @@ TEST(StartRecalculator, PassesTheExampleLineExactly) {
     // In the folder it is given, where the ROM it names without a folder lies, whatever the
     // program's folder and ours are.
     EXPECT_EQ(got[8], "cwd=" + roms);
+    // Standard input on NUL; standard output and error in files, which are cheap to write
+    // to however much it says.
+    EXPECT_EQ(got[9], "streams=char disk disk");
     // Without one, in its own folder: never in ours.
     EXPECT_EQ(StartAndRead(dir.Path(), ExampleRequest()).at(8), "cwd=" + dir.Path());
 }
@@ -63,7 +66,7 @@ TEST(StartRecalculator, KeepsARomNameWithASpaceAsOneArgument) {
     f.romName = "mi juego (E).smc";
     f.firstPointer = "00a0";
     const auto got = StartAndRead(dir.Path(), f);
-    ASSERT_EQ(got.size(), 10u);
+    ASSERT_EQ(got.size(), 11u);
     EXPECT_EQ(got[1], "mi juego (E).smc");
     EXPECT_EQ(got[7], "00a0");
 }
@@ -75,7 +78,7 @@ TEST(StartRecalculator, StartsFromAFolderWithASpace) {
     CopyFileW(Widen(TestFolder() + "\\zeltor_echo_args.exe").c_str(),
               Widen(dir.Sub("Mis.exe")).c_str(), FALSE);
     const auto got = StartAndRead(folder, ExampleRequest());
-    ASSERT_EQ(got.size(), 9u);
+    ASSERT_EQ(got.size(), 10u);
     EXPECT_EQ(got[0], "\"" + folder + "\\Zeltor.exe\" juego.smc 1A000 180A0 183FF 2 00");
     EXPECT_EQ(got[1], "juego.smc");
     EXPECT_EQ(GetFileAttributesW(Widen(dir.Sub("received.txt")).c_str()), INVALID_FILE_ATTRIBUTES)

@@ -1,11 +1,14 @@
 // Stands in for the recalculator in tests: writes the command line it received, then each
-// argument as CommandLineToArgvW splits it, one per line in UTF-8, to "received.txt"
-// beside itself. It writes a temporary file first so a reader never sees half of it.
+// argument as CommandLineToArgvW splits it, one per line in UTF-8, then how it was shown, its
+// current folder and what its standard handles are, to "received.txt" beside itself. It writes a
+// temporary file first so a reader never sees half of it.
 //
 // It then behaves as "behaviour.txt" beside it says, one "key=value" per line, in order:
 //   sleep=MS        wait that long
 //   stdout=BYTES    write that many bytes of filler to standard output
 //   stderr=BYTES    the same to standard error
+//   stdoutlines=N   write N lines of 64 bytes to standard output, one write each, as a
+//                   program that prints line by line does
 //   say=TEXT        write TEXT and a line break to standard error
 //   inherited=H     write "heredado" through the handle whose value is H (decimal): it
 //                   reaches the parent's file only if the handle was inherited
@@ -57,6 +60,11 @@ void Behave(const std::wstring& folder) {
             Fill(STD_OUTPUT_HANDLE, std::stoul(value));
         } else if (key == "stderr") {
             Fill(STD_ERROR_HANDLE, std::stoul(value));
+        } else if (key == "stdoutlines") {
+            const std::string line(63, 'x');
+            for (unsigned long i = std::stoul(value); i > 0; --i) {
+                WriteAll(STD_OUTPUT_HANDLE, line + "\n");
+            }
         } else if (key == "say") {
             WriteAll(STD_ERROR_HANDLE, value + "\r\n");
         } else if (key == "inherited") {
@@ -86,6 +94,13 @@ int main() {
     std::wstring cwd(MAX_PATH, L'\0');
     cwd.resize(GetCurrentDirectoryW(static_cast<DWORD>(cwd.size()), cwd.data()));
     out += "cwd=" + Narrow(cwd) + "\n";
+    // What each standard handle is: "char" for NUL or a console, "disk" for a file.
+    out += "streams=";
+    for (const DWORD which : {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE}) {
+        const DWORD type = GetFileType(GetStdHandle(which));
+        out += type == FILE_TYPE_DISK ? "disk" : type == FILE_TYPE_CHAR ? "char" : "other";
+        out += which == STD_ERROR_HANDLE ? "\n" : " ";
+    }
 
     std::wstring self(MAX_PATH, L'\0');
     self.resize(GetModuleFileNameW(nullptr, self.data(), static_cast<DWORD>(self.size())));
