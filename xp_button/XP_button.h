@@ -77,6 +77,7 @@ private:
     // Each window of the class makes its own object, which goes with the window.
     static Window* Make(HWND window, const CREATESTRUCTW& create);
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    LRESULT HandleInput(UINT message, WPARAM wParam, LPARAM lParam);
     void OnCreate(const CREATESTRUCTW& create);
     void OnButtonDown(UINT message, WPARAM wParam, LPARAM lParam);
     void OnButtonUp(UINT message, WPARAM wParam, LPARAM lParam);

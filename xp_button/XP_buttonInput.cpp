@@ -55,6 +55,15 @@ LRESULT XP_button::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_PRINTCLIENT:
         PaintTo(reinterpret_cast<HDC>(wParam));
         return 0;
+    default:
+        return HandleInput(message, wParam, lParam);
+    }
+    return Default(message, wParam, lParam);
+}
+
+// The mouse, the keyboard, the focus and the hover timer.
+LRESULT XP_button::HandleInput(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
     case WM_MOUSEMOVE:
         MouseMove(ButtonMask(wParam), ShiftMask(wParam), X(lParam), Y(lParam));
         return 0;
