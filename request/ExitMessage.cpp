@@ -66,7 +66,7 @@ std::string LastLines(std::string_view text) {
 }
 
 std::string LogBesideRom(const RecalcRequest& request, const FileExistsFn& fileExists) {
-    const std::string logName = LogName(request.romName);
+    std::string logName = LogName(request.romName);
     try {
         if (fileExists(JoinPath(request.romFolder, logName))) {
             return logName;
