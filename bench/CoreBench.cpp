@@ -39,7 +39,9 @@ int main() {
     r.firstPointer = "00a0";
     const FileExistsFn always = [](const std::string&) { return true; };
     const double check = MedianNanoseconds(
-        [&] { g_Sink = static_cast<std::int64_t>(CheckRequest(r, always).commandLine.size()); },
+        [&] {
+            g_Sink = static_cast<std::int64_t>(CheckRequest(r, always).launch.commandLine.size());
+        },
         200000);
 
     std::printf("HexToLong, 32,767 characters: %10.1f ns (median of 9 runs)\n", hex);

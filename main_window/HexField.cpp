@@ -2,6 +2,7 @@
 
 #include "portable/PastedHex.h"
 #include "request/HexWorks.h"
+#include "win32/Clipboard.h"
 
 #include <optional>
 #include <string>
@@ -29,16 +30,7 @@ wchar_t HexField::Filter(wchar_t key, bool& beep, bool& nextField) {
 
 void HexField::Paste() {
     HWND field = Handle();
-    std::wstring text;
-    if (IsClipboardFormatAvailable(CF_UNICODETEXT) && OpenClipboard(field)) {
-        if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
-            if (const auto* chars = static_cast<const wchar_t*>(GlobalLock(data))) {
-                text = chars;
-                GlobalUnlock(data);
-            }
-        }
-        CloseClipboard();
-    }
+    const std::wstring text = ClipboardText(field).value_or(L"");
     if (text.empty()) {
         return;
     }

@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include <cwchar>
 #include <string_view>
 
 namespace {
@@ -31,6 +32,22 @@ std::optional<std::string> Read(const std::wstring& ini, const std::wstring& sec
     return Narrow(std::wstring_view(value, length));
 }
 
+// The ROM's section name: its path, with the characters that would end or confuse a section
+// name written as %XX (a ROM named "juego [!].smc" is common).
+std::wstring SectionOf(const std::string& romPath) {
+    std::wstring section;
+    for (const wchar_t c : Widen(romPath)) {
+        if (c == L'%' || c == L'[' || c == L']') {
+            wchar_t escaped[4];
+            swprintf(escaped, 4, L"%%%02X", static_cast<unsigned>(c));
+            section += escaped;
+        } else {
+            section += c;
+        }
+    }
+    return section;
+}
+
 std::optional<std::string> ReadHex(const std::wstring& ini, const std::wstring& section,
                                    const wchar_t* key, std::size_t maxLength) {
     std::optional<std::string> value = Read(ini, section, key);
@@ -39,9 +56,9 @@ std::optional<std::string> ReadHex(const std::wstring& ini, const std::wstring& 
 
 } // namespace
 
-RomValues RecallRomValues(const std::string& iniPath, const std::string& romName) {
+RomValues RecallRomValues(const std::string& iniPath, const std::string& romPath) {
     const std::wstring ini = Widen(iniPath);
-    const std::wstring section = Widen(romName);
+    const std::wstring section = SectionOf(romPath);
     RomValues v;
     v.textStart = ReadHex(ini, section, L"textStart", kMaxValue);
     v.tableStart = ReadHex(ini, section, L"tableStart", kMaxValue);
@@ -58,7 +75,7 @@ RomValues RecallRomValues(const std::string& iniPath, const std::string& romName
     return v;
 }
 
-void RememberRomValues(const std::string& iniPath, const std::string& romName,
+void RememberRomValues(const std::string& iniPath, const std::string& romPath,
                        const RomValues& values) {
     const std::wstring ini = Widen(iniPath);
     // A new file starts as UTF-16 with its byte-order mark: the profile functions then keep
@@ -70,7 +87,7 @@ void RememberRomValues(const std::string& iniPath, const std::string& romName,
         DWORD written = 0;
         WriteFile(created.Get(), bom, sizeof bom, &written, nullptr);
     }
-    const std::wstring section = Widen(romName);
+    const std::wstring section = SectionOf(romPath);
     const auto write = [&](const wchar_t* key, const std::optional<std::string>& value) {
         if (value) {
             WritePrivateProfileStringW(section.c_str(), key, Widen(*value).c_str(), ini.c_str());

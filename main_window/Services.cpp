@@ -1,8 +1,8 @@
 #include "main_window/Services.h"
 
 #include "portable/RuntimeError.h"
-#include "request/General.h"
-#include "request/Launch.h"
+#include "request/win32/General.h"
+#include "request/win32/Launch.h"
 #include "win32/AppFolder.h"
 #include "win32/Owned.h"
 #include "win32/SystemLibrary.h"
@@ -32,11 +32,12 @@ std::wstring DialogFilter(const std::string& filter) {
 }
 
 std::optional<OpenFileResult> ShowOpenFileDialog(HWND owner, const OpenFileRequest& request) {
-    // comdlg32 is loaded on the first use of the dialog, not at start-up.
+    // comdlg32 is loaded on the first use of the dialog, not at start-up, and kept until the
+    // program ends: what the dialog leaves behind may still run its code.
+    static const SystemLibrary comdlg32(L"comdlg32.dll");
     const auto getOpenFileName =
-        SystemFunction<BOOL(WINAPI*)(LPOPENFILENAMEW)>(L"comdlg32.dll", "GetOpenFileNameW");
-    const auto extendedError =
-        SystemFunction<DWORD(WINAPI*)()>(L"comdlg32.dll", "CommDlgExtendedError");
+        comdlg32.Function<BOOL(WINAPI*)(LPOPENFILENAMEW)>("GetOpenFileNameW");
+    const auto extendedError = comdlg32.Function<DWORD(WINAPI*)()>("CommDlgExtendedError");
 
     const std::wstring title = Widen(request.title);
     const std::wstring filter = DialogFilter(request.filter);
@@ -66,9 +67,9 @@ std::optional<OpenFileResult> ShowOpenFileDialog(HWND owner, const OpenFileReque
 
 std::optional<std::string> TakeDroppedFile(HDROP drop) {
     // shell32 is loaded when the first drop arrives: start-up does not pay for it.
-    const auto query =
-        SystemFunction<UINT(WINAPI*)(HDROP, UINT, LPWSTR, UINT)>(L"shell32.dll", "DragQueryFileW");
-    const auto finish = SystemFunction<void(WINAPI*)(HDROP)>(L"shell32.dll", "DragFinish");
+    static const SystemLibrary shell32(L"shell32.dll");
+    const auto query = shell32.Function<UINT(WINAPI*)(HDROP, UINT, LPWSTR, UINT)>("DragQueryFileW");
+    const auto finish = shell32.Function<void(WINAPI*)(HDROP)>("DragFinish");
     std::optional<std::string> first;
     if (query(drop, 0xFFFFFFFF, nullptr, 0) > 0) {
         std::wstring path(static_cast<size_t>(query(drop, 0, nullptr, 0)) + 1, L'\0');
@@ -86,11 +87,11 @@ std::int32_t MeasureFileLength(const std::string& path) {
                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.Valid()) {
-        RaiseWin32Error(GetLastError());
+        RaiseWin32Error(GetLastError(), path);
     }
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(file.Get(), &size)) {
-        RaiseWin32Error(GetLastError());
+        RaiseWin32Error(GetLastError(), path);
     }
     if (size.QuadPart > 0x7FFFFFFF) {
         RaiseOverflow();

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "request/Launch.h"
+#include "request/ExitMessage.h"
 
 #include <windows.h>
 
@@ -37,9 +37,7 @@ struct WindowServices {
     std::function<std::int32_t(const std::string& path)> measureFile;
     std::function<bool(const std::string& path)> fileExists;
     // Starts the recalculator and waits for it; nothing when the application is quitting.
-    std::function<std::optional<RecalculatorExit>(const std::string& program,
-                                                  const std::string& commandLine)>
-        runProgram;
+    std::function<std::optional<RecalculatorExit>(const RecalcLaunch&)> runProgram;
     std::function<void()> beep;
 
     static WindowServices Real();

@@ -1,91 +1,65 @@
 #include "main_window/frmMain.h"
 
-#include "main_window/RomMemory.h"
+#include "main_window/HexField.h"
 #include "main_window/Ventana.h"
-#include "portable/ErrorText.h"
-#include "portable/JoinPath.h"
 #include "portable/PropertyStore.h"
 #include "portable/PropertyValue.h"
-#include "request/HexWorks.h"
 #include "win32/Utf.h"
 #include "xp_button/XP_button.h"
-
-#include <commdlg.h>
-
-#include <string_view>
 
 namespace {
 
 constexpr wchar_t kClassName[] = L"ZeltorIGU_frmMain";
 constexpr int kClientWidth = 4500; // twips
 constexpr int kClientHeight = 3570;
-constexpr COLORREF kRed = 0x000000FF;
-// The ROM types the dialog offers, joined as the dialog expects them.
-constexpr char kRomFilter[] =
-    "SNES SMC "
-    "(*.smc)|*.smc|SNES SWC (*.swc)|*.swc|SNES FIG (*.fig)|*.fig|SNES GD7 (*.078)|*.078|"
-    "NES (*.nes)|*.nes|"
-    "Genesis BIN (*.bin)|*.bin|Genesis SMD (*.smd)|*.smd|Gameboy GB(*.gb)|*.gb|"
-    "Gameboy GBC (*.gbc*)|*.gbc|Game Gear GG  (*.gg)|*.gg |Todos los archivos (*.*)|*.*";
+constexpr DWORD kChild = WS_CHILD | WS_VISIBLE;
+// Room below the pointer size's field for its open list.
+constexpr int kDropDownRoom = 1200; // twips
+// An etched line is two one-pixel lines, whatever the resolution.
+constexpr int kRuleHeight = 2; // pixels
 
-struct ControlLayout {
-    int id;
+// The window class, style and extended style of each kind of control.
+struct KindLook {
     const wchar_t* className;
-    const wchar_t* text;
     DWORD style;
     DWORD exStyle;
-    int left, top, width, height; // twips
 };
 
-constexpr DWORD kChild = WS_CHILD | WS_VISIBLE;
-constexpr DWORD kField = kChild | WS_TABSTOP | ES_AUTOHSCROLL;
-constexpr DWORD kLabel = kChild | SS_LEFT | SS_NOPREFIX;
+KindLook LookOf(ControlKind kind) {
+    switch (kind) {
+    case ControlKind::Button:
+        return {L"XP_button", kChild | WS_TABSTOP, 0};
+    case ControlKind::RomName:
+        return {L"STATIC", kChild | SS_LEFT | SS_NOPREFIX | SS_NOTIFY | SS_CENTERIMAGE,
+                WS_EX_STATICEDGE};
+    case ControlKind::Label:
+        return {L"STATIC", kChild | SS_LEFT | SS_NOPREFIX, 0};
+    case ControlKind::HexField:
+        return {L"EDIT", kChild | WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE};
+    case ControlKind::SizeList:
+        return {L"COMBOBOX", kChild | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, 0};
+    case ControlKind::CheckBox:
+        return {L"BUTTON", kChild | WS_TABSTOP | BS_AUTOCHECKBOX, 0};
+    case ControlKind::Rule:
+        return {L"STATIC", kChild | SS_ETCHEDHORZ, 0};
+    }
+    return {L"STATIC", kChild, 0};
+}
 
-// In tab order: the order of creation is the order in which Tab visits the controls.
-const ControlLayout kControls[] = {
-    {IDC_lblROM, L"STATIC", L"", kChild | SS_LEFT | SS_NOPREFIX | SS_NOTIFY | SS_CENTERIMAGE,
-     WS_EX_STATICEDGE, 2640, 120, 1695, 285},
-    {IDC_txtInitext, L"EDIT", L"", kField, WS_EX_CLIENTEDGE, 3120, 480, 1215, 285},
-    {IDC_txtIniPunt, L"EDIT", L"", kField, WS_EX_CLIENTEDGE, 3120, 840, 1215, 285},
-    {IDC_txtFinPunt, L"EDIT", L"", kField, WS_EX_CLIENTEDGE, 3120, 1200, 1215, 285},
-    {IDC_cboTam, L"COMBOBOX", L"", kChild | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, 0, 3120,
-     1560, 615, 315},
-    {IDC_txtSeparador, L"EDIT", L"", kField, WS_EX_CLIENTEDGE, 3120, 1920, 1215, 285},
-    {IDC_ckValPunt, L"BUTTON", L"Valor del primer puntero(Little Endian):",
-     kChild | WS_TABSTOP | BS_AUTOCHECKBOX, 0, 120, 2280, 2990, 255},
-    {IDC_txtValPunt, L"EDIT", L"", kField, WS_EX_CLIENTEDGE, 3120, 2280, 1215, 285},
-    {IDC_cmdRecalcular, nullptr, L"", 0, 0, 120, 2760, 4215, 375},
-    {IDC_ckWindow, L"BUTTON", L"Ventana siempre encima", kChild | WS_TABSTOP | BS_AUTOCHECKBOX, 0,
-     2280, 3240, 2055, 255},
-    {IDC_Label2, L"STATIC", L"Posición inicial del texto:", kLabel, 0, 120, 480, 1815, 255},
-    {IDC_Label3, L"STATIC", L"Posición inicial de la tabla de punteros:", kLabel, 0, 120, 840, 2775,
-     255},
-    {IDC_Label4, L"STATIC", L"Posición final de la tabla de punteros:", kLabel, 0, 120, 1200, 2655,
-     255},
-    {IDC_Label5, L"STATIC", L"Tamaño de cada puntero", kLabel, 0, 120, 1560, 2655, 255},
-    {IDC_Label6, L"STATIC", L"Valor hexadecimal del caracter separador:", kLabel, 0, 120, 1920,
-     3015, 255},
-    {IDC_Label1, L"STATIC", L"bytes", kLabel, 0, 3840, 1560, 495, 255},
-    {IDC_Label7, L"STATIC", L"*Todo valor en hexadecimal", kLabel, 0, 120, 3240, 2055, 255},
-    {IDC_Line1, L"STATIC", L"", kChild | SS_ETCHEDHORZ, 0, 120, 2640, 4200, 30},
-};
-
-bool IsHexField(int id) {
-    return id == IDC_txtInitext || id == IDC_txtIniPunt || id == IDC_txtFinPunt ||
-           id == IDC_txtSeparador || id == IDC_txtValPunt;
+// What the form stores for each of its buttons: its caption, a white face and the font the
+// layout was made for; every other property keeps the button's default.
+PropertyStore ButtonProperties(const ControlSpec& button) {
+    PropertyStore stored;
+    stored.Set("Caption", std::string(button.caption));
+    stored.Set("BackColor", std::int32_t{0x00FFFFFF});
+    stored.Set("FontName", std::string("MS Sans Serif"));
+    stored.Set("FontSize", Fixed4{82500});
+    return stored;
 }
 
 } // namespace
 
-frmMain::frmMain(WindowServices services)
-    : m_Services(std::move(services)), m_Runner(m_Services.contact) {}
-
-frmMain::~frmMain() {
-    // The controls go before the font and brush they use, and before the fields' objects.
-    if (Handle() != nullptr) {
-        DestroyWindow(Handle());
-    }
-}
+frmMain::frmMain(WindowServices services) : m_Services(std::move(services)) {}
 
 int frmMain::Px(int twips) const {
     // To nearest, ties to even, as every fraction that becomes a pixel.
@@ -112,61 +86,57 @@ HWND frmMain::Create(HINSTANCE instance) {
 }
 
 void frmMain::CreateControls(HINSTANCE instance) {
-    LOGFONTW font{};
+    LOGFONTW description{};
     // MS Sans Serif at 8 points, the face the layout was made for: every caption fits its
     // place on one line (Tahoma at 8 points is a tenth wider and does not).
-    font.lfHeight = -MulDiv(8, m_Dpi, 72);
-    font.lfCharSet = DEFAULT_CHARSET;
-    font.lfQuality = DEFAULT_QUALITY;
-    wcscpy(font.lfFaceName, L"MS Sans Serif");
-    m_Font.Reset(CreateFontIndirectW(&font));
-    m_WindowBrush.Reset(CreateSolidBrush(GetSysColor(COLOR_WINDOW)));
-
-    auto makeButton = [&](int id, const char* name, const char* caption, int left, int top,
-                          int width, int height) {
-        PropertyStore stored;
-        stored.Set("Caption", std::string(caption));
-        stored.Set("BackColor", std::int32_t{0x00FFFFFF});
-        stored.Set("FontName", std::string("MS Sans Serif"));
-        stored.Set("FontSize", Fixed4{82500});
-        XP_button::CreateInfo info{Widen(name), &stored};
-        CreateWindowExW(0, L"XP_button", L"", kChild | WS_TABSTOP, Px(left), Px(top), Px(width),
-                        Px(height), Handle(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                        instance, &info);
-    };
-
-    makeButton(IDC_cmdOpen, "cmdOpen", "ROM a recalcular punteros", 120, 120, 2415, 255);
-    for (const ControlLayout& c : kControls) {
-        if (c.id == IDC_cmdRecalcular) {
-            makeButton(c.id, "cmdRecalcular", "Recalcular punteros", c.left, c.top, c.width,
-                       c.height);
-            continue;
-        }
-        int height = Px(c.height);
-        if (c.id == IDC_cboTam) {
-            height += Px(1200); // room for the drop-down list
-        } else if (c.id == IDC_Line1) {
-            height = 2;
-        }
-        HWND hwnd = CreateWindowExW(
-            c.exStyle, c.className, c.text, c.style, Px(c.left), Px(c.top), Px(c.width), height,
-            Handle(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance, nullptr);
-        SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(m_Font.Get()), FALSE);
-        if (c.id == IDC_Line1) {
-            // Wine widens an etched rule by its edge as it is created: placed again, it runs
-            // exactly from its left end to its right end.
-            SetWindowPos(hwnd, nullptr, Px(c.left), Px(c.top), Px(c.width), height,
-                         SWP_NOZORDER | SWP_NOACTIVATE);
-        }
-        if (IsHexField(c.id)) {
-            m_HexFields.push_back(std::make_unique<HexField>(hwnd, [this] { m_Services.beep(); }));
-            // No limit of the edit control's own beyond what each field needs.
-            SendMessageW(hwnd, EM_SETLIMITTEXT, c.id == IDC_txtSeparador ? 2 : 0, 0);
-        }
+    description.lfHeight = -MulDiv(8, m_Dpi, 72);
+    description.lfCharSet = DEFAULT_CHARSET;
+    description.lfQuality = DEFAULT_QUALITY;
+    wcscpy(description.lfFaceName, L"MS Sans Serif");
+    font.Reset(CreateFontIndirectW(&description));
+    windowBrush.Reset(CreateSolidBrush(GetSysColor(COLOR_WINDOW)));
+    for (const ControlSpec& control : FormControls()) {
+        CreateControl(instance, control);
     }
-    if (HWND cbo = Control(IDC_cboTam)) {
+}
+
+void frmMain::CreateControl(HINSTANCE instance, const ControlSpec& c) {
+    const KindLook look = LookOf(c.kind);
+    const bool button = c.kind == ControlKind::Button;
+    const PropertyStore stored = button ? ButtonProperties(c) : PropertyStore();
+    XP_button::CreateInfo info{Widen(c.name), &stored};
+    int height = Px(c.height);
+    if (c.kind == ControlKind::SizeList) {
+        height += Px(kDropDownRoom);
+    } else if (c.kind == ControlKind::Rule) {
+        height = kRuleHeight;
+    }
+    HWND hwnd = CreateWindowExW(
+        look.exStyle, look.className, button ? L"" : Widen(c.caption).c_str(), look.style,
+        Px(c.left), Px(c.top), Px(c.width), height, Handle(),
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance, button ? &info : nullptr);
+    if (!button) {
+        SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font.Get()), FALSE);
+    }
+    switch (c.kind) {
+    case ControlKind::HexField:
+        // Belongs to its window from now on, and goes with it.
+        new HexField(hwnd, [this] { m_Services.beep(); });
+        // No limit of the edit control's own beyond what the field needs.
+        SendMessageW(hwnd, EM_SETLIMITTEXT, static_cast<WPARAM>(c.maxLength), 0);
+        break;
+    case ControlKind::SizeList:
         // The selection field is as tall as the text boxes beside it.
-        SendMessageW(cbo, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), Px(315) - 6);
+        SendMessageW(hwnd, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), Px(c.height) - 6);
+        break;
+    case ControlKind::Rule:
+        // Wine widens an etched line by its edge as it is created: placed again, it runs
+        // exactly from its left end to its right end.
+        SetWindowPos(hwnd, nullptr, Px(c.left), Px(c.top), Px(c.width), height,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+        break;
+    default:
+        break;
     }
 }
 
@@ -204,21 +174,9 @@ LRESULT frmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return reinterpret_cast<LRESULT>(brush);
         }
         break;
-    case WM_APP_NEXTFIELD: {
-        // Like a typed Tab, it moves on from whichever control has the focus by now.
-        HWND focus = GetFocus();
-        HWND from =
-            focus != nullptr && IsChild(Handle(), focus) ? focus : reinterpret_cast<HWND>(lParam);
-        if (HWND next = GetNextDlgTabItem(Handle(), from, FALSE)) {
-            SetFocus(next);
-            // As a Tab does: a field reached this way has its whole text selected, so that
-            // typing replaces it.
-            if (SendMessageW(next, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL) {
-                SendMessageW(next, EM_SETSEL, 0, -1);
-            }
-        }
+    case WM_APP_NEXTFIELD:
+        OnNextField(reinterpret_cast<HWND>(lParam));
         return 0;
-    }
     case WM_ACTIVATE:
         // Give the focus back to the control that had it when the window is reactivated, as
         // a message box, the file dialog or another application leaves it.
@@ -243,15 +201,30 @@ LRESULT frmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     return Window::HandleMessage(message, wParam, lParam);
 }
 
+void frmMain::OnNextField(HWND from) {
+    // Like a typed Tab, it moves on from whichever control has the focus by now.
+    if (HWND focus = GetFocus(); focus != nullptr && IsChild(Handle(), focus)) {
+        from = focus;
+    }
+    if (HWND next = GetNextDlgTabItem(Handle(), from, FALSE)) {
+        SetFocus(next);
+        // As a Tab does: a field reached this way has its whole text selected, so that
+        // typing replaces it.
+        if (SendMessageW(next, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL) {
+            SendMessageW(next, EM_SETSEL, 0, -1);
+        }
+    }
+}
+
 HBRUSH frmMain::OnCtlColorStatic(HDC dc, HWND control) {
-    const int id = GetDlgCtrlID(control);
-    if (id == IDC_lblROM) {
+    const ControlSpec* spec = FindControl(GetDlgCtrlID(control));
+    if (spec != nullptr && spec->kind == ControlKind::RomName) {
         SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
         SetBkColor(dc, GetSysColor(COLOR_WINDOW));
-        return m_WindowBrush.Get();
+        return windowBrush.Get();
     }
-    if (id == IDC_Label7) {
-        SetTextColor(dc, kRed);
+    if (spec != nullptr && spec->textColour != kSystemColour) {
+        SetTextColor(dc, spec->textColour);
         SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
         return GetSysColorBrush(COLOR_BTNFACE);
     }
@@ -289,147 +262,6 @@ void frmMain::OnCommand(int id, int code) {
     default:
         break;
     }
-}
-
-void frmMain::cmdOpen_Click() {
-    if (m_Runner.Busy()) {
-        return; // the ROM of a recalculation under way stays chosen until it has ended
-    }
-    try {
-        OpenFileRequest request;
-        request.title = "Abrir ROM";
-        // The dialog leaves the current folder alone, so that no folder stays in use (and a
-        // removable drive can still be ejected) after a choice.
-        request.flags = OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
-        request.initialFolder = m_Services.appFolder;
-        request.filter = kRomFilter;
-        request.filterIndex = 1; // the first entry, "SNES SMC (*.smc)"
-        const std::optional<OpenFileResult> chosen = m_Services.openFile(Handle(), request);
-        if (!chosen) {
-            return; // cancelled: the earlier choice stays
-        }
-        TakeRom(chosen->path, chosen->title);
-    } catch (const RuntimeError& error) {
-        ShowRomError(error);
-    }
-}
-
-void frmMain::OpenRom(const std::string& path) {
-    if (m_Runner.Busy()) {
-        return;
-    }
-    try {
-        // A name alone is taken in the current folder, as a shell or a console gives it.
-        const std::wstring wide = Widen(path);
-        const DWORD needed = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
-        std::wstring full(needed, L'\0');
-        full.resize(GetFullPathNameW(wide.c_str(), needed, full.data(), nullptr));
-        const std::string fullPath = full.empty() ? path : Narrow(full);
-        TakeRom(fullPath, fullPath.substr(fullPath.find_last_of("\\/") + 1));
-    } catch (const RuntimeError& error) {
-        ShowRomError(error);
-    }
-}
-
-void frmMain::OnDropFiles(HDROP drop) {
-    try {
-        const std::optional<std::string> path = TakeDroppedFile(drop); // releases the drop
-        if (path) {
-            OpenRom(*path);
-        }
-    } catch (const RuntimeError& error) {
-        ShowRomError(error);
-    }
-}
-
-void frmMain::TakeRom(const std::string& path, const std::string& title) {
-    // Measured through the full path; all three parts of the choice change together,
-    // so a file that cannot be measured leaves the earlier choice whole.
-    const std::int32_t length = m_Services.measureFile(path);
-    m_cdFileTitle = title;
-    m_RomLength = length;
-    SetWindowTextW(Control(IDC_lblROM), Widen(title).c_str());
-    RecallValues(title);
-    // Selected, as a Tab would leave it: a remembered value is replaced by what is typed.
-    HWND first = Control(IDC_txtInitext);
-    SetFocus(first);
-    SendMessageW(first, EM_SETSEL, 0, -1);
-}
-
-void frmMain::ShowRomError(const RuntimeError& error) {
-    m_Services.showMessage(Handle(), RomSelectionErrorText(error));
-}
-
-void frmMain::RecallValues(const std::string& romName) {
-    const RomValues v = RecallRomValues(JoinPath(m_Services.appFolder, kRomMemoryFile), romName);
-    // The size first: its handler empties the first pointer, which is filled after it.
-    if (v.pointerSize) {
-        HWND cbo = Control(IDC_cboTam);
-        const LRESULT item = SendMessageW(cbo, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
-                                          reinterpret_cast<LPARAM>(Widen(*v.pointerSize).c_str()));
-        SendMessageW(cbo, CB_SETCURSEL, static_cast<WPARAM>(item), 0);
-        cboTam_Click();
-    }
-    const std::pair<int, const std::optional<std::string>*> texts[] = {
-        {IDC_txtInitext, &v.textStart},
-        {IDC_txtIniPunt, &v.tableStart},
-        {IDC_txtFinPunt, &v.tableEnd},
-        {IDC_txtSeparador, &v.separator},
-    };
-    for (const auto& [id, value] : texts) {
-        if (*value) {
-            SetWindowTextW(Control(id), Widen(**value).c_str());
-        }
-    }
-    if (v.firstPointerGiven) {
-        SendMessageW(Control(IDC_ckValPunt), BM_SETCHECK,
-                     *v.firstPointerGiven ? BST_CHECKED : BST_UNCHECKED, 0);
-        ckValPunt_Click();
-    }
-    HWND value = Control(IDC_txtValPunt);
-    if (v.firstPointer &&
-        v.firstPointer->size() <= static_cast<size_t>(SendMessageW(value, EM_GETLIMITTEXT, 0, 0))) {
-        SetWindowTextW(value, Widen(*v.firstPointer).c_str());
-    }
-}
-
-void frmMain::RememberValues(const RecalcRequest& r) const {
-    RomValues v;
-    v.textStart = r.textStart;
-    v.tableStart = r.tableStart;
-    v.tableEnd = r.tableEnd;
-    v.pointerSize = r.pointerSize;
-    v.separator = r.separator;
-    v.firstPointerGiven = r.firstPointer.has_value();
-    v.firstPointer = r.firstPointer;
-    RememberRomValues(JoinPath(m_Services.appFolder, kRomMemoryFile), r.romName, v);
-}
-
-void frmMain::lblROM_Click() {
-    cmdOpen_Click();
-}
-
-RecalcRequest frmMain::GatherRequest() const {
-    RecalcRequest r;
-    r.appFolder = m_Services.appFolder;
-    r.romName = m_cdFileTitle;
-    r.shownRomName = Text(IDC_lblROM);
-    r.romLength = m_RomLength;
-    r.textStart = Text(IDC_txtInitext);
-    r.tableStart = Text(IDC_txtIniPunt);
-    r.tableEnd = Text(IDC_txtFinPunt);
-    r.pointerSize = Text(IDC_cboTam);
-    r.separator = Text(IDC_txtSeparador);
-    if (Checked(IDC_ckValPunt)) {
-        r.firstPointer = Text(IDC_txtValPunt);
-    }
-    return r;
-}
-
-void frmMain::cmdRecalcular_Click() {
-    m_Runner.Run({[this] { return GatherRequest(); }, m_Services.fileExists, m_Services.runProgram,
-                  [this](const std::string& text) { m_Services.showMessage(Handle(), text); },
-                  [this](const RecalcRequest& request) { RememberValues(request); }});
 }
 
 void frmMain::cboTam_Click() {

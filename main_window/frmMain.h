@@ -1,70 +1,50 @@
 #pragma once
 
-#include "main_window/HexField.h"
+#include "main_window/FormControls.h"
 #include "main_window/Services.h"
-#include "request/RecalcRunner.h"
+#include "portable/RuntimeError.h"
+#include "request/RecalcRequest.h"
 #include "win32/Gdi.h"
 #include "win32/Window.h"
 
 #include <windows.h>
 
 #include <cstdint>
-#include <memory>
+#include <optional>
 #include <string>
-#include <string_view>
-#include <vector>
 
-// Control identifiers, in tab order.
-enum ControlId : int {
-    IDC_cmdOpen = 100,
-    IDC_lblROM,
-    IDC_txtInitext,
-    IDC_txtIniPunt,
-    IDC_txtFinPunt,
-    IDC_cboTam,
-    IDC_txtSeparador,
-    IDC_ckValPunt,
-    IDC_txtValPunt,
-    IDC_cmdRecalcular,
-    IDC_ckWindow,
-    IDC_Label2,
-    IDC_Label3,
-    IDC_Label4,
-    IDC_Label5,
-    IDC_Label6,
-    IDC_Label1,
-    IDC_Label7,
-    IDC_Line1,
+// The drawing objects the form's controls use. A base of frmMain named before Window, so that
+// they are deleted only after the window, and every control with it, is gone.
+struct FormDrawingObjects {
+    GdiFont font;         // every control's but the buttons'
+    GdiBrush windowBrush; // behind the chosen ROM's name
 };
 
 // The program's one window: the ROM, the offsets, the options and the two buttons.
-class frmMain : public Window {
+class frmMain : private FormDrawingObjects, public Window {
 public:
     explicit frmMain(WindowServices services);
-    ~frmMain() override;
 
     // Creates the window and its controls and runs Form_Load; the window is not shown yet.
     HWND Create(HINSTANCE instance);
 
     HWND Control(int id) const { return GetDlgItem(Handle(), id); }
-    std::int32_t RomLength() const { return m_RomLength; }
-    // The chosen ROM's name without folder, as the file dialog left it.
-    const std::string& RomFileName() const { return m_cdFileTitle; }
 
     // Takes the file as the ROM exactly as if it had been chosen in the file dialog, after
     // the window is up: a ROM named on the command line, or dropped on the window.
     void OpenRom(const std::string& path);
 
-    // Twips to pixels at the window's resolution, to nearest, ties to even.
-    int Px(int twips) const;
-
 protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
+    // Twips to pixels at the window's resolution, to nearest, ties to even.
+    int Px(int twips) const;
     void CreateControls(HINSTANCE instance);
+    void CreateControl(HINSTANCE instance, const ControlSpec& control);
     void Form_Load();
     void OnCommand(int id, int code);
+    void OnNextField(HWND from);
     HBRUSH OnCtlColorStatic(HDC dc, HWND control);
 
     void cmdOpen_Click();
@@ -72,9 +52,10 @@ private:
     void TakeRom(const std::string& path, const std::string& title);
     void ShowRomError(const RuntimeError& error);
     void OnDropFiles(HDROP drop);
-    void RecallValues(const std::string& romName);
+    void RecallValues(const std::string& romPath);
     void RememberValues(const RecalcRequest& request) const;
     void cmdRecalcular_Click();
+    std::optional<std::string> Recalculate(const RecalcRequest& request);
     void cboTam_Click();
     void ckValPunt_Click();
     void ckWindow_Click();
@@ -84,12 +65,12 @@ private:
     bool Checked(int id) const;
 
     WindowServices m_Services;
-    RecalcRunner m_Runner;
+    // A recalculation request is under way: its file searches and its wait let messages
+    // through, and no other request, nor another choice of ROM, may start meanwhile.
+    bool m_RequestUnderWay = false;
     std::int32_t m_RomLength = 0;
-    std::string m_cdFileTitle;
+    std::string m_RomFolder;   // where the chosen ROM lies, and where it is rewritten
+    std::string m_cdFileTitle; // the chosen ROM's name without folder, as the dialog left it
     int m_Dpi = 96;
-    GdiFont m_Font;
-    GdiBrush m_WindowBrush;
-    std::vector<std::unique_ptr<HexField>> m_HexFields;
     HWND m_LastFocus = nullptr;
 };

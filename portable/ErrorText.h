@@ -16,3 +16,8 @@ std::string RecalculationErrorText(const RuntimeError& error, std::string_view c
 
 // The ROM selection's error trap: the number followed at once by the description.
 std::string RomSelectionErrorText(const RuntimeError& error);
+
+// A system message with its inserts filled: each %1 to %99 (with any !format! after it) becomes
+// `subject`, the file or program the error is about. Without a subject an insert is left out,
+// with the space before it, so that no placeholder ever reaches the user.
+std::string FillInserts(std::string_view message, std::string_view subject);

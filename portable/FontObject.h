@@ -33,14 +33,11 @@ public:
     void SetUnderline(bool underline) { m_Underline = underline; }
     bool Strikethrough() const { return m_Strikethrough; }
     void SetStrikethrough(bool strikethrough) { m_Strikethrough = strikethrough; }
-    std::int16_t Charset() const { return m_Charset; }
-    void SetCharset(std::int16_t charset) { m_Charset = charset; }
 
 private:
     std::string m_Name = "MS Sans Serif";
     Fixed4 m_Size{80000};
     std::int16_t m_Weight = 400;
-    std::int16_t m_Charset = 0;
     bool m_Italic = false;
     bool m_Underline = false;
     bool m_Strikethrough = false;

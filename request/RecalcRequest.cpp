@@ -56,7 +56,7 @@ RecalcOutcome CheckRequest(const RecalcRequest& r, const FileExistsFn& fileExist
             return M::Message("Indique un valor de puntero correcto");
         }
     }
-    return {std::nullopt, RecalculatorPath(r.appFolder), RecalcCommandLine(r)};
+    return {std::nullopt, {RecalculatorPath(r.appFolder), RecalcCommandLine(r), r.romFolder}};
 }
 
 std::string RecalcCommandLine(const RecalcRequest& r) {

@@ -12,17 +12,26 @@
 // the rules check them against.
 struct RecalcRequest : RecalcFields {
     std::string appFolder;      // where the program, and by rule 2 the ROM, lie
+    std::string romFolder;      // the folder of the ROM that was chosen, where it is rewritten
     std::string shownRomName;   // the ROM's name as the window shows it: empty until chosen
     std::int32_t romLength = 0; // the chosen ROM's length in bytes
+};
+
+// What to start once every rule has passed.
+struct RecalcLaunch {
+    std::string program;     // the recalculator's path
+    std::string commandLine; // the whole command line, the program's path first
+    // Its working folder: the chosen ROM's, so that the ROM the command line names without a
+    // folder is the file that was chosen and measured, and its backup and log land beside it.
+    std::string folder;
 };
 
 // Either the message of the first rule that fails, or what to start.
 struct RecalcOutcome {
     std::optional<std::string> message;
-    std::string program;     // the recalculator's path, when there is no message
-    std::string commandLine; // the full command line, when there is no message
+    RecalcLaunch launch; // when there is no message
 
-    static RecalcOutcome Message(std::string text) { return {std::move(text), {}, {}}; }
+    static RecalcOutcome Message(std::string text) { return {std::move(text), {}}; }
     bool IsMessage() const { return message.has_value(); }
 };
 

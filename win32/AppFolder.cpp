@@ -26,3 +26,18 @@ std::string AppFolder() {
     }
     return Narrow(path);
 }
+
+std::string FullPath(const std::string& path) {
+    const std::wstring wide = Widen(path);
+    const DWORD needed = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    if (needed == 0) {
+        RaiseWin32Error(GetLastError(), path);
+    }
+    std::wstring full(needed, L'\0');
+    const DWORD length = GetFullPathNameW(wide.c_str(), needed, full.data(), nullptr);
+    if (length == 0 || length >= needed) {
+        RaiseWin32Error(length == 0 ? GetLastError() : ERROR_INSUFFICIENT_BUFFER, path);
+    }
+    full.resize(length);
+    return Narrow(full);
+}

@@ -5,7 +5,8 @@
 #include <utility>
 
 // Owns one handle of the system's and gives it back once, the way its kind says. The kind is
-// part of the type: a UniqueHandle closes, a GdiPen deletes, and neither can be copied.
+// part of the type: a UniqueHandle closes, a GdiPen deletes, a LocalText frees, and none can
+// be copied.
 template <class Kind>
 class Owned {
 public:
@@ -70,6 +71,22 @@ struct MemoryDcHandle {
     static void Give(HDC h) { DeleteDC(h); }
 };
 
+// Memory the system allocated for the caller with LocalAlloc: FormatMessage's text,
+// CommandLineToArgvW's list.
+template <class T>
+struct LocalMemory {
+    using Handle = T*;
+    static bool Valid(T* p) { return p != nullptr; }
+    static void Give(T* p) { LocalFree(p); }
+};
+
+// A loaded DLL.
+struct ModuleHandle {
+    using Handle = HMODULE;
+    static bool Valid(HMODULE h) { return h != nullptr; }
+    static void Give(HMODULE h) { FreeLibrary(h); }
+};
+
 using UniqueHandle = Owned<KernelHandle>;
 using UniqueFindHandle = Owned<FindHandle>;
 using GdiPen = Owned<GdiHandle<HPEN>>;
@@ -77,3 +94,6 @@ using GdiBrush = Owned<GdiHandle<HBRUSH>>;
 using GdiFont = Owned<GdiHandle<HFONT>>;
 using GdiBitmap = Owned<GdiHandle<HBITMAP>>;
 using MemoryDc = Owned<MemoryDcHandle>;
+using LocalText = Owned<LocalMemory<wchar_t>>;
+using LocalArgv = Owned<LocalMemory<wchar_t*>>;
+using LoadedModule = Owned<ModuleHandle>;

@@ -1,5 +1,6 @@
 #include "win32/SystemLibrary.h"
 
+#include "win32/Utf.h"
 #include "win32/Win32Error.h"
 
 #include <string>
@@ -16,7 +17,9 @@ void RestrictDllSearchToSystemFolder() {
     }
 }
 
-HMODULE LoadSystemLibrary(const wchar_t* name) {
+namespace {
+
+HMODULE LoadFromSystemFolder(const wchar_t* name) {
     HMODULE module = LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
     if (module == nullptr && GetLastError() == ERROR_INVALID_PARAMETER) {
         // A Windows 7 without that update does not know the flag: name the folder instead.
@@ -31,12 +34,18 @@ HMODULE LoadSystemLibrary(const wchar_t* name) {
     return module;
 }
 
-FARPROC SystemProcedure(const wchar_t* dll, const char* name) {
-    // Loaded again each time: the system counts the loads and gives back the same module.
-    HMODULE module = LoadSystemLibrary(dll);
-    FARPROC procedure = module != nullptr ? GetProcAddress(module, name) : nullptr;
+} // namespace
+
+SystemLibrary::SystemLibrary(const wchar_t* name) : m_Module(LoadFromSystemFolder(name)) {
+    if (!m_Module.Valid()) {
+        RaiseWin32Error(GetLastError(), Narrow(name));
+    }
+}
+
+FARPROC SystemLibrary::Procedure(const char* name) const {
+    FARPROC procedure = GetProcAddress(m_Module.Get(), name);
     if (procedure == nullptr) {
-        RaiseWin32Error(GetLastError());
+        RaiseWin32Error(GetLastError(), name);
     }
     return procedure;
 }

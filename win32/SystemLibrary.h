@@ -1,5 +1,7 @@
 #pragma once
 
+#include "win32/Owned.h"
+
 #include <windows.h>
 
 // The application's folder is where downloaded ROMs, and whatever came with them, are put:
@@ -8,17 +10,23 @@
 // Makes the system folder the only place LoadLibrary looks from now on. Call first thing.
 void RestrictDllSearchToSystemFolder();
 
-// Loads one of the system's own DLLs from the system folder; nullptr and the last error set
-// when it cannot.
-HMODULE LoadSystemLibrary(const wchar_t* name);
+// One of the system's own DLLs, loaded from the system folder when this is made, and freed
+// when it is destroyed.
+class SystemLibrary {
+public:
+    // Raises the system's error when the DLL cannot be loaded.
+    explicit SystemLibrary(const wchar_t* name);
 
-// A function of one of the system's DLLs, the DLL loaded from the system folder when first
-// asked for. Raises the system's error when either cannot be had.
-FARPROC SystemProcedure(const wchar_t* dll, const char* name);
+    // One of its functions, as the function's own type Fn; raises the system's error when it
+    // has none of that name. Valid while this object lives.
+    template <class Fn>
+    Fn Function(const char* name) const {
+        // Through void*: FARPROC's own signature says nothing about the real one.
+        return reinterpret_cast<Fn>(reinterpret_cast<void*>(Procedure(name)));
+    }
 
-// The same, as the function's own type Fn.
-template <class Fn>
-Fn SystemFunction(const wchar_t* dll, const char* name) {
-    // Through void*: FARPROC's own signature says nothing about the real one.
-    return reinterpret_cast<Fn>(reinterpret_cast<void*>(SystemProcedure(dll, name)));
-}
+private:
+    FARPROC Procedure(const char* name) const;
+
+    LoadedModule m_Module;
+};

@@ -18,7 +18,11 @@ void ReportUntrappedError(HWND window, const std::exception_ptr& error) noexcept
 class Window {
 public:
     Window() = default;
-    // Destroys the window if it is still there; a control that was taken over is given back.
+    // Destroys the window if it is still there, so that no window outlives its object and no
+    // subclass has to destroy its own. It is untied first: by then the subclass's part of the
+    // object is gone, and the window's last messages go to the default procedure. A subclass
+    // whose controls use objects it owns keeps those in a base named before Window, which
+    // outlives the window. A control that was taken over is given back instead.
     virtual ~Window();
     Window(const Window&) = delete;
     Window& operator=(const Window&) = delete;

@@ -2,6 +2,7 @@
 
 #include "portable/FontObject.h"
 #include "portable/PropertyStore.h"
+#include "win32/BackBuffer.h"
 #include "win32/Gdi.h"
 #include "win32/PointerPosition.h"
 #include "win32/Window.h"
@@ -65,9 +66,6 @@ public:
         m_Pointer = pointer != nullptr ? pointer : &SystemPointerPosition::Instance();
     }
 
-    // The surface's own font object, which m_Font shares until another one is assigned.
-    std::shared_ptr<FontObject> SurfaceFont() const { return m_SurfaceFont; }
-
     XP_button(const XP_button&) = delete;
     XP_button& operator=(const XP_button&) = delete;
 
@@ -75,10 +73,16 @@ private:
     friend struct XP_buttonProbe;
 
     explicit XP_button(const CreateInfo* info);
-    ~XP_button() override;
+    ~XP_button() override = default;
     // Each window of the class makes its own object, which goes with the window.
     static Window* Make(HWND window, const CREATESTRUCTW& create);
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    LRESULT HandleInput(UINT message, WPARAM wParam, LPARAM lParam);
+    void OnCreate(const CREATESTRUCTW& create);
+    void OnButtonDown(UINT message, WPARAM wParam, LPARAM lParam);
+    void OnButtonUp(UINT message, WPARAM wParam, LPARAM lParam);
+    static LRESULT OnGetDlgCode(const MSG* msg);
+    bool OnKeyDown(WPARAM key, LPARAM flags);
     void OnFinalMessage() override { delete this; }
     LRESULT OnUntrappedError(UINT message, WPARAM wParam, const std::exception_ptr& error) override;
 
@@ -132,7 +136,6 @@ private:
         std::string fontName;
         std::int64_t fontSize = 0;
         std::int16_t fontWeight = 0;
-        std::int16_t fontCharset = 0;
         bool fontItalic = false;
         bool fontUnderline = false;
         bool fontStrikethrough = false;
@@ -156,18 +159,13 @@ private:
     std::string m_DisplayName;
     std::function<void(const std::string&)> m_PropertyChanged;
     PointerPosition* m_Pointer;
-    std::shared_ptr<FontObject> m_SurfaceFont;
+    std::shared_ptr<FontObject> m_SurfaceFont; // m_Font shares it until another one is assigned
     bool m_Timer1Enabled = false;
     bool m_LeftDown = false;
     bool m_FocusAway = false; // the focus is in another window for a while
 
-    // Back buffer, recreated only when the client size changes.
-    MemoryDc m_BufferDc;
-    GdiBitmap m_BufferBitmap;
-    HGDIOBJ m_OriginalBitmap = nullptr;
-    void* m_BufferBits = nullptr;
-    int m_BufferWidth = 0;
-    int m_BufferHeight = 0;
+    // Back buffer, made again only when the client size changes.
+    BackBuffer m_Buffer;
     FaceState m_Drawn;
     FaceState m_Wanted;
     GdiFont m_CaptionFont;

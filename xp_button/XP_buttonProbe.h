@@ -3,6 +3,7 @@
 #include "xp_button/XP_button.h"
 
 #include <cstdint>
+#include <memory>
 
 // Reaches the control's private state and drawing routines for its tests, its benchmark and
 // its gallery; nothing in the program itself uses it.
@@ -23,10 +24,12 @@ struct XP_buttonProbe {
     static HWND WindowUnderCursor(XP_button& b) { return b.WindowUnderCursor(); }
     // A font made exactly as the caption's.
     static GdiFont MakeCaptionFont(const XP_button& b) {
-        const LOGFONTW lf = b.CaptionLogFont(b.m_BufferDc.Get());
+        const LOGFONTW lf = b.CaptionLogFont(b.m_Buffer.Dc());
         return GdiFont(CreateFontIndirectW(&lf));
     }
 
+    // The surface's own font object, which Font() shares until another one is assigned.
+    static std::shared_ptr<FontObject> SurfaceFont(const XP_button& b) { return b.m_SurfaceFont; }
     static bool Enabled(const XP_button& b) { return b.m_Enabled; }
     static bool Hover(const XP_button& b) { return b.m_Hover; }
     static bool Pressed(const XP_button& b) { return b.m_Pressed; }
@@ -37,23 +40,24 @@ struct XP_buttonProbe {
     static std::int32_t Counter(const XP_button& b) { return b.m_Counter; }
     static bool Timer1Enabled(const XP_button& b) { return b.m_Timer1Enabled; }
 
-    static HDC BufferDc(const XP_button& b) { return b.m_BufferDc.Get(); }
-    static int BufferWidth(const XP_button& b) { return b.m_BufferWidth; }
-    static int BufferHeight(const XP_button& b) { return b.m_BufferHeight; }
-    static const void* BufferBits(const XP_button& b) { return b.m_BufferBits; }
+    static HDC BufferDc(const XP_button& b) { return b.m_Buffer.Dc(); }
+    static int BufferWidth(const XP_button& b) { return b.m_Buffer.Width(); }
+    static int BufferHeight(const XP_button& b) { return b.m_Buffer.Height(); }
+    static const void* BufferBits(const XP_button& b) { return b.m_Buffer.Bits(); }
 
     // Overwrites one pixel of the back buffer behind the control's back.
     static void Poke(XP_button& b, int x, int y, std::uint32_t bgra) {
         GdiFlush();
-        static_cast<std::uint32_t*>(b.m_BufferBits)[static_cast<std::size_t>(y) *
-                                                        static_cast<std::size_t>(b.m_BufferWidth) +
-                                                    static_cast<std::size_t>(x)] = bgra;
+        b.m_Buffer
+            .Bits()[static_cast<std::size_t>(y) * static_cast<std::size_t>(b.m_Buffer.Width()) +
+                    static_cast<std::size_t>(x)] = bgra;
     }
     // One pixel of the back buffer as a colour 0x00BBGGRR.
     static std::int32_t Pixel(const XP_button& b, int x, int y) {
         GdiFlush();
-        const auto* row = static_cast<const std::uint32_t*>(b.m_BufferBits) +
-                          static_cast<std::size_t>(y) * static_cast<std::size_t>(b.m_BufferWidth);
+        const std::uint32_t* row =
+            b.m_Buffer.Bits() +
+            static_cast<std::size_t>(y) * static_cast<std::size_t>(b.m_Buffer.Width());
         const std::uint32_t bgra = row[x];
         return static_cast<std::int32_t>(RGB((bgra >> 16) & 0xFF, (bgra >> 8) & 0xFF, bgra & 0xFF));
     }

@@ -1,4 +1,4 @@
-#include "request/General.h"
+#include "request/win32/General.h"
 
 #include "win32/MessagePump.h"
 #include "win32/Owned.h"
@@ -27,7 +27,7 @@ bool SearchOrdinaryFile(const std::string& path) {
             error == ERROR_NO_MORE_FILES) {
             return false;
         }
-        RaiseWin32Error(error);
+        RaiseWin32Error(error, path);
     }
     bool found = false;
     do {

@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <sstream>
 #include <thread>
@@ -95,6 +96,28 @@ protected:
                " " + (Checked(IDC_ckValPunt) ? "[x] " : "[ ] ") + TextOf(IDC_txtValPunt);
     }
     std::string LastBoxText() const { return boxes.empty() ? "<none>" : boxes.back().text; }
+    // Drops the files on the window, as the shell does.
+    void Drop(const std::vector<std::string>& paths) {
+        // The structure DragQueryFileW reads: a header, then the names, NUL-separated.
+        std::wstring names;
+        for (const std::string& path : paths) {
+            names += Widen(path) + L'\0';
+        }
+        names += L'\0';
+        HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT,
+                                     sizeof(DROPFILES) + names.size() * sizeof(wchar_t));
+        ASSERT_NE(memory, nullptr);
+        auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
+        drop->pFiles = sizeof(DROPFILES);
+        drop->fWide = TRUE;
+        memcpy(reinterpret_cast<char*>(drop) + sizeof(DROPFILES), names.data(),
+               names.size() * sizeof(wchar_t));
+        GlobalUnlock(memory);
+        SendMessageW(form->Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
+    }
+    bool Exists(const std::string& path) const {
+        return GetFileAttributesW(Widen(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+    }
 
     // What the stand-in recalculator is to do this time (see EchoArgs.cpp).
     void Behave(const std::string& lines) { dir.Write("behaviour.txt", lines); }
@@ -167,22 +190,26 @@ TEST_F(FlowTest, EachFailedRuleIsShownInItsOwnBox) {
 }
 
 TEST_F(FlowTest, AStartThatFailsIsReportedWithItsNumber) {
-    // A file that is not a program: the file search finds it, the start refuses it.
+    // A damaged Zeltor.exe, a text file: the file search finds it, the start refuses it.
     dir.Write("Zeltor.exe", "no es un programa");
     Press(IDC_cmdOpen);
     TypeOffsets(L"0", L"0", L"0", L"00");
     Press(IDC_cmdRecalcular);
     ASSERT_EQ(boxes.size(), 1u);
     const std::string& text = boxes[0].text;
-    EXPECT_EQ(text.rfind("Error:", 0), 0u) << text;
-    EXPECT_NE(text.find(" - "), std::string::npos) << text;
+    EXPECT_EQ(text.rfind("Error:193 - ", 0), 0u) << text; // ERROR_BAD_EXE_FORMAT
+    // The system's words name the program where they have a place for it, and no
+    // placeholder such as %1 is left.
+    EXPECT_NE(text.find(dir.Sub("Zeltor.exe")), std::string::npos) << text;
+    EXPECT_EQ(text.find('%'), std::string::npos) << text;
     EXPECT_NE(text.find("\npor favor reportarlo a quien@ejemplo.org. ¡Gracias!"), std::string::npos)
         << text;
 }
 
 TEST_F(FlowTest, RemembersTheValuesOfEachRomThatWasRecalculated) {
-    // A name outside the ANSI code page must survive the file.
-    romName = "mi juego ñ Ω.smc";
+    // A name outside the ANSI code page, and the brackets ROM names often carry, must survive
+    // the file.
+    romName = "mi juego ñ Ω [!].smc";
     rom = dir.Write(romName, std::string(0x20000, '\0'));
     Press(IDC_cmdOpen);
     TypeOffsets(L"1A000", L"180A0", L"183ff", L"00");
@@ -213,20 +240,37 @@ TEST_F(FlowTest, RemembersTheValuesOfEachRomThatWasRecalculated) {
     SendMessageW(GetFocus(), WM_CHAR, L'9', 1); // what is typed replaces the remembered value
     EXPECT_EQ(TextOf(IDC_txtInitext), "9");
 
-    // A ROM the file does not know leaves the fields as they are.
+    // Anything typed in any field, even the first pointer's while it is off: choosing the
+    // remembered ROM changes nothing at all, neither a field nor the size nor the check box.
+    const std::string remembered = rom;
+    for (const int typed : {IDC_txtFinPunt, IDC_txtValPunt}) {
+        CloseWindow();
+        StartWindow();
+        Type(typed, L"1");
+        const std::string before = Fields();
+        Press(IDC_cmdOpen);
+        EXPECT_EQ(TextOf(IDC_lblROM), romName);
+        EXPECT_EQ(Fields(), before);
+    }
+
+    // A namesake in another folder is another ROM: it inherits nothing.
     CloseWindow();
     StartWindow();
-    romName = "otra.smc";
-    rom = dir.Write(romName, "x");
-    Type(IDC_txtSeparador, L"ff");
+    dir.MakeFolder("otra carpeta");
+    rom = dir.Write("otra carpeta\\" + romName, std::string(0x20000, '\0'));
     Press(IDC_cmdOpen);
-    EXPECT_EQ(Fields(), "   2 ff [ ] ");
+    EXPECT_EQ(TextOf(IDC_lblROM), romName);
+    EXPECT_EQ(Fields(), empty);
+    rom = remembered;
+    Press(IDC_cmdOpen);
+    EXPECT_EQ(Fields(), done) << "the one that was recalculated is still remembered";
 }
 
 TEST_F(FlowTest, ADamagedOrUnwritableMemoryCostsNothing) {
     // Each value that could not have been typed is ignored on its own.
-    dir.Write("ZeltorIGU.ini", "basura = = [sin cerrar\n[juego.smc]\ntextStart=12G4\n"
-                               "tableStart=180A0\ntableEnd=" +
+    dir.Write("ZeltorIGU.ini", "basura = = [sin cerrar\n[" + rom +
+                                   "]\ntextStart=12G4\n"
+                                   "tableStart=180A0\ntableEnd=" +
                                    std::string(100, '1') +
                                    "\npointerSize=5\nseparator=000\nfirstPointerGiven=si\n"
                                    "firstPointer=00a0\n");
@@ -243,25 +287,24 @@ TEST_F(FlowTest, ADamagedOrUnwritableMemoryCostsNothing) {
 
 TEST_F(FlowTest, TakesARomDroppedOnTheWindow) {
     const std::string other = dir.Write("otra.smc", std::string(300, 'x'));
-    // The structure DragQueryFileW reads: a header, then the names, NUL-separated.
-    std::wstring names = Widen(other) + L'\0' + Widen(rom) + L'\0' + L'\0';
-    HGLOBAL memory =
-        GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + names.size() * 2);
-    ASSERT_NE(memory, nullptr);
-    auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
-    drop->pFiles = sizeof(DROPFILES);
-    drop->fWide = TRUE;
-    memcpy(reinterpret_cast<char*>(drop) + sizeof(DROPFILES), names.data(), names.size() * 2);
-    GlobalUnlock(memory);
-    SendMessageW(form->Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
+    Drop({other, rom});
 
     // Only the first file counts, exactly as if it had been chosen in the dialog.
     EXPECT_EQ(TextOf(IDC_lblROM), "otra.smc");
-    EXPECT_EQ(form->RomFileName(), "otra.smc");
-    EXPECT_EQ(form->RomLength(), 300);
     EXPECT_EQ(GetDlgCtrlID(GetFocus()), IDC_txtInitext);
     EXPECT_EQ(dialogs, 0);
     EXPECT_TRUE(boxes.empty());
+
+    // Its length is what the rules check against (a text start at 300 passes, one more does
+    // not), and its name is what the recalculator is given.
+    TypeOffsets(L"12D", L"0", L"0", L"00");
+    Press(IDC_cmdRecalcular);
+    EXPECT_EQ(LastBoxText(), "Error, verifique la dirección de inicio de texto");
+    Type(IDC_txtInitext, L"12C");
+    Press(IDC_cmdRecalcular);
+    EXPECT_EQ(LastBoxText(), "¡Punteros recalculados!");
+    ASSERT_TRUE(WaitForFile(dir.Sub("received.txt"), 20000));
+    EXPECT_NE(ReadWholeFile(dir.Sub("received.txt")).find("\notra.smc\n"), std::string::npos);
 }
 
 TEST_F(FlowTest, TellsWhatTheRecalculatorDid) {
@@ -283,9 +326,12 @@ TEST_F(FlowTest, TellsWhatTheRecalculatorDid) {
          "Zeltor: ERROR 3: la tabla no cuadra.\r\n\r\n"
          "Más detalles en el registro juego.smc.zeltor.log, junto a la ROM.",
          false},
-        // A megabyte on each stream must neither block the recalculator nor the window.
+        // A megabyte on each stream must neither block the recalculator nor the window, nor
+        // keep it waiting long, however it is written.
         {"floods both streams", "stdout=1048576\nstderr=1048576\nsay=la causa, al final\nexit=5\n",
          false, failed5, true},
+        {"floods its output line by line",
+         "stdoutlines=16384\nstderr=65536\nsay=la causa, al final\nexit=5\n", false, failed5, true},
     };
     Press(IDC_cmdOpen);
     TypeOffsets(L"1A000", L"180A0", L"183ff", L"00");
@@ -297,7 +343,10 @@ TEST_F(FlowTest, TellsWhatTheRecalculatorDid) {
         if (c.log) {
             dir.Write("juego.smc.zeltor.log", "registro");
         }
+        const ULONGLONG start = GetTickCount64();
         Press(IDC_cmdRecalcular);
+        // A tenth of a second here; 36 s where each write to NUL cost milliseconds.
+        EXPECT_LT(GetTickCount64() - start, 10000u);
         ASSERT_EQ(boxes.size(), 1u);
         const std::string& text = boxes[0].text;
         if (!c.prefixOnly) {
@@ -423,6 +472,52 @@ TEST_F(FlowTest, TheRealRecalculatorRefusesTwiceThenRewritesTheDemoTable) {
                              "de seguridad «demo.smc.bak»; registro «demo.smc.zeltor.log».");
     EXPECT_NE(ReadWholeFile(rom).substr(0x100, 16), original.substr(0x100, 16));
     EXPECT_EQ(ReadWholeFile(rom + ".bak"), original);
+}
+
+TEST_F(FlowTest, RewritesTheChosenRomAndNotItsNamesakeBesideTheProgram) {
+    ASSERT_TRUE(CopyFileW(Widen(TestFolder() + "\\Zeltor.exe").c_str(),
+                          Widen(dir.Sub("Zeltor.exe")).c_str(), FALSE));
+    const std::string original = ReadWholeFile(TestFolder() + "\\demo.smc");
+    ASSERT_EQ(original.size(), 0x1000u);
+    // Beside the program, a namesake of other content (its last byte, past the text, differs):
+    // it lets the ROM pass rule 2 and must be left alone.
+    std::string namesake = original;
+    namesake.back() = static_cast<char>(namesake.back() ^ 0x5A);
+    dir.Write("demo.smc", namesake);
+    const std::string folder = dir.MakeFolder("otra carpeta");
+    romName = "demo.smc";
+    rom = folder + "\\demo.smc";
+
+    struct Route {
+        const char* name;
+        std::function<void()> choose;
+    };
+    const Route routes[] = {
+        {"the dialog", [this] { Press(IDC_cmdOpen); }},
+        {"a drop", [this] { Drop({rom}); }},
+    };
+    for (const Route& route : routes) {
+        SCOPED_TRACE(route.name);
+        boxes.clear();
+        dir.Write("otra carpeta\\demo.smc", original);
+        for (const char* left : {"demo.smc.bak", "demo.smc.zeltor.log"}) {
+            DeleteFileW(Widen(folder + "\\" + left).c_str());
+        }
+        route.choose();
+        ASSERT_EQ(TextOf(IDC_lblROM), "demo.smc");
+        TypeOffsets(L"200", L"100", L"10F", L"00");
+        Press(IDC_cmdRecalcular);
+        EXPECT_EQ(LastBoxText(), "¡Punteros recalculados!");
+
+        // The file that was chosen, and measured, is the one rewritten; its backup and its
+        // log lie beside it.
+        EXPECT_NE(ReadWholeFile(rom).substr(0x100, 16), original.substr(0x100, 16));
+        EXPECT_TRUE(ReadWholeFile(rom + ".bak") == original) << "no whole backup beside it";
+        EXPECT_TRUE(Exists(rom + ".zeltor.log"));
+        EXPECT_TRUE(ReadWholeFile(dir.Sub("demo.smc")) == namesake) << "the namesake changed";
+        EXPECT_FALSE(Exists(dir.Sub("demo.smc.bak")));
+        EXPECT_FALSE(Exists(dir.Sub("demo.smc.zeltor.log")));
+    }
 }
 
 } // namespace

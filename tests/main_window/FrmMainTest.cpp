@@ -1,12 +1,8 @@
-#include "main_window/frmMain.h"
 #include "portable/ButtonMath.h"
-#include "request/General.h"
+#include "tests/main_window/FormFixture.h"
 #include "tests/support/win32/MessageBoxWatch.h"
-#include "tests/support/win32/TempFolder.h"
 #include "win32/Gdi.h"
-#include "win32/MessagePump.h"
 #include "win32/Owned.h"
-#include "win32/Utf.h"
 #include "xp_button/XP_buttonProbe.h"
 
 #include <windows.h>
@@ -19,94 +15,10 @@
 
 namespace {
 
-// Everything the window asked of the world, and what the world answers next.
-struct World {
-    std::vector<std::string> messages;
-    std::vector<OpenFileRequest> dialogs;
-    std::vector<std::string> started;
-    int beeps = 0;
-    std::optional<OpenFileResult> nextChoice;
-};
-
-class FrmMainTest : public testing::Test {
-protected:
-    void SetUp() override {
-        WindowServices s;
-        s.appFolder = dir.Path();
-        s.contact = "quien@ejemplo.org";
-        s.showMessage = [this](HWND owner, const std::string& text) {
-            world.messages.push_back(text);
-            if (realBoxes) {
-                ShowMessage(owner, text);
-            }
-        };
-        s.openFile = [this](HWND, const OpenFileRequest& request) {
-            world.dialogs.push_back(request);
-            return world.nextChoice;
-        };
-        s.measureFile = MeasureFileLength;
-        s.fileExists = FileExists;
-        s.runProgram = [this](const std::string&, const std::string& line) {
-            world.started.push_back(line);
-            return std::optional<RecalculatorExit>(RecalculatorExit{});
-        };
-        s.beep = [this] { ++world.beeps; };
-        form = std::make_unique<frmMain>(s);
-        ASSERT_NE(form->Create(GetModuleHandleW(nullptr)), nullptr);
-        ShowWindow(form->Handle(), SW_SHOWNORMAL);
-        SetForegroundWindow(form->Handle());
-        Pump();
-    }
-
-    void TearDown() override {
-        form.reset();
-        Pump();
-        // The destroyed window asked to quit; left in the queue, that request would stop
-        // every later pump and wait of this thread.
-        MSG quit;
-        while (PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
-        }
-    }
-
-    static void Pump() { PumpWaitingMessages(); }
-    HWND C(int id) const { return form->Control(id); }
-    std::string TextOf(int id) const {
-        wchar_t buffer[256] = {};
-        GetWindowTextW(C(id), buffer, 256);
-        return Narrow(buffer);
-    }
-    void Type(int id, const std::wstring& keys) {
-        for (wchar_t k : keys) {
-            SendMessageW(C(id), WM_CHAR, k, 1);
-        }
-    }
-    void Click(int id) { SendMessageW(C(id), BM_CLICK, 0, 0); }
-    void SelectSize(int index) {
-        SendMessageW(C(IDC_cboTam), CB_SETCURSEL, index, 0);
-        SendMessageW(form->Handle(), WM_COMMAND, MAKEWPARAM(IDC_cboTam, CBN_SELCHANGE),
-                     reinterpret_cast<LPARAM>(C(IDC_cboTam)));
-    }
-    int FocusId() const { return GetDlgCtrlID(GetFocus()); }
-    LRESULT Limit(int id) const { return SendMessageW(C(id), EM_GETLIMITTEXT, 0, 0); }
-    void ChooseRom(const std::string& path, const std::string& title) {
-        world.nextChoice = OpenFileResult{path, title};
-        Click(IDC_cmdOpen);
-    }
-
-    TempFolder dir;
-    World world;
-    bool realBoxes = false;
-    std::unique_ptr<frmMain> form;
-};
-
 TEST_F(FrmMainTest, StartsEmptyWithSizeTwoAndTheValueFieldOff) {
     wchar_t caption[64] = {};
     GetWindowTextW(form->Handle(), caption, 64);
     EXPECT_EQ(Narrow(caption), "Zeltor IGU por Quennel");
-    RECT client{};
-    GetClientRect(form->Handle(), &client);
-    EXPECT_EQ(client.right, form->Px(4500));
-    EXPECT_EQ(client.bottom, form->Px(3570));
 
     for (int id : {IDC_txtInitext, IDC_txtIniPunt, IDC_txtFinPunt, IDC_txtSeparador, IDC_txtValPunt,
                    IDC_lblROM}) {
@@ -121,7 +33,6 @@ TEST_F(FrmMainTest, StartsEmptyWithSizeTwoAndTheValueFieldOff) {
     EXPECT_EQ(SendMessageW(C(IDC_ckValPunt), BM_GETCHECK, 0, 0), BST_UNCHECKED);
     EXPECT_EQ(SendMessageW(C(IDC_ckWindow), BM_GETCHECK, 0, 0), BST_UNCHECKED);
     EXPECT_FALSE(GetWindowLongPtrW(form->Handle(), GWL_EXSTYLE) & WS_EX_TOPMOST);
-    EXPECT_EQ(form->RomLength(), 0);
 
     wchar_t cls[32] = {};
     GetClassNameW(C(IDC_cmdOpen), cls, 32);
@@ -173,46 +84,29 @@ TEST_F(Layout, EveryControlHasItsCaptionAndItsTwipRectangle) {
     EXPECT_EQ(client.right, Px(4500));
     EXPECT_EQ(client.bottom, Px(3570));
 
-    struct Control {
-        int id;
-        const char* caption;
-        int left, top, width, height; // twips
-    };
-    const Control controls[] = {
-        {IDC_cmdOpen, "ROM a recalcular punteros", 120, 120, 2415, 255},
-        {IDC_lblROM, "", 2640, 120, 1695, 285},
-        {IDC_Label2, "Posición inicial del texto:", 120, 480, 1815, 255},
-        {IDC_txtInitext, "", 3120, 480, 1215, 285},
-        {IDC_Label3, "Posición inicial de la tabla de punteros:", 120, 840, 2775, 255},
-        {IDC_txtIniPunt, "", 3120, 840, 1215, 285},
-        {IDC_Label4, "Posición final de la tabla de punteros:", 120, 1200, 2655, 255},
-        {IDC_txtFinPunt, "", 3120, 1200, 1215, 285},
-        {IDC_Label5, "Tamaño de cada puntero", 120, 1560, 2655, 255},
-        {IDC_cboTam, "2", 3120, 1560, 615, 315},
-        {IDC_Label1, "bytes", 3840, 1560, 495, 255},
-        {IDC_Label6, "Valor hexadecimal del caracter separador:", 120, 1920, 3015, 255},
-        {IDC_txtSeparador, "", 3120, 1920, 1215, 285},
-        {IDC_ckValPunt, "Valor del primer puntero(Little Endian):", 120, 2280, 2990, 255},
-        {IDC_txtValPunt, "", 3120, 2280, 1215, 285},
-        {IDC_cmdRecalcular, "Recalcular punteros", 120, 2760, 4215, 375},
-        {IDC_Label7, "*Todo valor en hexadecimal", 120, 3240, 2055, 255},
-        {IDC_ckWindow, "Ventana siempre encima", 2280, 3240, 2055, 255},
-    };
-    for (const Control& c : controls) {
-        const XP_button* button = XP_button::FromHandle(C(c.id));
-        EXPECT_EQ(button != nullptr ? button->Caption() : TextOf(c.id), c.caption);
+    // Each control of the form's own table, where the table says, in twips at this resolution.
+    ASSERT_EQ(FormControls().size(), 19u);
+    for (const ControlSpec& c : FormControls()) {
+        SCOPED_TRACE(c.name);
+        HWND control = C(c.id);
+        ASSERT_NE(control, nullptr);
+        const XP_button* button = XP_button::FromHandle(control);
+        EXPECT_EQ(button != nullptr, c.kind == ControlKind::Button);
+        // The size list shows its first size once the form is loaded.
+        const std::string caption = c.kind == ControlKind::SizeList ? "2" : c.caption;
+        EXPECT_EQ(button != nullptr ? button->Caption() : TextOf(c.id), caption);
         const RECT r = Place(c.id);
-        EXPECT_EQ(r.left, Px(c.left)) << c.caption << " " << c.id;
-        EXPECT_EQ(r.top, Px(c.top)) << c.caption << " " << c.id;
-        EXPECT_EQ(r.right - r.left, Px(c.width)) << c.caption << " " << c.id;
-        EXPECT_EQ(r.bottom - r.top, Px(c.height)) << c.caption << " " << c.id;
+        EXPECT_EQ(r.left, Px(c.left));
+        EXPECT_EQ(r.top, Px(c.top));
+        EXPECT_EQ(r.right - r.left, Px(c.width));
+        // An etched line is two pixels high at any resolution.
+        EXPECT_EQ(r.bottom - r.top, c.kind == ControlKind::Rule ? 2 : Px(c.height));
     }
-    // Line1 runs from (120, 2640) to (4320, 2640): an etched rule two pixels high.
+    // Line1 runs from (120, 2640) to (4320, 2640).
     const RECT line = Place(IDC_Line1);
     EXPECT_EQ(line.left, Px(120));
     EXPECT_EQ(line.right, Px(4320));
     EXPECT_EQ(line.top, Px(2640));
-    EXPECT_EQ(line.bottom - line.top, 2);
 }
 
 // Measured with the font each control really draws with, at this resolution.
@@ -638,26 +532,25 @@ TEST_F(FrmMainTest, ChoosingARomRecordsItsLengthAndName) {
     EXPECT_EQ(asked.initialFolder, dir.Path());
     EXPECT_EQ(asked.flags, static_cast<DWORD>(OFN_HIDEREADONLY | OFN_NOCHANGEDIR));
     EXPECT_EQ(asked.filterIndex, 1u);
-    EXPECT_EQ(form->RomLength(), 1234);
     EXPECT_EQ(TextOf(IDC_lblROM), "juego.smc");
-    EXPECT_EQ(form->RomFileName(), "juego.smc");
     EXPECT_EQ(FocusId(), IDC_txtInitext);
     EXPECT_TRUE(world.messages.empty());
+    EXPECT_TRUE(RequestSeesRom("juego.smc", 1234));
 
     // Cancel: silent, and the earlier choice stays.
     SetFocus(C(IDC_ckWindow));
     world.nextChoice.reset();
     Click(IDC_cmdOpen);
     EXPECT_TRUE(world.messages.empty());
-    EXPECT_EQ(form->RomLength(), 1234);
     EXPECT_EQ(TextOf(IDC_lblROM), "juego.smc");
     EXPECT_EQ(FocusId(), IDC_ckWindow);
+    EXPECT_TRUE(RequestSeesRom("juego.smc", 1234));
 
     // Another folder, and an empty file.
     TempFolder other;
     ChooseRom(other.Write("vacia.gb"), "vacia.gb");
-    EXPECT_EQ(form->RomLength(), 0);
     EXPECT_EQ(TextOf(IDC_lblROM), "vacia.gb");
+    EXPECT_TRUE(RequestSeesRom("vacia.gb", 0));
     dir.Write("Zeltor.exe");
     Type(IDC_txtInitext, L"0");
     Click(IDC_cmdRecalcular);
@@ -700,9 +593,8 @@ TEST_F(FrmMainTest, AFileThatCannotBeMeasuredLeavesTheEarlierChoice) {
     ASSERT_EQ(world.messages.size(), 2u);
     EXPECT_EQ(world.messages[1].rfind('6', 0), 0u) << world.messages[1];
 
-    EXPECT_EQ(form->RomLength(), 4);
     EXPECT_EQ(TextOf(IDC_lblROM), "juego.smc");
-    EXPECT_EQ(form->RomFileName(), "juego.smc");
+    EXPECT_TRUE(RequestSeesRom("juego.smc", 4));
 }
 
 // Messages shown in real, modal message boxes, which take the keyboard while they are open.

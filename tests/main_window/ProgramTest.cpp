@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -73,7 +74,8 @@ TEST(Program, StartsWithTheRomNamedOnItsCommandLine) {
     ASSERT_TRUE(
         CopyFileW(Widen(TestFolder() + "\\ZeltorIGU.exe").c_str(), Widen(exe).c_str(), FALSE));
     dir.Write("mi juego.smc", std::string(0x300, 'x'));
-    dir.Write("ZeltorIGU.ini", "[mi juego.smc]\r\ntextStart=200\r\ntableStart=100\r\n");
+    dir.Write("ZeltorIGU.ini",
+              "[" + dir.Sub("mi juego.smc") + "]\r\ntextStart=200\r\ntableStart=100\r\n");
 
     // As "Open with" gives it: the name quoted, the ROM's folder current.
     PROCESS_INFORMATION process = Start(exe, "\"mi juego.smc\"", dir.Path());
@@ -98,6 +100,47 @@ TEST(Program, StartsWithTheRomNamedOnItsCommandLine) {
     EXPECT_EQ(said.rfind('2', 0), 0u) << said; // ERROR_FILE_NOT_FOUND, then its description
     EXPECT_GT(said.size(), 1u);
     EXPECT_EQ(TextOf(GetDlgItem(main, IDC_lblROM)), "");
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    PostMessageW(main, WM_CLOSE, 0, 0);
+    EXPECT_EQ(Finish(process), 0u);
+}
+
+TEST(Program, StartsTheRecalculatorInTheFolderOfTheRomOnItsCommandLine) {
+    TempFolder dir("zeltor program");
+    const std::string exe = dir.Sub("ZeltorIGU.exe");
+    ASSERT_TRUE(
+        CopyFileW(Widen(TestFolder() + "\\ZeltorIGU.exe").c_str(), Widen(exe).c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW(Widen(TestFolder() + "\\zeltor_echo_args.exe").c_str(),
+                          Widen(dir.Sub("Zeltor.exe")).c_str(), FALSE));
+    // A namesake beside the program, for rule 2; the ROM named is in another folder.
+    dir.Write("juego.smc", std::string(0x100, 'a'));
+    const std::string folder = dir.MakeFolder("otra carpeta");
+    const std::string rom = dir.Write("otra carpeta\\juego.smc", std::string(0x300, 'b'));
+
+    // Started from the program's folder, which a start that inherits ours would keep.
+    PROCESS_INFORMATION process = Start(exe, "\"" + rom + "\"", dir.Path());
+    HWND main = WaitForWindow(process.dwProcessId, L"ZeltorIGU_frmMain", L"Zeltor IGU por Quennel");
+    ASSERT_NE(main, nullptr);
+    std::string shown;
+    for (int i = 0; i < 100 && shown.empty(); ++i, Sleep(50)) {
+        shown = TextOf(GetDlgItem(main, IDC_lblROM));
+    }
+    EXPECT_EQ(shown, "juego.smc");
+    // 2FF passes rule 9 only against the chosen ROM's length (0x300, not 0x100).
+    for (const auto& [id, text] : {std::pair<int, const wchar_t*>{IDC_txtInitext, L"2FF"},
+                                   {IDC_txtIniPunt, L"0"},
+                                   {IDC_txtFinPunt, L"0"},
+                                   {IDC_txtSeparador, L"00"}}) {
+        DWORD_PTR ignored = 0;
+        SendMessageTimeoutW(GetDlgItem(main, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text),
+                            SMTO_NORMAL, 5000, &ignored);
+    }
+    PostMessageW(GetDlgItem(main, IDC_cmdRecalcular), BM_CLICK, 0, 0);
+    HWND box = WaitForWindow(process.dwProcessId, L"#32770", L"ZeltorIGU");
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(TextOf(GetDlgItem(box, 0xFFFF)), "¡Punteros recalculados!");
+    const std::string received = ReadWholeFile(dir.Sub("received.txt"));
+    EXPECT_NE(received.find("\ncwd=" + folder + "\n"), std::string::npos) << received;
     PostMessageW(box, WM_COMMAND, IDOK, 0);
     PostMessageW(main, WM_CLOSE, 0, 0);
     EXPECT_EQ(Finish(process), 0u);

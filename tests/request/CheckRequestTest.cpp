@@ -148,7 +148,7 @@ TEST(CheckRequest, AppliesTheRulesInOrder) {
         const RecalcOutcome outcome = CheckRequest(r, std::ref(folder));
         if (c.message == nullptr) {
             EXPECT_FALSE(outcome.IsMessage()) << c.name << ": " << outcome.message.value_or("");
-            EXPECT_EQ(outcome.program, "C:\\Trad\\Zeltor.exe") << c.name;
+            EXPECT_EQ(outcome.launch.program, "C:\\Trad\\Zeltor.exe") << c.name;
         } else {
             EXPECT_EQ(outcome.message.value_or("<no message>"), c.message) << c.name;
         }
@@ -191,11 +191,24 @@ TEST(CheckRequest, OverflowInAnOffsetEndsTheRequest) {
 TEST(CheckRequest, BuildsTheCommandLineWithTheValueOnlyWhenChecked) {
     FakeFolder folder;
     RecalcRequest r = ExampleRequest();
-    EXPECT_EQ(CheckRequest(r, std::ref(folder)).commandLine,
+    EXPECT_EQ(CheckRequest(r, std::ref(folder)).launch.commandLine,
               "C:\\Trad\\Zeltor.exe juego.smc 1A000 180A0 183FF 2 00");
     r.firstPointer = "00a0";
-    EXPECT_EQ(CheckRequest(r, std::ref(folder)).commandLine,
+    EXPECT_EQ(CheckRequest(r, std::ref(folder)).launch.commandLine,
               "C:\\Trad\\Zeltor.exe juego.smc 1A000 180A0 183FF 2 00 00a0");
+}
+
+TEST(CheckRequest, StartsTheRecalculatorInTheChosenRomsFolder) {
+    // The ROM was chosen in another folder; rule 2 still wants a namesake beside the program,
+    // but the file rewritten is the one chosen: the command line names it without a folder.
+    FakeFolder folder;
+    RecalcRequest r = ExampleRequest();
+    r.romFolder = "D:\\Otra carpeta";
+    const RecalcOutcome outcome = CheckRequest(r, std::ref(folder));
+    ASSERT_FALSE(outcome.IsMessage()) << *outcome.message;
+    EXPECT_EQ(outcome.launch.program, "C:\\Trad\\Zeltor.exe");
+    EXPECT_EQ(outcome.launch.folder, "D:\\Otra carpeta");
+    EXPECT_EQ(outcome.launch.commandLine, "C:\\Trad\\Zeltor.exe juego.smc 1A000 180A0 183FF 2 00");
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 inline RecalcRequest ExampleRequest() {
     RecalcRequest r;
     r.appFolder = "C:\\Trad";
+    r.romFolder = "C:\\Trad";
     r.romName = "juego.smc";
     r.shownRomName = "juego.smc";
     r.romLength = 0x20000;

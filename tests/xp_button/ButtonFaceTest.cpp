@@ -219,7 +219,7 @@ TEST(ButtonFace, CaptionTopFollowsHeightSizeAndShiftWithTiesToEven) {
         auto font = std::make_shared<FontObject>();
         font->SetSize(Fixed4{c.size});
         b.Font(font);
-        b.SurfaceFont()->SetSize(Fixed4{80000});
+        XP_buttonProbe::SurfaceFont(b)->SetSize(Fixed4{80000});
         b.Caption("");
         if (c.pressed) {
             P::DrawPressedFace(b);

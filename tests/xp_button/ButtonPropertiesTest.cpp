@@ -33,7 +33,7 @@ TEST(ButtonState, NewInstanceStartsFromInitializeAndInitProperties) {
     EXPECT_FALSE(font->Bold() || font->Italic() || font->Underline());
     // One object with the surface: a change through Font shows on the surface at once.
     font->SetName("Tahoma");
-    EXPECT_EQ(b.SurfaceFont()->Name(), "Tahoma");
+    EXPECT_EQ(XP_buttonProbe::SurfaceFont(b)->Name(), "Tahoma");
 }
 
 TEST(ButtonProperties, EachAssignmentDrawsBeforeItNotifies) {
@@ -100,7 +100,7 @@ TEST(ButtonProperties, OnlyBackColorLooksAtEnabled) {
 TEST(ButtonProperties, AssignedFontIsSharedAndCopiedToTheSurfaceInPart) {
     ButtonHost host;
     XP_button& b = host.Create(80, 25);
-    const auto surface = b.SurfaceFont();
+    const auto surface = XP_buttonProbe::SurfaceFont(b);
     auto f = std::make_shared<FontObject>();
     f->SetName("Arial");
     f->SetSize(Fixed4{97500});
@@ -110,7 +110,7 @@ TEST(ButtonProperties, AssignedFontIsSharedAndCopiedToTheSurfaceInPart) {
     f->SetStrikethrough(true);
     b.Font(f);
     EXPECT_EQ(b.Font(), f);
-    EXPECT_EQ(b.SurfaceFont(), surface);
+    EXPECT_EQ(XP_buttonProbe::SurfaceFont(b), surface);
     EXPECT_EQ(surface->Name(), "Arial");
     EXPECT_EQ(surface->Size().scaled, 97500);
     EXPECT_TRUE(surface->Bold() && surface->Italic() && surface->Underline());

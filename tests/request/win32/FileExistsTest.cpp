@@ -1,4 +1,4 @@
-#include "request/General.h"
+#include "request/win32/General.h"
 #include "tests/support/win32/TempFolder.h"
 #include "win32/Utf.h"
 #include "win32/Window.h"

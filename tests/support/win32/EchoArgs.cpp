@@ -1,15 +1,21 @@
 // Stands in for the recalculator in tests: writes the command line it received, then each
-// argument as CommandLineToArgvW splits it, one per line in UTF-8, to "received.txt"
-// beside itself. It writes a temporary file first so a reader never sees half of it.
+// argument as CommandLineToArgvW splits it, one per line in UTF-8, then how it was shown, its
+// current folder and what its standard handles are, to "received.txt" beside itself. It writes a
+// temporary file first so a reader never sees half of it.
 //
 // It then behaves as "behaviour.txt" beside it says, one "key=value" per line, in order:
 //   sleep=MS        wait that long
 //   stdout=BYTES    write that many bytes of filler to standard output
 //   stderr=BYTES    the same to standard error
+//   stdoutlines=N   write N lines of 64 bytes to standard output, one write each, as a
+//                   program that prints line by line does
 //   say=TEXT        write TEXT and a line break to standard error
+//   inherited=H     write "heredado" through the handle whose value is H (decimal): it
+//                   reaches the parent's file only if the handle was inherited
 //   exit=N          the exit code (0 without it)
 // Each start adds a line to "starts.txt" and writes its process id to "pid.txt"; the last
 // thing it does is write "finished.txt".
+#include "win32/Owned.h"
 #include "win32/Utf.h"
 
 #include <windows.h>
@@ -17,6 +23,7 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <fstream>
 #include <string>
 
@@ -53,8 +60,17 @@ void Behave(const std::wstring& folder) {
             Fill(STD_OUTPUT_HANDLE, std::stoul(value));
         } else if (key == "stderr") {
             Fill(STD_ERROR_HANDLE, std::stoul(value));
+        } else if (key == "stdoutlines") {
+            const std::string line(63, 'x');
+            for (unsigned long i = std::stoul(value); i > 0; --i) {
+                WriteAll(STD_OUTPUT_HANDLE, line + "\n");
+            }
         } else if (key == "say") {
             WriteAll(STD_ERROR_HANDLE, value + "\r\n");
+        } else if (key == "inherited") {
+            DWORD written = 0;
+            WriteFile(reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(std::stoull(value))),
+                      "heredado", 8, &written, nullptr);
         } else if (key == "exit") {
             std::ofstream((folder + L"finished.txt").c_str()) << "exit " << value << "\n";
             ExitProcess(std::stoul(value));
@@ -67,11 +83,9 @@ int main() {
     const wchar_t* line = GetCommandLineW();
     std::string out = Narrow(line) + "\n";
     int count = 0;
-    if (wchar_t** args = CommandLineToArgvW(line, &count)) {
-        for (int i = 1; i < count; ++i) {
-            out += Narrow(args[i]) + "\n";
-        }
-        LocalFree(args);
+    const LocalArgv args(CommandLineToArgvW(line, &count));
+    for (int i = 1; args.Valid() && i < count; ++i) {
+        out += Narrow(args.Get()[i]) + "\n";
     }
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
@@ -80,6 +94,13 @@ int main() {
     std::wstring cwd(MAX_PATH, L'\0');
     cwd.resize(GetCurrentDirectoryW(static_cast<DWORD>(cwd.size()), cwd.data()));
     out += "cwd=" + Narrow(cwd) + "\n";
+    // What each standard handle is: "char" for NUL or a console, "disk" for a file.
+    out += "streams=";
+    for (const DWORD which : {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE}) {
+        const DWORD type = GetFileType(GetStdHandle(which));
+        out += type == FILE_TYPE_DISK ? "disk" : type == FILE_TYPE_CHAR ? "char" : "other";
+        out += which == STD_ERROR_HANDLE ? "\n" : " ";
+    }
 
     std::wstring self(MAX_PATH, L'\0');
     self.resize(GetModuleFileNameW(nullptr, self.data(), static_cast<DWORD>(self.size())));

@@ -153,7 +153,7 @@ TEST(ZeltorExeSafety, TheWindowShowsThatAnInterruptedRunWasMended) {
     f.pointerSize = "2";
     f.separator = "00";
     const std::optional<RecalculatorExit> exit =
-        RunRecalculator(RecalculatorPath(folder), RecalcCommandLine(f));
+        RunRecalculator({RecalculatorPath(folder), RecalcCommandLine(f), {}});
     ASSERT_TRUE(exit.has_value());
     EXPECT_EQ(exit->code, 0u) << exit->errorOutput;
     EXPECT_EQ(ExitMessage(*exit, LogName("juego.smc")),

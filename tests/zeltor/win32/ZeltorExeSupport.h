@@ -3,7 +3,7 @@
 // What the tests of the real Zeltor.exe share: a run as the front-end makes it, its stderr in
 // lines, a folder holding a copy of the program, and the sample ROM.
 #include "request/CommandLine.h"
-#include "request/Launch.h"
+#include "request/win32/Launch.h"
 #include "request/RecalcRequest.h"
 #include "tests/support/win32/TempFolder.h"
 #include "win32/Owned.h"
@@ -29,7 +29,7 @@ struct Outcome {
 inline Outcome RunAndWait(const std::string& program, const std::string& commandLine) {
     Outcome outcome;
     const ULONGLONG start = GetTickCount64();
-    const std::optional<RecalculatorExit> exit = RunRecalculator(program, commandLine);
+    const std::optional<RecalculatorExit> exit = RunRecalculator({program, commandLine, {}});
     outcome.milliseconds = static_cast<DWORD>(GetTickCount64() - start);
     if (exit) {
         outcome.code = exit->code;

@@ -1,8 +1,9 @@
-#include "request/RecalcRunner.h"
+#include "request/ExitMessage.h"
 
-#include "portable/ErrorText.h"
 #include "portable/Hex.h"
 #include "portable/JoinPath.h"
+#include "portable/RecalcArguments.h"
+#include "portable/RuntimeError.h"
 #include "portable/Utf8.h"
 
 #include <vector>
@@ -64,6 +65,18 @@ std::string LastLines(std::string_view text) {
     return out;
 }
 
+std::string LogBesideRom(const RecalcRequest& request, const FileExistsFn& fileExists) {
+    std::string logName = LogName(request.romName);
+    try {
+        if (fileExists(JoinPath(request.romFolder, logName))) {
+            return logName;
+        }
+    } catch (const RuntimeError&) {
+        // An unreadable folder: the message leaves the log out.
+    }
+    return {};
+}
+
 std::string ExitMessage(const RecalculatorExit& exit, const std::string& logName) {
     const std::string said = LastLines(exit.errorOutput);
     if (exit.code == 0) {
@@ -78,50 +91,4 @@ std::string ExitMessage(const RecalculatorExit& exit, const std::string& logName
         message += "\r\n\r\nMás detalles en el registro " + logName + ", junto a la ROM.";
     }
     return message;
-}
-
-bool RecalcRunner::Run(const Actions& actions) {
-    if (m_Busy) {
-        return false;
-    }
-    struct BusyScope {
-        bool& busy;
-        explicit BusyScope(bool& b) : busy(b) { busy = true; }
-        ~BusyScope() { busy = false; }
-        BusyScope(const BusyScope&) = delete;
-        BusyScope& operator=(const BusyScope&) = delete;
-    } scope(m_Busy);
-
-    std::string message;
-    try {
-        const RecalcRequest request = actions.gather();
-        const RecalcOutcome outcome = CheckRequest(request, actions.fileExists);
-        if (outcome.IsMessage()) {
-            message = *outcome.message;
-        } else {
-            const std::optional<RecalculatorExit> exit =
-                actions.run(outcome.program, outcome.commandLine);
-            if (!exit) {
-                return true; // the application is quitting: there is no one left to tell
-            }
-            // The recalculator was given the ROM by name in this folder; its log lies beside it.
-            const std::string logName = LogName(request.romName);
-            bool hasLog = false;
-            try {
-                hasLog = actions.fileExists(JoinPath(request.appFolder, logName));
-            } catch (const RuntimeError&) {
-                // Not being able to look for the log must not turn the outcome into an error.
-            }
-            message = ExitMessage(*exit, hasLog ? logName : std::string());
-            if (exit->code == 0 && actions.succeeded) {
-                actions.succeeded(request);
-            }
-        }
-    } catch (const RuntimeError& error) {
-        message = RecalculationErrorText(error, m_Contact);
-    }
-    // The box is shown while the request still counts as running, so that nothing the
-    // box lets through can start another one underneath it.
-    actions.show(message);
-    return true;
 }
