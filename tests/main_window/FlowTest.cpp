@@ -507,7 +507,9 @@ TEST_F(FlowTest, RewritesTheChosenRomAndNotItsNamesakeBesideTheProgram) {
         ASSERT_EQ(TextOf(IDC_lblROM), "demo.smc");
         TypeOffsets(L"200", L"100", L"10F", L"00");
         Press(IDC_cmdRecalcular);
-        EXPECT_EQ(LastBoxText(), "¡Punteros recalculados!");
+        EXPECT_EQ(LastBoxText(), "¡Punteros recalculados!\r\n\r\nHecho: cambian 5 de 8 entradas; "
+                                 "copia de seguridad «demo.smc.bak»; registro "
+                                 "«demo.smc.zeltor.log».");
 
         // The file that was chosen, and measured, is the one rewritten; its backup and its
         // log lie beside it.

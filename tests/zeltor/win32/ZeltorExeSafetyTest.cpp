@@ -2,7 +2,7 @@
 // as long as the system allows, beside another program that holds the ROM, and after a run
 // that was stopped halfway through the table.
 #include "portable/RecalcArguments.h"
-#include "request/RecalcRunner.h"
+#include "request/ExitMessage.h"
 #include "tests/zeltor/win32/ZeltorExeSupport.h"
 #include "zeltor/Backup.h"
 #include "zeltor/Journal.h"

@@ -3,8 +3,8 @@
 // What the tests of the real Zeltor.exe share: a run as the front-end makes it, its stderr in
 // lines, a folder holding a copy of the program, and the sample ROM.
 #include "request/CommandLine.h"
-#include "request/win32/Launch.h"
 #include "request/RecalcRequest.h"
+#include "request/win32/Launch.h"
 #include "tests/support/win32/TempFolder.h"
 #include "win32/Owned.h"
 #include "win32/Utf.h"
