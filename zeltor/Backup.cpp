@@ -19,17 +19,12 @@ std::size_t NameStart(const std::string& rom) {
     return cut == std::string::npos ? 0 : cut + 1;
 }
 
-// Creates the temporary copy, removing one left by a run that was stopped while copying. No
-// other run can be copying now: the ROM is open for writing by this one only.
+// Creates the temporary copy, removing one left by a run that was stopped while copying.
 std::unique_ptr<File> CreateTemporary(const std::string& rom, FileSystem& files,
                                       const std::string& temp, std::string& error) {
     FileError why;
     std::unique_ptr<File> copy;
-    CreateResult created = files.CreateNew(temp, copy, why);
-    if (created == CreateResult::AlreadyExists) {
-        files.Remove(temp);
-        created = files.CreateNew(temp, copy, why);
-    }
+    const CreateResult created = CreateScratch(files, temp, copy, why);
     if (created != CreateResult::Created) {
         error =
             "no se puede crear la copia de seguridad en " + RomFolderText(rom) + ": " +
@@ -110,6 +105,16 @@ std::string ScratchPath(const std::string& rom, const char* ending) {
         key = (key ^ static_cast<unsigned char>(rom[i])) * 0x100000001B3u;
     }
     return rom.substr(0, start) + "zeltor-" + HexDigits(key, 16) + ending;
+}
+
+CreateResult CreateScratch(FileSystem& files, const std::string& path, std::unique_ptr<File>& file,
+                           FileError& error) {
+    CreateResult created = files.CreateNew(path, file, error);
+    if (created == CreateResult::AlreadyExists) {
+        files.Remove(path);
+        created = files.CreateNew(path, file, error);
+    }
+    return created;
 }
 
 std::string RomBaseName(const std::string& rom) {

@@ -3,6 +3,7 @@
 #include "zeltor/Files.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,12 @@ std::string ScratchPath(const std::string& rom, const char* ending);
 
 // The ROM's name without its folder.
 std::string RomBaseName(const std::string& rom);
+
+// Creates a scratch file of this program's own, removing first one that a run stopped halfway
+// left under that name. No other run can be writing it now: the ROM is open for writing by this
+// one only.
+CreateResult CreateScratch(FileSystem& files, const std::string& path, std::unique_ptr<File>& file,
+                           FileError& error);
 
 // Where the backup is copied before it gets its .bak name; a leftover is an unfinished copy.
 std::string TemporaryBackupPath(const std::string& rom);

@@ -221,11 +221,7 @@ bool WriteJournal(FileSystem& files, const std::string& rom, const Intent& inten
     const std::string path = JournalPath(rom);
     FileError why;
     std::unique_ptr<File> file;
-    CreateResult created = files.CreateNew(temp, file, why);
-    if (created == CreateResult::AlreadyExists) {
-        files.Remove(temp);
-        created = files.CreateNew(temp, file, why);
-    }
+    CreateResult created = CreateScratch(files, temp, file, why);
     if (created == CreateResult::Created) {
         ScratchGuard unfinished(files, temp);
         const bool written = file->Write(0, head.data(), head.size()) &&
