@@ -8,7 +8,7 @@ namespace {
 using K = ControlKind;
 constexpr COLORREF kRed = 0x000000FF;
 
-const ControlSpec kControls[] = {
+const ControlRow kControls[] = {
     {IDC_cmdOpen, K::Button, "cmdOpen", "ROM a recalcular punteros", 120, 120, 2415, 255},
     {IDC_lblROM, K::RomName, "lblROM", "", 2640, 120, 1695, 285},
     {IDC_txtInitext, K::HexField, "txtInitext", "", 3120, 480, 1215, 285},
@@ -36,12 +36,12 @@ const ControlSpec kControls[] = {
 
 } // namespace
 
-std::span<const ControlSpec> FormControls() {
+std::span<const ControlRow> FormControls() {
     return kControls;
 }
 
-const ControlSpec* FindControl(int id) {
+const ControlRow* FindControl(int id) {
     const auto found = std::find_if(std::begin(kControls), std::end(kControls),
-                                    [id](const ControlSpec& c) { return c.id == id; });
+                                    [id](const ControlRow& c) { return c.id == id; });
     return found != std::end(kControls) ? &*found : nullptr;
 }

@@ -41,7 +41,7 @@ enum class ControlKind {
 // Text colour of a label that does not keep the system's.
 inline constexpr COLORREF kSystemColour = CLR_INVALID;
 
-struct ControlSpec {
+struct ControlRow {
     int id;
     ControlKind kind;
     const char* name;    // the form's name for it; a button's properties are stored under it
@@ -53,7 +53,7 @@ struct ControlSpec {
 
 // Every control of the form, in tab order: the order of creation is the order in which Tab
 // visits them.
-std::span<const ControlSpec> FormControls();
+std::span<const ControlRow> FormControls();
 
 // The control of that identifier, or nullptr.
-const ControlSpec* FindControl(int id);
+const ControlRow* FindControl(int id);

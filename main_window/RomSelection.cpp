@@ -91,7 +91,7 @@ void frmMain::ShowRomError(const RuntimeError& error) {
 void frmMain::RecallValues(const std::string& romPath) {
     // A convenience that can be ignored: it fills a form nobody has typed into, whole, and
     // never replaces what was typed or leaves a form half remembered, half typed.
-    for (const ControlSpec& c : FormControls()) {
+    for (const ControlRow& c : FormControls()) {
         if (c.kind == ControlKind::HexField && GetWindowTextLengthW(Control(c.id)) > 0) {
             return;
         }

@@ -48,7 +48,7 @@ KindLook LookOf(ControlKind kind) {
 
 // What the form stores for each of its buttons: its caption, a white face and the font the
 // layout was made for; every other property keeps the button's default.
-PropertyStore ButtonProperties(const ControlSpec& button) {
+PropertyStore ButtonProperties(const ControlRow& button) {
     PropertyStore stored;
     stored.Set("Caption", std::string(button.caption));
     stored.Set("BackColor", std::int32_t{0x00FFFFFF});
@@ -95,12 +95,12 @@ void frmMain::CreateControls(HINSTANCE instance) {
     wcscpy(description.lfFaceName, L"MS Sans Serif");
     font.Reset(CreateFontIndirectW(&description));
     windowBrush.Reset(CreateSolidBrush(GetSysColor(COLOR_WINDOW)));
-    for (const ControlSpec& control : FormControls()) {
+    for (const ControlRow& control : FormControls()) {
         CreateControl(instance, control);
     }
 }
 
-void frmMain::CreateControl(HINSTANCE instance, const ControlSpec& c) {
+void frmMain::CreateControl(HINSTANCE instance, const ControlRow& c) {
     const KindLook look = LookOf(c.kind);
     const bool button = c.kind == ControlKind::Button;
     const PropertyStore stored = button ? ButtonProperties(c) : PropertyStore();
@@ -217,14 +217,14 @@ void frmMain::OnNextField(HWND from) {
 }
 
 HBRUSH frmMain::OnCtlColorStatic(HDC dc, HWND control) {
-    const ControlSpec* spec = FindControl(GetDlgCtrlID(control));
-    if (spec != nullptr && spec->kind == ControlKind::RomName) {
+    const ControlRow* row = FindControl(GetDlgCtrlID(control));
+    if (row != nullptr && row->kind == ControlKind::RomName) {
         SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
         SetBkColor(dc, GetSysColor(COLOR_WINDOW));
         return windowBrush.Get();
     }
-    if (spec != nullptr && spec->textColour != kSystemColour) {
-        SetTextColor(dc, spec->textColour);
+    if (row != nullptr && row->textColour != kSystemColour) {
+        SetTextColor(dc, row->textColour);
         SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
         return GetSysColorBrush(COLOR_BTNFACE);
     }

@@ -41,7 +41,7 @@ private:
     // Twips to pixels at the window's resolution, to nearest, ties to even.
     int Px(int twips) const;
     void CreateControls(HINSTANCE instance);
-    void CreateControl(HINSTANCE instance, const ControlSpec& control);
+    void CreateControl(HINSTANCE instance, const ControlRow& control);
     void Form_Load();
     void OnCommand(int id, int code);
     void OnNextField(HWND from);

@@ -86,7 +86,7 @@ TEST_F(Layout, EveryControlHasItsCaptionAndItsTwipRectangle) {
 
     // Each control of the form's own table, where the table says, in twips at this resolution.
     ASSERT_EQ(FormControls().size(), 19u);
-    for (const ControlSpec& c : FormControls()) {
+    for (const ControlRow& c : FormControls()) {
         SCOPED_TRACE(c.name);
         HWND control = C(c.id);
         ASSERT_NE(control, nullptr);
