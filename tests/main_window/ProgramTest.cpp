@@ -68,6 +68,16 @@ std::string TextOf(HWND window) {
     return Narrow(std::wstring(text, length));
 }
 
+// The chosen ROM's name as the window shows it, once it has taken the ROM from its command
+// line (up to five seconds); empty if it never does.
+std::string ChosenRom(HWND main) {
+    std::string shown;
+    for (int i = 0; i < 100 && shown.empty(); ++i, Sleep(50)) {
+        shown = TextOf(GetDlgItem(main, IDC_lblROM));
+    }
+    return shown;
+}
+
 TEST(Program, StartsWithTheRomNamedOnItsCommandLine) {
     TempFolder dir("zeltor program");
     const std::string exe = dir.Sub("ZeltorIGU.exe");
@@ -81,11 +91,7 @@ TEST(Program, StartsWithTheRomNamedOnItsCommandLine) {
     PROCESS_INFORMATION process = Start(exe, "\"mi juego.smc\"", dir.Path());
     HWND main = WaitForWindow(process.dwProcessId, L"ZeltorIGU_frmMain", L"Zeltor IGU por Quennel");
     ASSERT_NE(main, nullptr);
-    std::string rom;
-    for (int i = 0; i < 100 && rom.empty(); ++i, Sleep(50)) {
-        rom = TextOf(GetDlgItem(main, IDC_lblROM));
-    }
-    EXPECT_EQ(rom, "mi juego.smc");
+    EXPECT_EQ(ChosenRom(main), "mi juego.smc");
     EXPECT_EQ(TextOf(GetDlgItem(main, IDC_txtInitext)), "200");
     EXPECT_EQ(TextOf(GetDlgItem(main, IDC_txtIniPunt)), "100");
     PostMessageW(main, WM_CLOSE, 0, 0);
@@ -121,11 +127,7 @@ TEST(Program, StartsTheRecalculatorInTheFolderOfTheRomOnItsCommandLine) {
     PROCESS_INFORMATION process = Start(exe, "\"" + rom + "\"", dir.Path());
     HWND main = WaitForWindow(process.dwProcessId, L"ZeltorIGU_frmMain", L"Zeltor IGU por Quennel");
     ASSERT_NE(main, nullptr);
-    std::string shown;
-    for (int i = 0; i < 100 && shown.empty(); ++i, Sleep(50)) {
-        shown = TextOf(GetDlgItem(main, IDC_lblROM));
-    }
-    EXPECT_EQ(shown, "juego.smc");
+    EXPECT_EQ(ChosenRom(main), "juego.smc");
     // 2FF passes rule 9 only against the chosen ROM's length (0x300, not 0x100).
     for (const auto& [id, text] : {std::pair<int, const wchar_t*>{IDC_txtInitext, L"2FF"},
                                    {IDC_txtIniPunt, L"0"},
