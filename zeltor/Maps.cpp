@@ -19,6 +19,10 @@ public:
     std::int64_t Linear(std::uint64_t address) const override {
         return static_cast<std::int64_t>(address);
     }
+    std::optional<std::uint64_t> Position(std::uint64_t address) const override {
+        return address;
+    }
+    std::uint64_t InBankOf(std::uint64_t, std::uint32_t value) const override { return value; }
 };
 
 // Banks of `bankSize` bytes from `start` on, each seen at `window` + its offset in the bank,
@@ -26,10 +30,13 @@ public:
 // a bank number past it is a mirror.
 class BankedMap : public AddressMap {
 public:
+    // `shows` tells, from a bank number and the address within it, whether the console sees ROM
+    // there at all.
+    using Shows = bool (*)(std::uint64_t bank, std::uint64_t low);
     BankedMap(const char* name, std::uint64_t start, std::uint64_t size, std::uint64_t bankSize,
-              std::uint64_t window, std::uint64_t banks)
+              std::uint64_t window, std::uint64_t banks, Shows shows)
         : m_Name(name), m_Start(start), m_Size(size), m_BankSize(bankSize), m_Window(window),
-          m_Banks(banks) {}
+          m_Banks(banks), m_Shows(shows) {}
 
     const char* Name() const override { return m_Name; }
     std::optional<Place> Locate(std::uint64_t position) const override {
@@ -44,10 +51,22 @@ public:
         const std::uint64_t bank = (address >> 16) % m_Banks;
         return static_cast<std::int64_t>(bank * m_BankSize + (address & (m_BankSize - 1)));
     }
+    std::optional<std::uint64_t> Position(std::uint64_t address) const override {
+        const std::uint64_t low = address & 0xFFFF;
+        const std::uint64_t bank = (address >> 16) % m_Banks;
+        const std::uint64_t window = m_Window & 0xFFFF;
+        if (!m_Shows(address >> 16, low) || low < window || bank * m_BankSize >= m_Size) {
+            return std::nullopt;
+        }
+        // A window wider than a bank (an NES mapper's 8 KiB banks seen anywhere in $8000-$FFFF,
+        // or its fixed last bank at $C000) shows the bank at any multiple of its size.
+        return m_Start + bank * m_BankSize + (low - window) % m_BankSize;
+    }
 
 private:
     const char* m_Name;
     std::uint64_t m_Start, m_Size, m_BankSize, m_Window, m_Banks;
+    Shows m_Shows;
 };
 
 // Bank 0 is always at $0000-$3FFF; the others take turns at $4000-$7FFF.
@@ -68,6 +87,18 @@ public:
         }
         return static_cast<std::int64_t>(std::max<std::uint64_t>(bank, 1) * kBank +
                                          (low & (kBank - 1)));
+    }
+    std::optional<std::uint64_t> Position(std::uint64_t address) const override {
+        const std::uint64_t low = address & 0xFFFF;
+        const std::uint64_t bank = address >> 16;
+        if (low >= 2 * kBank || (low < kBank && bank != 0)) {
+            return std::nullopt;
+        }
+        return static_cast<std::uint64_t>(Linear(address));
+    }
+    std::uint64_t InBankOf(std::uint64_t position, std::uint32_t value) const override {
+        // Bank 0 is always there; the window above it shows the text's bank.
+        return value < kBank ? value : ((position / kBank) << 16) | value;
     }
 
 private:
@@ -95,18 +126,31 @@ std::optional<MapKind> MapFromName(std::string_view name) {
     return std::nullopt;
 }
 
+std::uint64_t AddressMap::InBankOf(std::uint64_t position, std::uint32_t value) const {
+    const std::optional<Place> place = Locate(position);
+    return place ? (place->address & ~std::uint64_t{0xFFFF}) | (value & 0xFFFF) : value;
+}
+
 std::unique_ptr<AddressMap> MakeLinearMap() {
     return std::make_unique<LinearMap>();
 }
 
 // $00-$7D and their mirrors $80-$FF: 128 banks.
 std::unique_ptr<AddressMap> MakeLoRomMap(std::uint64_t header) {
-    return std::make_unique<BankedMap>("LoROM", header, kNoEnd - header, 0x8000, 0x8000, 0x80);
+    // $7E-$7F and their mirrors are work RAM, not ROM.
+    return std::make_unique<BankedMap>(
+        "LoROM", header, kNoEnd - header, 0x8000, 0x8000, 0x80,
+        [](std::uint64_t bank, std::uint64_t) { return (bank & 0x7F) < 0x7E; });
 }
 
 // $C0-$FF, mirrored at $40-$7F and, for their upper halves, at $00-$3F and $80-$BF: 64 banks.
 std::unique_ptr<AddressMap> MakeHiRomMap(std::uint64_t header) {
-    return std::make_unique<BankedMap>("HiROM", header, kNoEnd - header, 0x10000, 0xC00000, 0x40);
+    // $40-$7D and $C0-$FF show whole banks; $00-$3F and $80-$BF their upper halves only.
+    return std::make_unique<BankedMap>(
+        "HiROM", header, kNoEnd - header, 0x10000, 0xC00000, 0x40,
+        [](std::uint64_t bank, std::uint64_t low) {
+            return (bank & 0x40) != 0 ? (bank & 0x7F) < 0x7E : low >= 0x8000;
+        });
 }
 
 std::unique_ptr<AddressMap> MakeGameBoyMap() {
@@ -115,7 +159,8 @@ std::unique_ptr<AddressMap> MakeGameBoyMap() {
 
 std::unique_ptr<AddressMap> MakeNesMap(std::uint64_t prgStart, std::uint64_t prgSize,
                                        std::uint64_t bankSize) {
-    return std::make_unique<BankedMap>("NES", prgStart, prgSize, bankSize, 0x8000, 0x100);
+    return std::make_unique<BankedMap>("NES", prgStart, prgSize, bankSize, 0x8000, 0x100,
+                                       [](std::uint64_t, std::uint64_t) { return true; });
 }
 
 } // namespace zeltor

@@ -37,6 +37,12 @@ public:
     // the distance in the file between what two pointers address, without the gaps between
     // banks. Mirrors of a bank count as the bank.
     virtual std::int64_t Linear(std::uint64_t address) const = 0;
+    // The file position of the ROM byte a console `address` shows, mirrors folded; nothing
+    // for an address where the console shows no ROM (its RAM, its registers, a header).
+    virtual std::optional<std::uint64_t> Position(std::uint64_t address) const = 0;
+    // The address a 2-byte pointer `value` stands for while the bank of the byte at `position`
+    // is the one switched in: a 2-byte pointer holds no bank.
+    virtual std::uint64_t InBankOf(std::uint64_t position, std::uint32_t value) const;
 };
 
 // The file as one block, addresses equal to positions (Genesis, GBA, most others).

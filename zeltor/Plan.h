@@ -4,8 +4,10 @@
 #include "zeltor/Files.h"
 #include "zeltor/Maps.h"
 #include "zeltor/Outcome.h"
+#include "zeltor/judge/Judge.h"
 
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <string>
 #include <variant>
@@ -22,12 +24,17 @@ struct Plan {
     std::vector<std::uint32_t> values; // the old table's distinct values, ascending
     std::uint64_t textEnd = 0;         // offset of the last string's separator
     std::vector<std::uint8_t> oldTable, newTable;
-    std::size_t entries = 0;             // in the table
-    std::vector<std::uint32_t> stringOf; // the string each entry's old value pairs with
-    std::uint32_t first = 0;             // the value the first string's pointer gets
+    std::size_t entries = 0; // in the table
+    // The string each entry's old value pairs with; kNoString for an entry of padding, which
+    // is left as it is.
+    std::vector<std::uint32_t> stringOf;
+    static constexpr std::uint32_t kNoString = std::numeric_limits<std::uint32_t>::max();
+    std::uint32_t first = 0; // the value the first string's pointer gets
+    Story story = Story::Assumed;
     std::unique_ptr<AddressMap> map;
     std::string mapReason;
-    std::vector<std::string> warnings;
+    std::vector<std::string> warnings; // each a line of stderr and of the report
+    std::vector<std::string> notes;    // for the report only
 
     // Offset of string j's separator.
     std::uint64_t EndOf(std::size_t j) const;
@@ -38,6 +45,7 @@ struct Entry {
     std::uint64_t tableOffset;
     std::uint32_t oldValue, newValue;
     std::uint64_t stringOffset, stringLength;
+    bool padding; // no string: left as it was
 };
 
 Entry EntryAt(const Request& request, const Plan& plan, std::size_t k);
@@ -45,13 +53,9 @@ Entry EntryAt(const Request& request, const Plan& plan, std::size_t k);
 std::size_t ChangedEntries(const Request& request, const Plan& plan);
 std::uint32_t OldValue(const Request& request, const Plan& plan, std::size_t k);
 
-// Reads the strings and the old table and works out the new one. A request that cannot be
-// carried out, that looks mistaken (unless --force), or the memory running out, is a refusal.
+// Reads what the judgement needs, judges the fields and works out the new table. A request
+// that cannot be carried out, that the evidence shows mistaken (unless --force), or the memory
+// running out, is a refusal.
 std::variant<Plan, Refusal> MakePlan(const Request& request, File& rom);
-
-// What looks like a mistake in a plan, one sentence each that names the field to check; the
-// most telling first.
-std::vector<std::string> FindMistakes(const Request& request, const Plan& plan, File& rom,
-                                      std::uint64_t fileSize);
 
 } // namespace zeltor

@@ -77,7 +77,8 @@ std::optional<MapChoice> Snes(HeaderReader& in) {
     const bool hiRom = hi > lo;
     return MapChoice{hiRom ? MakeHiRomMap(header) : MakeLoRomMap(header),
                      std::string("cabecera interna ") + (hiRom ? "HiROM" : "LoROM") + " en " +
-                         Hex(header + (hiRom ? 0xFFC0 : 0x7FC0)) + CopierNote(header)};
+                         Hex(header + (hiRom ? 0xFFC0 : 0x7FC0)) + CopierNote(header),
+                     hiRom ? MapKind::HiRom : MapKind::LoRom, true};
 }
 
 // The header at 0x100-0x14F: the logo's first bytes, a ROM size code and the header's own
@@ -139,7 +140,7 @@ std::optional<MapChoice> Nes(HeaderReader& in) {
     if (known == 0) {
         reason += " (mapper sin datos: se suponen bancos de 8 KiB)";
     }
-    return MapChoice{MakeNesMap(prgStart, prgSize, bank), reason};
+    return MapChoice{MakeNesMap(prgStart, prgSize, bank), reason, MapKind::Nes, true};
 }
 
 std::variant<MapChoice, Refusal> Asked(MapKind kind, HeaderReader& in) {
@@ -147,13 +148,13 @@ std::variant<MapChoice, Refusal> Asked(MapKind kind, HeaderReader& in) {
     const std::uint64_t header = CopierHeader(in.Size());
     switch (kind) {
     case MapKind::Linear:
-        return MapChoice{MakeLinearMap(), asked};
+        return MapChoice{MakeLinearMap(), asked, kind, true};
     case MapKind::LoRom:
-        return MapChoice{MakeLoRomMap(header), asked + CopierNote(header)};
+        return MapChoice{MakeLoRomMap(header), asked + CopierNote(header), kind, true};
     case MapKind::HiRom:
-        return MapChoice{MakeHiRomMap(header), asked + CopierNote(header)};
+        return MapChoice{MakeHiRomMap(header), asked + CopierNote(header), kind, true};
     case MapKind::GameBoy:
-        return MapChoice{MakeGameBoyMap(), asked};
+        return MapChoice{MakeGameBoyMap(), asked, kind, true};
     case MapKind::Nes:
         break;
     }
@@ -171,12 +172,14 @@ MapChoice Recognize(HeaderReader& in) {
     }
     if (GameBoy(in)) {
         return MapChoice{MakeGameBoyMap(),
-                         "cabecera de Game Boy en 0x100 con la suma de control de 0x14D correcta"};
+                         "cabecera de Game Boy en 0x100 con la suma de control de 0x14D correcta",
+                         MapKind::GameBoy, true};
     }
     if (auto snes = Snes(in)) {
         return std::move(*snes);
     }
-    return MapChoice{MakeLinearMap(), "ninguna cabecera de consola reconocida"};
+    return MapChoice{MakeLinearMap(), "ninguna cabecera de consola reconocida", MapKind::Linear,
+                     false};
 }
 
 } // namespace

@@ -15,6 +15,10 @@ struct MapChoice {
     std::unique_ptr<AddressMap> map;
     // Why this one, for the report: "cabecera interna LoROM en 0x81C0".
     std::string reason;
+    MapKind kind = MapKind::Linear;
+    // Recognised from a header or asked for with --map: the old values' addresses are known.
+    // A plain file's linear map is a guess, and its values' base is not known.
+    bool known = false;
 };
 
 // The map `asked` for with --map, or the one the ROM's own header shows; linear when no

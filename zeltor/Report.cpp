@@ -53,9 +53,13 @@ std::string_view EntryLine(char (&line)[128], std::size_t k, const Entry& e, int
     p = PadUntil(line, PutHex(p, e.tableOffset, 6), 21);
     p = PadUntil(line, PutHex(p, e.oldValue, digits), 32);
     p = PadUntil(line, PutHex(p, e.newValue, digits), 43);
-    p = PadUntil(line, PutHex(p, e.stringOffset, 6), 54);
-    p = PutHex(p, e.stringLength, 1);
-    if (e.oldValue == e.newValue) {
+    if (e.padding) {
+        p = std::copy_n("(relleno: no señala ninguna cadena)", 36, p);
+    } else {
+        p = PadUntil(line, PutHex(p, e.stringOffset, 6), 54);
+        p = PutHex(p, e.stringLength, 1);
+    }
+    if (e.oldValue == e.newValue && !e.padding) {
         p = std::copy_n("  (igual)", 9, p);
     }
     *p++ = '\n';
@@ -69,6 +73,23 @@ std::string Timestamp() {
         std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", local);
     }
     return text;
+}
+
+// Where the first string's value comes from.
+std::string FirstValueSource(const Request& r, const Plan& plan) {
+    if (r.firstPointer) {
+        return "indicado";
+    }
+    switch (plan.story) {
+    case Story::InPlace:
+        return "el menor de la tabla anterior, que señala el inicio del texto";
+    case Story::Moved:
+        return "la dirección del inicio del texto, que se ha movido";
+    case Story::Declared:
+    case Story::Assumed:
+        break;
+    }
+    return "el menor de la tabla anterior";
 }
 
 } // namespace
@@ -96,8 +117,8 @@ void WriteReport(const Request& r, const Plan& plan, Pieces& to) {
     to << "ROM: " + Shown(r.romName, kNameLimit) + "\n";
     to << "Texto desde " + Hex(r.textStart) + ", tabla " + Hex(r.tableStart) + "-" +
               Hex(r.tableEnd) + ", punteros de " + r.pointerSize.Text() + " bytes, separador " +
-              Hex(r.separator, 2) + ", primer valor " + Hex(plan.first, digits) +
-              (r.firstPointer ? " (indicado)" : " (el menor de la tabla anterior)") + "\n";
+              Hex(r.separator, 2) + ", primer valor " + Hex(plan.first, digits) + " (" +
+              FirstValueSource(r, plan) + ")\n";
     to << "Mapa de direcciones: " + std::string(plan.map->Name()) + " (" + plan.mapReason +
               "). La tabla tiene " +
               Count(plan.values.size(), "valor distinto", "valores distintos") +
@@ -109,6 +130,9 @@ void WriteReport(const Request& r, const Plan& plan, Pieces& to) {
         to << EntryLine(line, k, EntryAt(r, plan, k), digits);
     }
     to << "\n";
+    for (const std::string& note : plan.notes) {
+        to << note + "\n";
+    }
     for (const std::string& w : plan.warnings) {
         to << w + "\n";
     }

@@ -29,6 +29,10 @@ std::string Quote(std::string_view text, std::size_t limit) {
     return "«" + Shown(text, limit) + "»";
 }
 
+std::string StringAt(std::size_t index, std::uint64_t position) {
+    return "la cadena " + std::to_string(index) + " (posición " + Hex(position) + ")";
+}
+
 std::uint32_t ReadLittleEndian(const std::uint8_t* bytes, unsigned size) {
     std::uint32_t value = 0;
     for (unsigned i = size; i-- > 0;) {

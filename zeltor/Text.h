@@ -24,6 +24,9 @@ std::string Shown(std::string_view text, std::size_t limit);
 // «text», shortened to `limit` characters.
 std::string Quote(std::string_view text, std::size_t limit = kNameLimit);
 
+// "la cadena 3 (posición 0x1A0F0)": how a message names a string of the text.
+std::string StringAt(std::size_t index, std::uint64_t position);
+
 // A pointer's value from its `size` bytes, little endian, and back.
 std::uint32_t ReadLittleEndian(const std::uint8_t* bytes, unsigned size);
 void WriteLittleEndian(std::uint32_t value, unsigned size, std::uint8_t* bytes);

@@ -4,51 +4,43 @@
 #include <cmath>
 
 const std::vector<Cartridge> kCartridges = {
-    {"linear", [] { return Bytes(0x10000, 0xEE); }, {Console::Linear}, 0x100, 0x10000, 0, 0},
+    {"plain", [] { return Bytes(0x20000, 0xEE); }, {Console::Linear}, 0x100, 0x10000, 0, 0},
     {"LoROM",
-     [] { return SnesRom(false, 0x20000, false); },
+     [] { return SnesRom(false, 0x40000, false); },
      {Console::LoRom},
      0x100,
-     0x20000,
+     0x40000,
      0x7FC0,
      0x8000},
     {"LoROM + copier",
-     [] { return SnesRom(false, 0x20000, true); },
+     [] { return SnesRom(false, 0x40000, true); },
      {Console::LoRom, 512},
      0x300,
-     0x20200,
+     0x40200,
      0x81C0,
      0x8200},
     {"HiROM",
-     [] { return SnesRom(true, 0x30000, false); },
+     [] { return SnesRom(true, 0x40000, false); },
      {Console::HiRom},
      0x100,
-     0x30000,
+     0x40000,
      0xFFC0,
      0x10000},
-    {"Game Boy", [] { return GameBoyRom(0x10000); }, {Console::GameBoy}, 0x150, 0x10000, 0, 0},
-    {"NES MMC1", [] { return NesRom(1, 4); }, {Console::Nes, 16, 0x4000}, 0x10, 0x10010, 0, 0},
-    {"NES MMC3", [] { return NesRom(4, 4); }, {Console::Nes, 16, 0x2000}, 0x10, 0x10010, 0, 0},
+    {"Game Boy", [] { return GameBoyRom(0x20000); }, {Console::GameBoy}, 0x150, 0x20000, 0, 0},
+    {"NES MMC1", [] { return NesRom(1, 8); }, {Console::Nes, 16, 0x4000}, 0x10, 0x20010, 0, 0},
+    {"NES MMC3", [] { return NesRom(4, 8); }, {Console::Nes, 16, 0x2000}, 0x10, 0x20010, 0, 0},
     {"NES NROM", [] { return NesRom(0, 2); }, {Console::Nes, 16, 0x8000}, 0x10, 0x8010, 0, 0},
 };
 
 namespace {
-
-std::uint64_t Total(const std::vector<std::uint64_t>& lengths) {
-    std::uint64_t total = 0;
-    for (std::uint64_t n : lengths) {
-        total += n + 1;
-    }
-    return total;
-}
 
 // The pointer's value for a position, in the form a game of this kind keeps it.
 struct PointerForm {
     const AddressOf* address;
     unsigned size;
     std::uint64_t mirror = 0; // FastROM's $80 banks
-    std::uint64_t base = 0;   // linear: added to the position (a GBA's 0x08000000)
-    bool relative = false;    // linear: counted from the text's start
+    std::uint64_t base = 0;   // a plain file: added to the position (a GBA's 0x08000000)
+    bool relative = false;    // a plain file: counted from the text's start
     std::uint64_t origin = 0; // that start
     std::uint64_t operator()(std::uint64_t position) const {
         if (address->console == Console::Linear) {
@@ -59,147 +51,339 @@ struct PointerForm {
     }
 };
 
-bool Overlap(std::uint64_t a, std::uint64_t aEnd, std::uint64_t b, std::uint64_t bEnd) {
-    return a < bEnd && b < aEnd;
-}
-
-// Where the text and the table go; false when this draw does not fit the cartridge.
-bool Place(Random& rnd, const Cartridge& cart, Translation& t, std::uint64_t textLength,
-           std::uint64_t oldLength, std::uint64_t& oldStart, bool moved, std::size_t entries) {
-    const std::uint64_t tableBytes = entries * t.size;
-    const AddressOf& a = cart.address;
-    const bool banked2 = t.size == 2 && a.console != Console::Linear;
-    t.textStart = rnd.Pick(cart.zoneFirst, cart.zoneEnd - 1);
-    if (!banked2 && a.console != Console::Linear && rnd.Chance(0.5)) {
-        t.textStart = a.BankEnd(t.textStart) - rnd.Pick(0, textLength); // crosses a bank's end
-    }
-    oldStart = moved ? rnd.Pick(cart.zoneFirst, cart.zoneEnd - 1) : t.textStart;
-    t.freeStart = t.textStart + textLength;
-    t.freeLength = rnd.Pick(16, 48) + textLength / 8;
-    // Between the table and what follows it: 32 bytes of something, or the text at once.
-    const std::uint64_t afterBytes = t.after == AfterTable::Text ? 0 : 32;
-    const bool tableFirst = t.after == AfterTable::Text || rnd.Chance(0.5);
-    if (tableFirst) {
-        const std::uint64_t gap = afterBytes == 0 ? 0 : afterBytes + rnd.Pick(0, 16);
-        if (t.textStart < cart.zoneFirst + gap + tableBytes) {
+// Places blocks in the cartridge's zone without overlapping each other or its header.
+class Layout {
+public:
+    Layout(Random& rnd, const Cartridge& cart) : m_Rnd(rnd), m_Cart(cart) {}
+    bool Fits(std::uint64_t at, std::uint64_t length) const {
+        if (at < m_Cart.zoneFirst || at + length > m_Cart.zoneEnd ||
+            (at < m_Cart.holeEnd && m_Cart.hole < at + length)) {
             return false;
         }
-        t.tableStart = t.textStart - gap - tableBytes;
-    } else {
-        t.tableStart = t.freeStart + t.freeLength + rnd.Pick(0, 16);
+        return std::none_of(m_Used.begin(), m_Used.end(), [&](const auto& u) {
+            return at < u.second && u.first < at + length;
+        });
     }
-    const std::uint64_t first = std::min(t.tableStart, t.textStart);
-    const std::uint64_t last =
-        std::max(t.tableStart + tableBytes + afterBytes, t.freeStart + t.freeLength);
-    const bool inOneBank = a.BankEnd(t.textStart) >= t.freeStart - 1 &&
-                           a.BankEnd(oldStart) >= oldStart + oldLength - 1;
-    return last <= cart.zoneEnd && oldStart + oldLength <= cart.zoneEnd &&
-           !Overlap(first, last, cart.hole, cart.holeEnd) && (!banked2 || inOneBank);
+    void Use(std::uint64_t at, std::uint64_t length) { m_Used.emplace_back(at, at + length); }
+    // A free place for `length` bytes, inside one bank when `bank` is not 0.
+    std::optional<std::uint64_t> Find(std::uint64_t length, std::uint64_t bank) {
+        for (int attempt = 0; attempt < 60; ++attempt) {
+            const std::uint64_t at = m_Rnd.Pick(m_Cart.zoneFirst, m_Cart.zoneEnd - 1);
+            if (Fits(at, length) && (bank == 0 || Bank(at, bank) == Bank(at + length, bank))) {
+                return at;
+            }
+        }
+        return std::nullopt;
+    }
+    std::uint64_t Bank(std::uint64_t at, std::uint64_t bank) const {
+        return (at - m_Cart.address.header) / bank;
+    }
+
+private:
+    Random& m_Rnd;
+    const Cartridge& m_Cart;
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> m_Used;
+};
+
+std::uint64_t BankSize(const AddressOf& a) {
+    switch (a.console) {
+    case Console::LoRom:
+        return 0x8000;
+    case Console::HiRom:
+        return 0x10000;
+    case Console::GameBoy:
+        return 0x4000;
+    case Console::Nes:
+        return a.nesBank;
+    case Console::Linear:
+        break;
+    }
+    return 0;
 }
 
-// Lengths before and after: some strings empty in both, a few emptied by the translation,
-// the rest 60 % shorter to 60 % longer.
-void DrawLengths(Random& rnd, std::size_t distinct, std::vector<std::uint64_t>& before,
+// What the strings are written with: a game's own encoding, or plain letters.
+struct Script {
+    std::uint8_t separator = 0;
+    std::optional<std::uint8_t> lineBreak;
+    bool latin = true;
+    std::uint8_t Letter(Random& rnd) const {
+        for (;;) {
+            const auto b = static_cast<std::uint8_t>(latin ? rnd.Pick(0x20, 0x7E) : rnd.Pick(1, 0xEF));
+            if (b != separator && b != lineBreak) {
+                return b;
+            }
+        }
+    }
+    Bytes String(Random& rnd, std::uint64_t length) const {
+        Bytes s(length);
+        for (auto& b : s) {
+            b = Letter(rnd);
+        }
+        if (lineBreak && length >= 8) {
+            for (std::uint64_t k = rnd.Pick(0, 2); k > 0; --k) {
+                s[rnd.Pick(2, length - 3)] = *lineBreak;
+            }
+        }
+        return s;
+    }
+};
+
+// Lengths before and after: some strings empty in both, about one in seven emptied, the rest
+// 0.3 to 4 times as long (evenly on a logarithmic scale), one in twenty 10 times.
+void DrawLengths(Random& rnd, std::size_t count, std::vector<std::uint64_t>& before,
                  std::vector<std::uint64_t>& after) {
-    for (std::size_t j = 0; j < distinct; ++j) {
-        const std::uint64_t old = rnd.Chance(0.1) ? 0 : rnd.Pick(1, 60);
-        const double factor = std::uniform_real_distribution<double>(0.4, 1.6)(rnd.engine);
-        const std::uint64_t now =
-            old == 0 || rnd.Chance(0.03)
-                ? 0
-                : std::max<std::uint64_t>(1, static_cast<std::uint64_t>(
-                                                 std::llround(static_cast<double>(old) * factor)));
+    for (std::size_t j = 0; j < count; ++j) {
+        const std::uint64_t old =
+            rnd.Chance(0.05) ? 0 : rnd.Chance(0.1) ? rnd.Pick(61, 200) : rnd.Pick(1, 60);
+        double factor = std::exp(std::uniform_real_distribution<double>(std::log(0.3), std::log(4.0))(
+            rnd.engine));
+        if (rnd.Chance(0.05)) {
+            factor = 10;
+        }
+        const bool emptied = rnd.Chance(0.15);
         before.push_back(old);
-        after.push_back(now);
+        after.push_back(old == 0 || emptied
+                            ? 0
+                            : std::max<std::uint64_t>(
+                                  1, static_cast<std::uint64_t>(std::llround(static_cast<double>(old) * factor))));
     }
 }
 
-std::string Text(Random& rnd, std::uint64_t length) {
-    std::string text(length, ' ');
-    for (char& c : text) {
-        c = static_cast<char>(rnd.Chance(0.5) ? rnd.Pick('A', 'Z') : rnd.Pick('a', 'z'));
+std::uint64_t Total(const std::vector<std::uint64_t>& lengths) {
+    std::uint64_t total = 0;
+    for (const std::uint64_t n : lengths) {
+        total += n + 1;
     }
-    return text;
+    return total;
 }
 
-// The bytes after the table: zeros, FF, anything, another table's pointers far from these.
-void FillAfterTable(Random& rnd, Translation& t, const PointerForm& form, std::size_t entries) {
-    const std::uint64_t at = t.tableStart + entries * t.size;
-    if (t.after == AfterTable::Text) {
-        return;
-    }
-    const AddressOf& a = *form.address;
-    t.otherStart =
-        t.textStart >= 0x1100 ? t.textStart - 0x1000 : t.freeStart + t.freeLength + 0x1000;
-    // Apart from the old text as well, or its values would mingle with the table's.
-    t.otherApart =
-        (t.size > 2 || a.console == Console::Linear ||
-         a.BankEnd(t.otherStart) == a.BankEnd(t.textStart)) &&
-        !Overlap(t.otherStart, t.otherStart + 0x100,
-                 t.oldStart - std::min<std::uint64_t>(t.oldStart, 0x800), t.oldEnd + 0x800);
-    std::vector<std::uint64_t> other;
-    for (std::size_t i = 0; i < 32; ++i) {
-        switch (t.after) {
-        case AfterTable::Zeros:
-            t.rom.at(at + i) = 0x00;
-            break;
-        case AfterTable::Ones:
-            t.rom.at(at + i) = 0xFF;
-            break;
-        case AfterTable::Random:
-            t.rom.at(at + i) = static_cast<std::uint8_t>(rnd.Pick(0, 255));
-            break;
-        default:
-            break;
+// Writes strings of these lengths from `at`; returns where each begins.
+std::vector<std::uint64_t> PutText(Random& rnd, const Script& script, Bytes& rom, std::uint64_t at,
+                                   const std::vector<std::uint64_t>& lengths) {
+    std::vector<std::uint64_t> starts;
+    for (const std::uint64_t n : lengths) {
+        starts.push_back(at);
+        for (const std::uint8_t b : script.String(rnd, n)) {
+            rom.at(at++) = b;
         }
+        rom.at(at++) = script.separator;
     }
-    if (t.after == AfterTable::OtherTable) {
-        // Pointers to another block of text, 4 KiB before this one or after it.
-        for (std::uint64_t k = 0; k < 32 / t.size; ++k) {
-            other.push_back(form(t.otherStart + 7 * k));
-        }
-        PutTable(t.rom, at, t.size, other);
+    return starts;
+}
+
+void Fill(Bytes& rom, std::uint64_t at, std::uint64_t length, std::uint8_t b) {
+    std::fill(rom.begin() + static_cast<std::ptrdiff_t>(at),
+              rom.begin() + static_cast<std::ptrdiff_t>(at + length), b);
+}
+
+void Data(Random& rnd, Bytes& rom, std::uint64_t at, std::uint64_t length) {
+    for (std::uint64_t k = 0; k < length; ++k) {
+        rom.at(at + k) = static_cast<std::uint8_t>(rnd.Pick(0, 255));
     }
 }
 
-// The text, the free space after it (padding, or more text), the table and what follows.
-void Fill(Random& rnd, Translation& t, const PointerForm& form,
-          const std::vector<std::uint64_t>& lengths) {
-    const std::uint8_t separators[] = {0x00, 0xFF, 0x0A};
-    t.separator = separators[rnd.Pick(0, 2)];
-    std::vector<std::string> strings;
-    strings.reserve(lengths.size());
-    for (std::uint64_t length : lengths) {
-        strings.push_back(Text(rnd, length));
-    }
-    PutStrings(t.rom, t.textStart, strings, t.separator);
-    t.freeIsPadding = rnd.Chance(0.7);
-    t.freeByte = rnd.Chance(0.5) ? 0x00 : 0xFF;
-    const std::string more = Text(rnd, t.freeLength);
-    for (std::uint64_t i = 0; i < t.freeLength; ++i) {
-        t.rom.at(t.freeStart + i) =
-            t.freeIsPadding ? t.freeByte : static_cast<std::uint8_t>(more[i]);
-    }
-    PutTable(t.rom, t.tableStart, t.size, t.old);
-    FillAfterTable(rnd, t, form, t.old.size());
-}
-
-// The string each entry points to: each once, some again; ascending or in any order.
-std::vector<std::size_t> Entries(Random& rnd, std::size_t distinct) {
-    std::vector<std::size_t> entries(distinct);
+// The string each entry points to: each once, some again; ascending or in any order; and, on
+// a console, now and then an entry of padding among them.
+std::vector<std::optional<std::size_t>> Entries(Random& rnd, std::size_t distinct, bool nulls) {
+    std::vector<std::optional<std::size_t>> entries;
     for (std::size_t j = 0; j < distinct; ++j) {
-        entries[j] = j;
+        entries.emplace_back(j);
     }
     if (rnd.Chance(0.4)) {
         for (std::uint64_t extra = rnd.Pick(1, 1 + distinct / 3); extra > 0; --extra) {
-            entries.push_back(rnd.Pick(0, distinct - 1));
+            entries.emplace_back(rnd.Pick(0, distinct - 1));
         }
     }
     std::sort(entries.begin(), entries.end());
     if (rnd.Chance(0.4)) {
         std::shuffle(entries.begin(), entries.end(), rnd.engine);
     }
+    if (nulls && entries.size() >= 3 && rnd.Chance(0.1)) {
+        entries.insert(entries.begin() + static_cast<std::ptrdiff_t>(rnd.Pick(1, entries.size() - 1)),
+                       std::nullopt);
+    }
     return entries;
+}
+
+struct Draft {
+    Job job;
+    Script script;
+    PointerForm form;
+    std::vector<std::uint64_t> before, now;
+    std::uint64_t oldText = 0;
+    bool inPlace = true;
+    bool textFollows = false; // another block right after the new text
+    bool oldKept = false;     // the old text left where it was, and found there through the values
+};
+
+// The text: where it is now, where it was, and what is before and after it.
+bool PlaceText(Random& rnd, Layout& layout, Draft& d, std::uint64_t tableBytes) {
+    Job& job = d.job;
+    // Room before the text: 32 bytes of something, and the table when the text follows it.
+    const std::uint64_t lead = 32 + (job.after == AfterTable::Text ? tableBytes : 0);
+    const AddressOf& a = job.cart->address;
+    const std::uint64_t bank = job.size == 2 ? BankSize(a) : 0;
+    const std::uint64_t newLength = Total(d.now);
+    const std::uint64_t oldLength = Total(d.before);
+    const std::uint64_t after = 96;
+    const std::uint64_t region = lead + std::max(newLength, d.inPlace ? oldLength : 0) + after;
+    const auto at = layout.Find(region, bank);
+    if (!at) {
+        return false;
+    }
+    layout.Use(*at, region);
+    job.text = *at + lead;
+    if (d.inPlace) {
+        d.oldText = job.text;
+    } else {
+        // Room after it for the next block, when there is one.
+        const auto old = layout.Find(oldLength + 8 + after, bank);
+        if (!old) {
+            return false;
+        }
+        layout.Use(*old, oldLength + 8 + after);
+        d.oldText = *old + 8;
+        // The old text left where it was, or wiped.
+        if (rnd.Chance(0.7)) {
+            PutText(rnd, d.script, job.rom, d.oldText, d.before);
+            // A 2-byte value names no bank: the old text is found only in the new one's.
+            d.oldKept = bank == 0 || layout.Bank(d.oldText, bank) == layout.Bank(job.text, bank);
+        } else {
+            Fill(job.rom, d.oldText, oldLength, rnd.Chance(0.5) ? 0x00 : 0xFF);
+        }
+    }
+    // Before the text: free space, other data or another block of text. Text is moved into
+    // free space, never right after other data.
+    const std::uint64_t kind = d.inPlace ? rnd.Pick(0, 2) : rnd.Pick(0, 1) * 2;
+    if (kind == 0) {
+        Fill(job.rom, *at, 32, rnd.Chance(0.5) ? 0x00 : 0xFF);
+    } else if (kind == 1) {
+        Data(rnd, job.rom, *at, 32);
+    } else {
+        Fill(job.rom, *at, 8, 0xFF);
+        PutText(rnd, d.script, job.rom, *at + 8, {6, 9, 6}); // ends right before the text
+    }
+    job.starts = PutText(rnd, d.script, job.rom, job.text, d.now);
+    // After it, over what is left of the old text: free space, data, or the next block.
+    const std::uint64_t rest = job.text + newLength;
+    const std::uint64_t covered = region - lead - newLength;
+    const std::uint64_t what = rnd.Pick(0, 2);
+    Fill(job.rom, rest, covered, rnd.Chance(0.5) ? 0x00 : 0xFF);
+    if (what == 1) {
+        Data(rnd, job.rom, rest, 24);
+    } else if (what == 2) {
+        PutText(rnd, d.script, job.rom, rest, {9, 4, 12, 6});
+        d.textFollows = true;
+    }
+    return true;
+}
+
+// The table, and what follows it: padding, data, another table, or the text.
+bool PlaceTable(Random& rnd, Layout& layout, Draft& d, const std::vector<std::uint64_t>& values) {
+    Job& job = d.job;
+    const std::uint64_t bytes = values.size() * job.size;
+    const std::uint64_t follow = job.after == AfterTable::Text ? 0 : 8 * job.size;
+    std::optional<std::uint64_t> at;
+    if (job.after == AfterTable::Text) {
+        at = job.text - bytes; // kept for it in front of the text
+    } else {
+        at = layout.Find(bytes + follow, 0);
+        if (!at) {
+            return false;
+        }
+        layout.Use(*at, bytes + follow);
+    }
+    job.tableStart = *at;
+    job.tableEnd = *at + bytes - 1;
+    PutTable(job.rom, *at, job.size, values);
+    const std::uint64_t next = job.tableEnd + 1;
+    std::vector<std::uint64_t> other;
+    switch (job.after) {
+    case AfterTable::Zeros:
+    case AfterTable::Ones:
+        Fill(job.rom, next, follow, job.after == AfterTable::Zeros ? 0x00 : 0xFF);
+        break;
+    case AfterTable::Data:
+        Data(rnd, job.rom, next, follow);
+        break;
+    case AfterTable::FarTable: {
+        const auto block = layout.Find(64, d.form.size == 2 ? BankSize(job.cart->address) : 0);
+        if (!block) {
+            return false;
+        }
+        layout.Use(*block, 64);
+        const auto starts = PutText(rnd, d.script, job.rom, *block, {5, 9, 3, 12, 7, 4, 8, 2});
+        for (const std::uint64_t s : starts) {
+            other.push_back(d.form(s));
+        }
+        break;
+    }
+    case AfterTable::NextTableAdjacent:
+    case AfterTable::NextTableApart: {
+        // The next table's text began right after this one's old text, or a little after it.
+        const std::uint64_t gap = job.after == AfterTable::NextTableApart ? 24 : 0;
+        std::uint64_t p = d.oldText + Total(d.before) + gap;
+        for (const std::uint64_t n : {6u, 9u, 4u, 11u, 5u, 7u, 3u, 8u}) {
+            other.push_back(d.form(p));
+            p += n + 1;
+        }
+        break;
+    }
+    case AfterTable::Text:
+        break;
+    }
+    if (!other.empty()) {
+        other.resize(8);
+        PutTable(job.rom, next, job.size, other);
+    }
+    return true;
+}
+
+// Where the next table's text goes in the ROM: right after this text when the translator
+// reinserted both, or where it was when this text was moved away.
+void PlaceNextBlock(Random& rnd, Draft& d) {
+    Job& job = d.job;
+    if (job.after != AfterTable::NextTableAdjacent && job.after != AfterTable::NextTableApart) {
+        return;
+    }
+    const std::uint64_t gap = job.after == AfterTable::NextTableApart ? 24 : 0;
+    const std::uint64_t at = (d.inPlace ? job.text + Total(d.now) : d.oldText + Total(d.before));
+    if (gap > 0) {
+        Fill(job.rom, at, gap, rnd.Chance(0.5) ? 0x00 : 0xFF);
+    }
+    PutText(rnd, d.script, job.rom, at + gap, {6, 9, 4, 11});
+    // END one entry short reads the same bytes where the next table's text follows this one's
+    // with nothing between, and where text follows this text now: packed in place, or another
+    // block after a moved one whose old text is still there to show where its last string ended.
+    // A moved text with its old one gone leaves nothing to tell them apart, gap or none.
+    job.ambiguous = d.inPlace ? gap == 0
+                              : d.textFollows && (!d.oldKept || job.rom.at(at - 1) == job.separator);
+}
+
+Script DrawScript(Random& rnd) {
+    Script s;
+    const std::uint8_t separators[] = {0x00, 0x00, 0x00, 0xFF, 0xFF, 0xFE, 0x01};
+    s.separator = separators[rnd.Pick(0, 6)];
+    const std::uint8_t breaks[] = {0x0A, 0xFE, 0x01, 0x7F};
+    if (rnd.Chance(0.6)) {
+        const std::uint8_t b = breaks[rnd.Pick(0, 3)];
+        if (b != s.separator) {
+            s.lineBreak = b;
+        }
+    }
+    s.latin = rnd.Chance(0.5);
+    return s;
+}
+
+PointerForm DrawForm(Random& rnd, const Cartridge& cart, unsigned size) {
+    PointerForm form{&cart.address, size};
+    if (cart.address.console == Console::Linear) {
+        form.relative = size == 2 && rnd.Chance(0.5);
+        form.base = size == 4 ? 0x08000000 : 0;
+    } else if (cart.address.console == Console::LoRom && size > 2 && rnd.Chance(0.5)) {
+        form.mirror = 0x800000;
+    }
+    return form;
 }
 
 } // namespace
@@ -214,57 +398,121 @@ std::string Typed(std::uint64_t value, unsigned size) {
     return text;
 }
 
-// An ordinary translation on this cartridge; nothing when the draw does not fit it.
-std::optional<Translation> Draw(Random& rnd, const Cartridge& cart, unsigned size, First first,
-                                AfterTable after) {
-    Translation t;
-    t.size = size;
-    t.after = after;
+std::optional<Job> Draw(Random& rnd, const Cartridge& cart, unsigned size) {
+    Draft d;
+    Job& job = d.job;
+    job.cart = &cart;
+    job.size = size;
+    job.rom = cart.blank();
+    d.script = DrawScript(rnd);
+    job.separator = d.script.separator;
+    job.lineBreak = d.script.lineBreak;
+    d.form = DrawForm(rnd, cart, size);
+    const bool plain = cart.address.console == Console::Linear;
     const std::size_t distinct = rnd.Pick(1, 48);
-    std::vector<std::uint64_t> before, now;
-    DrawLengths(rnd, distinct, before, now);
-    const std::vector<std::size_t> entries = Entries(rnd, distinct);
-    std::uint64_t oldStart = 0;
-    t.rom = cart.blank();
-    if (!Place(rnd, cart, t, Total(now), Total(before), oldStart, first == First::Moved,
-               entries.size())) {
+    DrawLengths(rnd, distinct, d.before, d.now);
+    d.inPlace = rnd.Chance(0.6);
+    job.moved = !d.inPlace;
+    const AfterTable afters[] = {AfterTable::Zeros,    AfterTable::Ones,
+                                 AfterTable::Data,     AfterTable::FarTable,
+                                 AfterTable::NextTableAdjacent, AfterTable::NextTableApart,
+                                 AfterTable::Text};
+    job.after = afters[rnd.Pick(0, 6)];
+    const auto entries = Entries(rnd, distinct, !plain);
+    Layout layout(rnd, cart);
+    if (!PlaceText(rnd, layout, d, entries.size() * size)) {
         return std::nullopt;
     }
-    PointerForm form{&cart.address, size};
-    if (cart.address.console == Console::Linear) {
-        form.relative = size == 2 && rnd.Chance(0.5);
-        form.base = size == 4 ? 0x08000000 : 0;
-    } else if (cart.address.console == Console::LoRom && size > 2 && rnd.Chance(0.5)) {
-        form.mirror = 0x800000;
-    }
-    // Old values from the old layout; the expected ones from the new.
+    // Old values from the old layout, new ones from the new.
     std::vector<std::uint64_t> oldValue, newValue;
-    std::uint64_t oldAt = oldStart;
-    std::uint64_t newAt = t.textStart;
+    std::uint64_t oldAt = d.oldText;
     for (std::size_t j = 0; j < distinct; ++j) {
-        form.origin = oldStart;
-        oldValue.push_back(form(oldAt));
-        form.origin = t.textStart;
-        newValue.push_back(form(newAt));
-        oldAt += before[j] + 1;
-        newAt += now[j] + 1;
+        d.form.origin = d.oldText;
+        oldValue.push_back(d.form(oldAt));
+        d.form.origin = job.text;
+        newValue.push_back(d.form(job.starts[j]));
+        oldAt += d.before[j] + 1;
     }
-    const std::uint64_t v0 = first == First::Moved ? newValue[0] : oldValue[0];
-    for (std::size_t k : entries) {
-        t.old.push_back(oldValue[k]);
-        // Inside one bank a 2-byte value's distances are the addresses'; across banks only
-        // wider pointers go, and they hold whole addresses.
-        t.expected.push_back(v0 + (newValue[k] - newValue[0]));
+    const std::uint64_t ones = (std::uint64_t{1} << (8 * size)) - 1;
+    for (const auto& k : entries) {
+        job.old.push_back(k ? oldValue[*k] : (rnd.Chance(0.5) ? 0 : ones));
+        job.expected.push_back(k ? newValue[*k] : job.old.back());
     }
-    t.oldLengths = before;
-    t.oldStart = oldStart;
-    t.oldEnd = oldStart + Total(before);
-    Fill(rnd, t, form, now);
-    t.args = {HexOf(t.textStart), HexOf(t.tableStart),
-              HexOf(t.tableStart + t.old.size() * size - 1), std::to_string(size),
-              Typed(t.separator, 1)};
-    if (first != First::Absent) {
-        t.args.push_back(Typed(v0, size));
+    d.form.origin = d.oldText; // the next table's pointers are of the old layout
+    if (!PlaceTable(rnd, layout, d, job.old)) {
+        return std::nullopt;
     }
-    return t;
+    PlaceNextBlock(rnd, d);
+    job.firstValue = newValue[0];
+    // A plain file cannot tell a moved text without FIRST; behind 2-byte pointers a move to
+    // another bank that lands on the old values' 16 bits cannot either.
+    const bool overlap16 = size == 2 && newValue[0] <= oldValue.back() &&
+                           oldValue[0] <= newValue[0] + Total(d.now) - 1;
+    const bool needsFirst = job.moved && (plain || overlap16);
+    if (needsFirst || rnd.Chance(0.25)) {
+        job.first = newValue[0];
+    }
+    const char* afterNames[] = {"zeros", "FF", "data", "far table", "next table adjacent",
+                                "next table apart", "text"};
+    job.what = std::string(cart.name) + ", " + std::to_string(size) + " bytes, " +
+               (job.moved ? "moved" : "in place") + ", table then " +
+               afterNames[static_cast<int>(job.after)] + ", " +
+               std::to_string(job.starts.size()) + " strings";
+    return job;
+}
+
+std::vector<std::string> Arguments(const Job& job) {
+    std::vector<std::string> args = {HexOf(job.text), HexOf(job.tableStart), HexOf(job.tableEnd),
+                                     std::to_string(job.size), Typed(job.separator, 1)};
+    if (job.first) {
+        args.push_back(Typed(*job.first, job.size));
+    }
+    return args;
+}
+
+std::vector<Typo> Typos(const Job& job) {
+    std::vector<Typo> typos;
+    const std::vector<std::string> args = Arguments(job);
+    const auto with = [&](const char* name, std::size_t field, std::string value) {
+        std::vector<std::string> changed = args;
+        changed.resize(std::max(changed.size(), field + 1));
+        changed[field] = std::move(value);
+        typos.push_back({name, changed});
+    };
+    with("TEXT one byte late", 0, HexOf(job.text + 1));
+    if (job.after != AfterTable::Text) {
+        with("TEXT one byte early", 0, HexOf(job.text - 1));
+    }
+    if (job.starts.size() >= 2) {
+        with("TEXT on the second string", 0, HexOf(job.starts[1]));
+    }
+    const std::uint64_t first = job.firstValue;
+    std::uint64_t reversed = 0;
+    for (unsigned b = 0; b < job.size; ++b) {
+        reversed = (reversed << 8) | ((first >> (8 * b)) & 0xFF);
+    }
+    if (reversed != first) {
+        with("FIRST reversed", 5, Typed(reversed, job.size));
+    }
+    if (job.first && job.moved && job.cart->address.console == Console::Linear) {
+        std::vector<std::string> forgotten = args;
+        forgotten.pop_back();
+        typos.push_back({"FIRST forgotten after a move", forgotten});
+    }
+    const std::uint64_t n = job.old.size();
+    with("END one entry long", 2, HexOf(job.tableEnd + job.size));
+    if (n >= 2) {
+        with("END one entry short", 2, HexOf(job.tableEnd - job.size));
+        with("START one entry late", 1, HexOf(job.tableStart + job.size));
+    }
+    with("START one entry early", 1, HexOf(job.tableStart - job.size));
+    with("START one byte off", 1, HexOf(job.tableStart + 1));
+    if (job.size != 4) {
+        with("SIZE 2 and 3 swapped", 3, job.size == 2 ? "3" : "2");
+    }
+    with("separator 00 and FF swapped", 4, job.separator == 0x00 ? "ff" : "00");
+    if (job.lineBreak) {
+        with("a line break as the separator", 4, Typed(*job.lineBreak, 1));
+    }
+    return typos;
 }

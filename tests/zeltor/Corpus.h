@@ -1,7 +1,11 @@
 #pragma once
 
-// A corpus of ordinary translations, drawn from a fixed seed, for the recalculator to go
-// through exactly: what each console's ROM, text, table and surroundings look like.
+// A corpus of translation jobs, drawn from a fixed seed, as a translator into Spanish meets
+// them: strings 0.3 to 4 times their old length, a few 10 times, about one in seven emptied;
+// the text in place or moved to free space (the old one left there or wiped); tables before,
+// after or far from their text, with padding, data, another table or the text after them; the
+// next block of text right after this one. Each job knows the table it must get, and the
+// usual typos can be made on it.
 #include "tests/zeltor/ConsoleRoms.h"
 
 #include <optional>
@@ -19,39 +23,51 @@ struct Cartridge {
     std::uint64_t hole, holeEnd;      // a header inside the zone, if any
 };
 
-// Every kind the corpus covers.
+// Every kind the corpus covers; the first is a plain file, whose base the program cannot know.
 extern const std::vector<Cartridge> kCartridges;
 
-enum class First { Absent, Same, Moved };
-enum class AfterTable { Zeros, Ones, Random, OtherTable, Text };
-
 struct Random {
-    std::mt19937 engine{20240917}; // fixed: a failure must be reproducible
+    std::mt19937 engine{20261208}; // fixed: a failure must be reproducible
     std::uint64_t Pick(std::uint64_t low, std::uint64_t high) {
         return std::uniform_int_distribution<std::uint64_t>(low, high)(engine);
     }
     bool Chance(double p) { return std::uniform_real_distribution<double>(0, 1)(engine) < p; }
 };
 
-// One ordinary translation, laid out in a ROM.
-struct Translation {
+// What follows the table.
+enum class AfterTable { Zeros, Ones, Data, FarTable, NextTableAdjacent, NextTableApart, Text };
+
+// One job: the ROM as the translator hands it over, the fields to type, the table it must get.
+struct Job {
+    const Cartridge* cart = nullptr;
     Bytes rom;
-    std::vector<std::string> args; // after the ROM's name, FIRST included when given
-    std::vector<std::uint64_t> old, expected;
-    std::vector<std::uint64_t> oldLengths; // per distinct value, ascending
-    std::uint64_t textStart = 0, tableStart = 0, freeStart = 0, freeLength = 0;
+    std::uint64_t text = 0, tableStart = 0, tableEnd = 0;
     unsigned size = 2;
-    std::uint8_t separator = 0, freeByte = 0;
-    bool freeIsPadding = false;
+    std::uint8_t separator = 0;
+    std::optional<std::uint8_t> lineBreak; // a code inside strings
+    std::optional<std::uint64_t> first;    // given by the translator
+    std::uint64_t firstValue = 0;          // the first string's new value
+    std::vector<std::uint64_t> old, expected; // per entry
+    std::vector<std::uint64_t> starts;        // the new strings, one per distinct value
+    bool moved = false;
     AfterTable after = AfterTable::Zeros;
-    std::uint64_t oldStart = 0, oldEnd = 0; // where the old text was
-    std::uint64_t otherStart = 0;           // where another table's block of text is
-    bool otherApart = false;                // its pointers cannot be taken for this table's
+    // The next table starts right after END and its text right after this one: END one entry
+    // short would be the same bytes, so the program refuses and gives both readings.
+    bool ambiguous = false;
+    std::string what; // for a failure's message
 };
 
-// An ordinary translation on this cartridge; nothing when the draw does not fit it.
-std::optional<Translation> Draw(Random& rnd, const Cartridge& cart, unsigned size, First first,
-                                AfterTable after);
+std::optional<Job> Draw(Random& rnd, const Cartridge& cart, unsigned size);
+
+// The fields as the command line takes them, after the ROM's name.
+std::vector<std::string> Arguments(const Job& job);
 
 // A value's bytes as they stand in the ROM, as the first pointer is typed.
 std::string Typed(std::uint64_t value, unsigned size);
+
+// The same job with one usual typo; `name` says which. Only the typos that apply to it.
+struct Typo {
+    const char* name;
+    std::vector<std::string> args;
+};
+std::vector<Typo> Typos(const Job& job);

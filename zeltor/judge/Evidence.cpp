@@ -1,0 +1,157 @@
+#include "zeltor/judge/Evidence.h"
+
+#include "zeltor/Text.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace zeltor {
+
+Fields Fields::Of(const Request& r) {
+    return Fields{r.textStart,           r.tableStart, r.tableEnd, r.pointerSize.Bytes(),
+                  r.separator,           r.firstPointer};
+}
+
+bool IsNull(std::uint32_t value, unsigned size, bool zeroIsNull) {
+    const std::uint64_t ones = (std::uint64_t{1} << (8 * size)) - 1;
+    return value == ones || (zeroIsNull && value == 0);
+}
+
+Basis::Basis(const View& view, const Fields& fields, std::uint32_t smallest)
+    : m_View(view), m_Fields(fields) {
+    if (!view.mapKnown) {
+        m_Base = static_cast<std::int64_t>(fields.first ? *fields.first : smallest) -
+                 static_cast<std::int64_t>(fields.textStart);
+    }
+}
+
+std::optional<std::uint64_t> Basis::Where(std::uint32_t value) const {
+    std::optional<std::uint64_t> position;
+    if (!m_View.mapKnown) {
+        const std::int64_t at = static_cast<std::int64_t>(value) - m_Base;
+        if (at >= 0) {
+            position = static_cast<std::uint64_t>(at);
+        }
+    } else {
+        const AddressMap& map = *m_View.map;
+        position = map.Position(m_Fields.size == 2 ? map.InBankOf(m_Fields.textStart, value)
+                                                   : std::uint64_t{value});
+    }
+    if (position && *position >= m_View.fileSize) {
+        return std::nullopt;
+    }
+    return position;
+}
+
+std::optional<std::uint32_t> Basis::ValueOf(std::uint64_t position, std::uint32_t like) const {
+    if (!m_View.mapKnown) {
+        return static_cast<std::uint32_t>(static_cast<std::int64_t>(position) + m_Base);
+    }
+    const AddressMap& map = *m_View.map;
+    const std::optional<Place> place = map.Locate(position);
+    if (!place) {
+        return std::nullopt;
+    }
+    if (m_Fields.size == 2) {
+        return static_cast<std::uint32_t>(place->address & 0xFFFF);
+    }
+    // The old values' mirror: a LoROM game may address its ROM at $80xxxx.
+    std::int64_t mirror = 0;
+    if (const auto was = Where(like)) {
+        if (const auto seen = map.Locate(*was)) {
+            mirror = static_cast<std::int64_t>(like) - static_cast<std::int64_t>(seen->address);
+        }
+    }
+    return static_cast<std::uint32_t>(static_cast<std::int64_t>(place->address) + mirror);
+}
+
+Strings Split(const Span& text, std::uint64_t from, std::uint8_t separator, std::size_t count,
+              std::uint64_t limit) {
+    Strings strings;
+    strings.end = from;
+    if (!text.Holds(from, 0)) {
+        return strings;
+    }
+    const std::uint64_t stop = std::min(limit, text.End());
+    const std::uint8_t* base = text.bytes.data();
+    std::uint64_t at = from;
+    strings.starts.reserve(std::min<std::size_t>(count, 1 << 16));
+    while (strings.starts.size() < count && at < stop) {
+        const void* hit = std::memchr(base + (at - text.from), separator,
+                                      static_cast<std::size_t>(stop - at));
+        if (hit == nullptr) {
+            break;
+        }
+        strings.starts.push_back(at);
+        strings.end = text.from + static_cast<std::uint64_t>(static_cast<const std::uint8_t*>(hit) -
+                                                             base);
+        at = strings.end + 1;
+    }
+    return strings;
+}
+
+bool IsFree(const Span& bytes, std::uint64_t at, std::size_t run) {
+    if (!bytes.Holds(at, run)) {
+        return false;
+    }
+    const std::uint8_t first = bytes[at];
+    if (first != 0x00 && first != 0xFF) {
+        return false;
+    }
+    const std::uint8_t* p = &bytes.bytes[static_cast<std::size_t>(at - bytes.from)];
+    return std::all_of(p, p + run, [&](std::uint8_t b) { return b == first; });
+}
+
+std::optional<std::uint64_t> FreeSpaceFrom(const Span& bytes, std::uint64_t from) {
+    std::size_t run = 0;
+    std::uint8_t last = 0x01;
+    for (std::uint64_t at = std::max(from, bytes.from); at < bytes.End(); ++at) {
+        const std::uint8_t b = bytes[at];
+        run = (b == last && (b == 0x00 || b == 0xFF)) ? run + 1 : 1;
+        last = b;
+        if (run == kFreeRun && (b == 0x00 || b == 0xFF)) {
+            return at + 1 - kFreeRun;
+        }
+    }
+    return std::nullopt;
+}
+
+std::bitset<256> Charset(const Span& text, const Strings& strings, std::uint8_t separator) {
+    std::bitset<256> set;
+    if (strings.starts.empty()) {
+        return set;
+    }
+    for (std::uint64_t at = strings.starts.front(); at < strings.end && text.Holds(at); ++at) {
+        set.set(text[at]);
+    }
+    set.reset(separator);
+    return set;
+}
+
+bool TextLike(const Span& text, std::uint64_t from, std::uint8_t separator,
+              const std::bitset<256>& charset) {
+    std::uint64_t at = from;
+    std::size_t known = 0;
+    for (; text.Holds(at) && text[at] != separator; ++at) {
+        if (at - from >= kLongestString || IsFree(text, at, kFreeRun / 2)) {
+            return false;
+        }
+        known += charset.test(text[at]) ? 1 : 0;
+    }
+    const std::uint64_t length = at - from;
+    // Four in five of its bytes are ones the strings use: a string of the same text, not other
+    // data, whose bytes fall anywhere.
+    return text.Holds(at) && length > 0 && 5 * known >= 4 * length;
+}
+
+bool TextGoesOn(const Span& text, std::uint64_t end, std::uint8_t separator,
+                const std::bitset<256>& charset) {
+    // Empty strings are no evidence either way: skip them.
+    std::uint64_t at = end + 1;
+    while (text.Holds(at) && text[at] == separator && at - end < kFreeRun) {
+        ++at;
+    }
+    return !IsFree(text, at, kFreeRun / 2) && TextLike(text, at, separator, charset);
+}
+
+} // namespace zeltor

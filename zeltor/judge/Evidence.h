@@ -1,0 +1,76 @@
+#pragma once
+
+#include "zeltor/Arguments.h"
+#include "zeltor/judge/View.h"
+
+#include <bitset>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+// What the bytes of the view show, each a pure function of them.
+namespace zeltor {
+
+// The fields as numbers: the ones typed, or one of them corrected.
+struct Fields {
+    std::uint64_t textStart = 0, tableStart = 0, tableEnd = 0;
+    unsigned size = 2;
+    std::uint8_t separator = 0;
+    std::optional<std::uint32_t> first;
+
+    static Fields Of(const Request& request);
+    bool operator==(const Fields&) const = default;
+};
+
+// An entry that holds no pointer: all its bytes FF or, where the console's map puts no ROM at
+// 0, all 00 (a relative table in a plain file points at its text's start with 0).
+bool IsNull(std::uint32_t value, unsigned size, bool zeroIsNull);
+
+// Where the table's values point in the file: through the console's map (a 2-byte value in the
+// text's bank) or, in a plain file, by one base that the first pointer or the smallest old
+// value sets against the text's start.
+class Basis {
+public:
+    Basis(const View& view, const Fields& fields, std::uint32_t smallest);
+    std::optional<std::uint64_t> Where(std::uint32_t value) const;
+    // The value that points at `position` in the form the old values use (their mirror, or
+    // the low 16 bits); nothing where the console does not see the file.
+    std::optional<std::uint32_t> ValueOf(std::uint64_t position, std::uint32_t like) const;
+
+private:
+    const View& m_View;
+    Fields m_Fields;
+    std::int64_t m_Base = 0; // a plain file's
+};
+
+// The strings read from `from` with `separator`, no further than `limit`.
+struct Strings {
+    std::vector<std::uint64_t> starts;
+    std::uint64_t end = 0; // the last one's separator
+};
+Strings Split(const Span& text, std::uint64_t from, std::uint8_t separator, std::size_t count,
+              std::uint64_t limit);
+
+// A run of this many bytes of 00 or of FF is free space, not text.
+constexpr std::size_t kFreeRun = 16;
+bool IsFree(const Span& bytes, std::uint64_t at, std::size_t run = kFreeRun);
+// Where the first free space at or after `from` begins, if the view holds one.
+std::optional<std::uint64_t> FreeSpaceFrom(const Span& bytes, std::uint64_t from);
+
+// The bytes the strings are written with, separators left out.
+std::bitset<256> Charset(const Span& text, const Strings& strings, std::uint8_t separator);
+
+// A string that long is no string of a game's text: other data.
+constexpr std::uint64_t kLongestString = 1024;
+
+// From `from` to the next separator lies a string of the text read (its bytes mostly ones the
+// strings use), not free space or other data.
+bool TextLike(const Span& text, std::uint64_t from, std::uint8_t separator,
+              const std::bitset<256>& charset);
+
+// After `end`, text of the kind read goes on (rather than free space or other data): the
+// string that follows is made of those bytes and is followed by another.
+bool TextGoesOn(const Span& text, std::uint64_t end, std::uint8_t separator,
+                const std::bitset<256>& charset);
+
+} // namespace zeltor

@@ -1,0 +1,220 @@
+#include "zeltor/judge/Judge.h"
+
+#include "portable/Hex.h"
+#include "zeltor/Text.h"
+#include "zeltor/judge/Rules.h"
+
+#include <algorithm>
+#include <array>
+
+namespace zeltor {
+
+namespace {
+
+using RuleFunction = std::optional<Finding> (*)(const View&, const Reading&);
+
+// The order in which the fields are named: the table's, the separator's, then TEXT's and
+// FIRST's. Each rule may count on the ones before it having passed.
+constexpr std::array<RuleFunction, 10> kRules = {
+    WholeEntries,       Padding,       Addresses, EnoughStrings, TableGoesOn,
+    TableStartsEarlier, StrayEntries,  Separator, TextAndFirst,  TextEdges,
+};
+
+// One field changed, and how the message shows its new value.
+struct Correction {
+    Field field;
+    Fields fields;
+    std::string value;
+};
+
+void AddTable(const Fields& f, std::vector<Correction>& out) {
+    const std::uint64_t size = f.size;
+    const auto add = [&](Field field, std::uint64_t start, std::uint64_t end, std::string value) {
+        Fields c = f;
+        c.tableStart = start;
+        c.tableEnd = end;
+        out.push_back({field, c, std::move(value)});
+    };
+    for (std::uint64_t k = 1; k <= 3; ++k) {
+        for (const std::uint64_t start : {f.tableStart - k * size, f.tableStart + k * size}) {
+            if (start <= f.tableEnd && start <= f.tableStart + k * size) {
+                add(Field::TableStart, start, f.tableEnd, Hex(start));
+            }
+        }
+    }
+    for (std::uint64_t d = 1; d < size; ++d) {
+        for (const std::uint64_t start : {f.tableStart - d, f.tableStart + d}) {
+            add(Field::TableStart, start, f.tableEnd, Hex(start));
+            const std::uint64_t end = start > f.tableStart ? f.tableEnd + d : f.tableEnd - d;
+            add(Field::TableStart, start, end,
+                Hex(start) + " (y " + FieldName(Field::TableEnd) + " en " + Hex(end) + ")");
+        }
+    }
+    for (std::uint64_t k = 1; k <= 3; ++k) {
+        for (const std::uint64_t end : {f.tableEnd - k * size, f.tableEnd + k * size}) {
+            add(Field::TableEnd, f.tableStart, end, Hex(end));
+        }
+    }
+    for (std::uint64_t d = 1; d < size; ++d) {
+        for (const std::uint64_t end : {f.tableEnd - d, f.tableEnd + d}) {
+            add(Field::TableEnd, f.tableStart, end, Hex(end));
+        }
+    }
+    for (const unsigned other : {2u, 3u, 4u}) {
+        if (other != f.size) {
+            Fields c = f;
+            c.size = other;
+            out.push_back({Field::PointerSize, c, std::to_string(other)});
+        }
+    }
+}
+
+void AddSeparators(const View& view, const Reading& r, std::vector<Correction>& out) {
+    // Bytes that occur about as often as the table has strings, in the text read.
+    const std::uint64_t to =
+        std::min(view.text.End(), r.freeSpace.value_or(view.text.End()));
+    std::array<std::size_t, 256> counts{};
+    for (std::uint64_t at = r.fields.textStart; at < to; ++at) {
+        ++counts[view.text[at]];
+    }
+    const std::size_t m = r.values.size();
+    for (int b = 0; b < 256; ++b) {
+        const bool usual = b == 0x00 || b == 0xFF;
+        if (b != r.fields.separator && (usual || (counts[b] + 4 >= m && counts[b] <= m))) {
+            Fields c = r.fields;
+            c.separator = static_cast<std::uint8_t>(b);
+            out.push_back({Field::Separator, c, HexDigits(static_cast<unsigned>(b), 2)});
+        }
+    }
+}
+
+void AddText(const View& view, const Reading& r, std::vector<Correction>& out) {
+    std::vector<std::uint64_t> starts;
+    const OldText old = OldTextOf(r);
+    if (old.known) {
+        starts.push_back(old.low);
+    }
+    const std::uint64_t t = r.fields.textStart;
+    for (const std::uint64_t d : {1u, 2u}) {
+        starts.push_back(t - d);
+        starts.push_back(t + d);
+    }
+    // The string before TEXT's and the one after.
+    std::uint64_t k = t >= 2 ? t - 2 : 0;
+    while (k > 0 && view.text.Holds(k) && view.text[k] != r.fields.separator) {
+        --k;
+    }
+    starts.push_back(k + 1);
+    if (r.strings.starts.size() > 1) {
+        starts.push_back(r.strings.starts[1]);
+    }
+    for (const std::uint64_t start : starts) {
+        if (start != t && start < view.fileSize) {
+            Fields c = r.fields;
+            c.textStart = start;
+            out.push_back({Field::TextStart, c, Hex(start)});
+        }
+    }
+}
+
+void AddFirst(const View& view, const Reading& r, std::vector<Correction>& out) {
+    const Fields& f = r.fields;
+    std::vector<std::optional<std::uint32_t>> firsts;
+    if (f.first) {
+        firsts.push_back(Reversed(*f.first, f.size));
+        firsts.push_back(std::nullopt);
+    }
+    if (view.mapKnown && !r.values.empty()) {
+        firsts.push_back(r.basis.ValueOf(f.textStart, r.values.front()));
+    }
+    for (const auto& first : firsts) {
+        if (first != f.first) {
+            Fields c = f;
+            c.first = first;
+            out.push_back({Field::FirstPointer, c,
+                           first ? AsTyped(*first, f.size) : std::string("sin primer puntero")});
+        }
+    }
+}
+
+std::vector<Correction> Corrections(const View& view, const Reading& r) {
+    std::vector<Correction> out;
+    AddTable(r.fields, out);
+    AddSeparators(view, r, out);
+    AddText(view, r, out);
+    AddFirst(view, r, out);
+    return out;
+}
+
+std::string Compose(const Finding& finding, const Correction* fix) {
+    if (finding.settled) {
+        return finding.message;
+    }
+    if (fix == nullptr) {
+        return finding.message + ": revise " + FieldName(finding.field) + finding.hint;
+    }
+    if (fix->field == finding.field) {
+        return finding.message + ": revise " + FieldName(finding.field) + " (con " + fix->value +
+               " todo concuerda)" + finding.hint;
+    }
+    return finding.message + "; con " + FieldName(fix->field) + " en " + fix->value +
+           " todo concuerda: revise " + FieldName(fix->field);
+}
+
+// The first field, in order, whose correction makes every rule agree.
+std::optional<Correction> Agreeing(const View& view, const Reading& r) {
+    for (Correction& c : Corrections(view, r)) {
+        const std::optional<Reading> reading = Read(view, c.fields);
+        if (reading && !FirstFinding(view, *reading)) {
+            return std::move(c);
+        }
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<Finding> FirstFinding(const View& view, const Reading& reading) {
+    for (const RuleFunction rule : kRules) {
+        if (auto finding = rule(view, reading)) {
+            return finding;
+        }
+    }
+    return std::nullopt;
+}
+
+std::variant<Verdict, Refusal> Judge(const View& view, const Request& request) {
+    const std::optional<Reading> reading = Read(view, Fields::Of(request));
+    if (!reading) {
+        return Bad(Exit::BadTable, "la tabla no se pudo leer entera: revise " +
+                                       FieldName(Field::TableStart) + " y " +
+                                       FieldName(Field::TableEnd));
+    }
+    const std::optional<Finding> finding = FirstFinding(view, *reading);
+    if (!finding) {
+        return StoryOf(view, *reading);
+    }
+    const std::optional<Correction> fix =
+        finding->settled ? std::nullopt : Agreeing(view, *reading);
+    const std::string message = Compose(*finding, fix ? &*fix : nullptr);
+    if (finding->code != Exit::LooksWrong || !request.options.force) {
+        return Bad(finding->code, message);
+    }
+    Verdict verdict;
+    if (reading->values.empty()) {
+        verdict.inTableOrder = true;
+        verdict.first = request.firstPointer
+                            ? *request.firstPointer
+                            : reading->basis.ValueOf(request.textStart, 0).value_or(request.textStart);
+        verdict.notes.push_back("La tabla era relleno: se ha escrito como una tabla nueva, una "
+                                "cadena por entrada en el orden de la tabla, desde " +
+                                Hex(request.textStart) + ".");
+    } else {
+        verdict = StoryOf(view, *reading);
+    }
+    verdict.notes.insert(verdict.notes.begin(),
+                         "Aviso: escrito igualmente por --force, aunque " + message + ".");
+    return verdict;
+}
+
+} // namespace zeltor

@@ -1,0 +1,82 @@
+#pragma once
+
+#include "portable/FieldNames.h"
+#include "zeltor/Arguments.h"
+#include "zeltor/Outcome.h"
+#include "zeltor/judge/Evidence.h"
+#include "zeltor/judge/View.h"
+
+#include <bitset>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+// Whether the fields, the old table and the ROM tell one story: the old values point at the
+// text (where it is, or where it was before it moved), the table is whole, the separator ends
+// the strings the table needs. Each rule is a pure function of the view and of one reading of
+// the fields; a refusal names the field the evidence points at and, where a correction of it
+// makes every rule agree, the value to type.
+namespace zeltor {
+
+// The fields read against the view.
+struct Reading {
+    Fields fields;
+    std::vector<std::uint32_t> entries; // every entry's old value
+    std::vector<std::uint32_t> values;  // the distinct ones that are pointers, ascending
+    Strings strings;                    // read from TEXT, one per value at most
+    bool zeroIsNull = false;
+    Basis basis;
+    std::bitset<256> charset;
+    std::optional<std::uint64_t> freeSpace; // where free space begins after TEXT
+
+    bool IsNull(std::uint32_t value) const;
+};
+
+// Nothing when `fields` ask for bytes the view does not hold (a correction too far off).
+std::optional<Reading> Read(const View& view, const Fields& fields);
+
+// What the evidence shows against one reading.
+struct Finding {
+    Finding(Exit code, Field field, std::string message, bool settled = false,
+            std::string hint = {})
+        : code(code), field(field), message(std::move(message)), settled(settled),
+          hint(std::move(hint)) {}
+
+    Exit code;
+    Field field;
+    std::string message; // what the bytes show, without what to do
+    // The message already says what to do (both readings of an ambiguous table end).
+    bool settled;
+    std::string hint; // said last: "; si ha movido el texto a propósito, ..."
+};
+
+// How the text and its old values relate.
+enum class Story {
+    InPlace,  // the smallest old value points at TEXT
+    Moved,    // the text went where the old values never pointed
+    Declared, // FIRST says where the text now starts
+    Assumed   // a plain file: the old base is taken to hold
+};
+
+struct Verdict {
+    Story story = Story::Assumed;
+    std::uint32_t first = 0;        // the value the first string's pointer gets
+    std::vector<std::string> notes; // for the report: "el texto se ha movido..."
+    // A table of padding written with --force: a table being built, one string per entry in
+    // the table's order.
+    bool inTableOrder = false;
+};
+
+// The rules in their order; the first that finds something.
+std::optional<Finding> FirstFinding(const View& view, const Reading& reading);
+
+// The story of a reading that no rule refuses.
+Verdict StoryOf(const View& view, const Reading& reading);
+
+// Judges the typed fields. A refusal names the first field, in the order of `Field`, whose
+// correction makes every rule agree, with the value to type; or else the field the first
+// finding points at.
+std::variant<Verdict, Refusal> Judge(const View& view, const Request& request);
+
+} // namespace zeltor

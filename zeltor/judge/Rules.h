@@ -1,0 +1,37 @@
+#pragma once
+
+#include "zeltor/judge/Judge.h"
+
+#include <optional>
+
+// The rules, each a pure function of the view and one reading of the fields, in the order the
+// fields are named: the table's (START, END, SIZE), the separator's, then TEXT's and FIRST's.
+namespace zeltor {
+
+// The table's own fields.
+std::optional<Finding> WholeEntries(const View& view, const Reading& reading);
+std::optional<Finding> Padding(const View& view, const Reading& reading);
+std::optional<Finding> Addresses(const View& view, const Reading& reading);
+std::optional<Finding> EnoughStrings(const View& view, const Reading& reading);
+std::optional<Finding> TableGoesOn(const View& view, const Reading& reading);
+std::optional<Finding> TableStartsEarlier(const View& view, const Reading& reading);
+std::optional<Finding> StrayEntries(const View& view, const Reading& reading);
+
+// The separator.
+std::optional<Finding> Separator(const View& view, const Reading& reading);
+
+// TEXT and FIRST.
+std::optional<Finding> TextAndFirst(const View& view, const Reading& reading);
+std::optional<Finding> TextEdges(const View& view, const Reading& reading);
+
+// Where the old values point, and the longest distance between two that follow each other.
+struct OldText {
+    std::uint64_t low = 0, high = 0, longestGap = 0;
+    bool known = false;
+};
+OldText OldTextOf(const Reading& reading, std::optional<std::uint32_t> without = std::nullopt);
+
+// A value as the report and the messages show it: 0x8200.
+std::string ValueText(const Reading& reading, std::uint32_t value);
+
+} // namespace zeltor

@@ -1,0 +1,344 @@
+// The rules about the table's own fields (START, END, SIZE): whole entries, no padding at its
+// ends, values that address the ROM, enough strings, nothing of it left out before START or
+// after END, nothing of another table's taken in.
+#include "portable/Hex.h"
+#include "zeltor/Text.h"
+#include "zeltor/judge/Rules.h"
+
+#include <algorithm>
+
+namespace zeltor {
+
+namespace {
+
+// How far past the old values an entry may point and still be this table's next string: four
+// times the table's longest old string, and 256 bytes for a table of one or two strings. It
+// measures the old table against itself, never against the translation. Sized on the corpus of
+// tests/zeltor/Corpus.cpp (see the figures in its test).
+constexpr std::uint64_t kReachFactor = 4;
+constexpr std::uint64_t kReachSlack = 256;
+
+std::uint64_t Reach(const OldText& old) {
+    return kReachFactor * old.longestGap + kReachSlack;
+}
+
+std::string At(const Reading& r, std::uint64_t tableOffset, std::uint32_t value) {
+    return "en " + Hex(tableOffset) + " hay " + ValueText(r, value);
+}
+
+// An entry beside the table, as the view holds it; nothing where it does not, or where those
+// bytes are the text's own.
+std::optional<std::uint32_t> EntryAt(const View& view, const Reading& r, std::uint64_t at) {
+    const unsigned size = r.fields.size;
+    const std::uint64_t textEnd = std::max(r.strings.end, r.fields.textStart);
+    if (!view.table.Holds(at, size) || (at + size > r.fields.textStart && at <= textEnd)) {
+        return std::nullopt;
+    }
+    return ReadLittleEndian(&view.table.bytes[at - view.table.from], size);
+}
+
+// The old text is still where the old values point: the byte before nearly every string of it
+// is the separator.
+bool OldTextKept(const View& view, const Reading& r) {
+    std::size_t seen = 0;
+    std::size_t ends = 0;
+    for (std::size_t j = 1; j < r.values.size(); ++j) {
+        if (const auto p = r.basis.Where(r.values[j]); p && view.old.Holds(*p - 1)) {
+            ++seen;
+            ends += view.old[*p - 1] == r.fields.separator ? 1 : 0;
+        }
+    }
+    return seen > 0 && 5 * ends >= 4 * seen;
+}
+
+// How an entry beside the table relates to it.
+enum class Tie {
+    None,
+    Shares, // repeats one of its values
+    Inside, // points at TEXT, or inside its old text while the new text goes on past the strings
+    Next,   // points just past its old text, where the new text goes on
+    Before  // points just before its old text, and the new text goes on past the strings
+};
+
+// All its bytes alike: what filler between data looks like. As a pointer it is weak evidence.
+bool Filler(std::uint32_t value, unsigned size) {
+    for (unsigned i = 1; i < size; ++i) {
+        if (((value >> (8 * i)) & 0xFF) != (value & 0xFF)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+Tie TieOf(const View& view, const Reading& r, const OldText& old,
+          std::optional<std::uint32_t> entry, bool ahead) {
+    if (!entry || r.IsNull(*entry)) {
+        return Tie::None;
+    }
+    const auto p = r.basis.Where(*entry);
+    const bool shares = std::binary_search(r.values.begin(), r.values.end(), *entry);
+    const bool strong = !Filler(*entry, r.fields.size);
+    if (strong && (shares || p == r.fields.textStart)) {
+        return shares ? Tie::Shares : Tie::Inside;
+    }
+    // Anything weaker counts only where, without one more of its strings, the text read leaves
+    // a string of it behind.
+    if (!p || !old.known || !TextGoesOn(view.text, r.strings.end, r.fields.separator, r.charset)) {
+        return Tie::None;
+    }
+    if (shares) {
+        return Tie::Shares;
+    }
+    // Where the text was moved and the old one is still there, it shows whether a string of it
+    // began there; where it is not (wiped, or in a bank a 2-byte value does not name), nothing
+    // tells this table's next string from the next table's first.
+    const bool moved = r.fields.textStart > old.high || r.strings.end < old.low;
+    const bool kept = moved && OldTextKept(view, r);
+    const bool boundary =
+        !kept || (view.old.Holds(*p - 1) && view.old[*p - 1] == r.fields.separator);
+    if (*p >= old.low && *p <= old.high) {
+        return boundary ? Tie::Inside : Tie::None;
+    }
+    if (ahead && *p > old.high && *p - old.high <= Reach(old) && boundary) {
+        return Tie::Next;
+    }
+    if (!ahead && *p < old.low && old.low - *p <= Reach(old) && boundary) {
+        return Tie::Before;
+    }
+    return Tie::None;
+}
+
+// String j holds free space: it begins in it, or a run of it lies inside.
+bool InFreeSpace(const Reading& r, std::size_t j, const View& view) {
+    if (j >= r.strings.starts.size()) {
+        return false;
+    }
+    const std::uint64_t start = r.strings.starts[j];
+    const std::uint64_t end =
+        j + 1 < r.strings.starts.size() ? r.strings.starts[j + 1] - 1 : r.strings.end;
+    const auto free = FreeSpaceFrom(view.text, start);
+    return (r.freeSpace && start >= *r.freeSpace) || (free && *free < end);
+}
+
+} // namespace
+
+std::string ValueText(const Reading& r, std::uint32_t value) {
+    return Hex(value, static_cast<int>(2 * r.fields.size));
+}
+
+OldText OldTextOf(const Reading& r, std::optional<std::uint32_t> without) {
+    std::vector<std::uint64_t> positions;
+    for (const std::uint32_t value : r.values) {
+        if (value != without) {
+            if (const auto p = r.basis.Where(value)) {
+                positions.push_back(*p);
+            }
+        }
+    }
+    OldText old;
+    if (positions.empty()) {
+        return old;
+    }
+    std::sort(positions.begin(), positions.end());
+    old = OldText{positions.front(), positions.back(), 0, true};
+    for (std::size_t j = 1; j < positions.size(); ++j) {
+        old.longestGap = std::max(old.longestGap, positions[j] - positions[j - 1]);
+    }
+    return old;
+}
+
+std::optional<Finding> WholeEntries(const View&, const Reading& r) {
+    const std::uint64_t span = r.fields.tableEnd - r.fields.tableStart + 1;
+    if (span % r.fields.size == 0) {
+        return std::nullopt;
+    }
+    return Finding{Exit::BadTable, Field::TableEnd,
+                   "la tabla mide " + Hex(span) +
+                       " bytes, que no son un número entero de punteros de " +
+                       std::to_string(r.fields.size) + " bytes"};
+}
+
+std::optional<Finding> Padding(const View&, const Reading& r) {
+    const std::size_t n = r.entries.size();
+    const std::string table =
+        "la tabla (" + Hex(r.fields.tableStart) + "-" + Hex(r.fields.tableEnd) + ")";
+    const std::uint64_t ones = (std::uint64_t{1} << (8 * r.fields.size)) - 1;
+    // A relative table in a plain file may point two or three entries at its first string, at
+    // 0: zeros alone are padding from four entries on.
+    const std::size_t zeros = static_cast<std::size_t>(std::count(r.entries.begin(), r.entries.end(), 0u));
+    const std::size_t ff = static_cast<std::size_t>(std::count(r.entries.begin(), r.entries.end(), ones));
+    if (r.values.empty() || (zeros + ff == n && (zeros < n ? n >= 2 : n >= 4))) {
+        return Finding{Exit::LooksWrong, Field::TableStart,
+                       table + " solo tiene relleno (00 o FF), no punteros"};
+    }
+    const auto padding = [&](std::uint32_t v) { return v == ones || (r.zeroIsNull && v == 0); };
+    std::size_t lead = 0;
+    std::size_t trail = 0;
+    while (lead < n && padding(r.entries[lead])) {
+        ++lead;
+    }
+    while (trail < n && padding(r.entries[n - 1 - trail])) {
+        ++trail;
+    }
+    const std::string kind = r.zeroIsNull ? " (00 o FF)" : " (FF)";
+    if (trail > 0) {
+        return Finding{Exit::LooksWrong, Field::TableEnd,
+                       Count(trail, "entrada", "entradas") + " al final de la tabla (desde " +
+                           Hex(r.fields.tableStart + (n - trail) * r.fields.size) + ") " +
+                           (trail == 1 ? "es" : "son") + " relleno" + kind + ", no punteros"};
+    }
+    if (lead > 0) {
+        return Finding{Exit::LooksWrong, Field::TableStart,
+                       Count(lead, "entrada", "entradas") + " al principio de la tabla (hasta " +
+                           Hex(r.fields.tableStart + lead * r.fields.size - 1) + ") " +
+                           (lead == 1 ? "es" : "son") + " relleno" + kind + ", no punteros"};
+    }
+    return std::nullopt;
+}
+
+std::optional<Finding> Addresses(const View& view, const Reading& r) {
+    for (std::size_t k = 0; k < r.entries.size(); ++k) {
+        const std::uint32_t value = r.entries[k];
+        if (r.IsNull(value) || r.basis.Where(value)) {
+            continue;
+        }
+        const std::string where = view.mapKnown
+                                      ? "no es una dirección de la ROM con el mapa " +
+                                            std::string(view.map->Name())
+                                      : "queda fuera del archivo si el menor valor de la tabla "
+                                        "señala el inicio del texto";
+        return Finding{Exit::LooksWrong, Field::TableStart,
+                       "la entrada " + std::to_string(k) + " (" +
+                           At(r, r.fields.tableStart + k * r.fields.size, value) + ") " + where};
+    }
+    return std::nullopt;
+}
+
+std::optional<Finding> EnoughStrings(const View& view, const Reading& r) {
+    const std::size_t needed = r.values.size();
+    const std::size_t found = r.strings.starts.size();
+    if (found >= needed) {
+        return std::nullopt;
+    }
+    const std::string values = needed == r.entries.size()
+                                   ? Count(needed, "entrada", "entradas")
+                                   : Count(needed, "valor distinto", "valores distintos") +
+                                         " (uno por cadena)";
+    const std::string strings = Count(found, "cadena", "cadenas");
+    if (r.fields.tableStart > r.fields.textStart) {
+        return Finding{Exit::BadTable, Field::TableEnd,
+                       "el texto se solapa con la tabla: la tabla tiene " + values +
+                           ", pero al llegar a ella (" + Hex(r.fields.tableStart) +
+                           ") solo hay " + strings};
+    }
+    return Finding{Exit::TextTooShort, Field::TableEnd,
+                   "la tabla tiene " + values + ", pero " +
+                       (view.text.End() >= view.fileSize ? "el archivo termina"
+                                                         : "el texto leído termina") +
+                       " después de " + strings + " (en " + Hex(view.text.End()) + ")"};
+}
+
+std::optional<Finding> TableGoesOn(const View& view, const Reading& r) {
+    const OldText old = OldTextOf(r);
+    const std::uint64_t next = r.fields.tableEnd + 1;
+    const auto entry = EntryAt(view, r, next);
+    const Tie tie = TieOf(view, r, old, entry, true);
+    if (tie == Tie::None) {
+        return std::nullopt;
+    }
+    // How many entries after END belong as well.
+    std::uint64_t end = next + r.fields.size - 1;
+    while (TieOf(view, r, old, EntryAt(view, r, end + 1), true) != Tie::None) {
+        end += r.fields.size;
+    }
+    const std::string points = tie == Tie::Next ? "señala justo después de su texto"
+                               : tie == Tie::Shares
+                                   ? "repite uno de sus valores"
+                                   : "señala dentro de su texto";
+    const std::string other =
+        tie == Tie::Next ? "la primera de la tabla siguiente, cuyo texto sigue a este sin nada "
+                           "en medio"
+                         : "de otra tabla que comparte este texto";
+    return Finding{Exit::LooksWrong, Field::TableEnd,
+                   "la tabla parece seguir después de su final: " + At(r, next, *entry) + ", que " +
+                       points + ". Si es una entrada de esta tabla, " +
+                       FieldName(Field::TableEnd) + " debe ser " + Hex(end) + "; si es " + other +
+                       ", indique las dos tablas en un archivo de tablas (--tables) o use --force",
+                   true};
+}
+
+std::optional<Finding> TableStartsEarlier(const View& view, const Reading& r) {
+    if (r.fields.tableStart < r.fields.size) {
+        return std::nullopt;
+    }
+    const OldText old = OldTextOf(r);
+    const std::uint64_t before = r.fields.tableStart - r.fields.size;
+    const auto entry = EntryAt(view, r, before);
+    const Tie tie = TieOf(view, r, old, entry, false);
+    if (tie == Tie::None) {
+        return std::nullopt;
+    }
+    std::uint64_t start = before;
+    while (start >= r.fields.size &&
+           TieOf(view, r, old, EntryAt(view, r, start - r.fields.size), false) != Tie::None) {
+        start -= r.fields.size;
+    }
+    const std::string points = tie == Tie::Before   ? "señala justo antes de su texto"
+                               : tie == Tie::Shares ? "repite uno de sus valores"
+                                                    : "señala dentro de su texto";
+    const std::string other = tie == Tie::Before
+                                  ? "la última de la tabla anterior, cuyo texto acaba justo "
+                                    "antes de este"
+                                  : "de otra tabla que comparte este texto";
+    return Finding{Exit::LooksWrong, Field::TableStart,
+                   "la tabla parece empezar antes: " + At(r, before, *entry) + ", que " + points +
+                       ". Si es una entrada de esta tabla, " + FieldName(Field::TableStart) +
+                       " debe ser " + Hex(start) + "; si es " + other +
+                       ", indique las dos tablas en un archivo de tablas (--tables) o use --force",
+                   true};
+}
+
+// The first or last entry points far from all the others, and what lies beyond it in the ROM
+// sides with it: the entry after END (or before START) points near it, or the string it gets
+// is free space. It is another table's, taken in by a START or END typed too wide.
+std::optional<Finding> StrayEntries(const View& view, const Reading& r) {
+    const std::size_t n = r.entries.size();
+    if (n < 2 || r.values.size() < 2) {
+        return std::nullopt;
+    }
+    for (const bool last : {true, false}) {
+        const std::uint32_t value = last ? r.entries.back() : r.entries.front();
+        if (std::count(r.entries.begin(), r.entries.end(), value) != 1) {
+            continue;
+        }
+        const OldText others = OldTextOf(r, value);
+        const auto p = r.basis.Where(value);
+        if (!p || !others.known) {
+            continue;
+        }
+        const std::uint64_t reach = Reach(others);
+        const bool apart = *p > others.high + reach || *p + reach < others.low;
+        if (!apart) {
+            continue;
+        }
+        const std::uint64_t beside = last ? r.fields.tableEnd + 1 : r.fields.tableStart - r.fields.size;
+        const auto neighbour =
+            last || r.fields.tableStart >= r.fields.size ? EntryAt(view, r, beside) : std::nullopt;
+        const auto q = neighbour && !r.IsNull(*neighbour) ? r.basis.Where(*neighbour) : std::nullopt;
+        const bool sides = q && (*q > *p ? *q - *p : *p - *q) <= reach;
+        const std::size_t j = static_cast<std::size_t>(
+            std::lower_bound(r.values.begin(), r.values.end(), value) - r.values.begin());
+        if (!sides && !InFreeSpace(r, j, view)) {
+            continue;
+        }
+        const std::uint64_t offset = last ? r.fields.tableEnd + 1 - r.fields.size : r.fields.tableStart;
+        return Finding{Exit::LooksWrong, last ? Field::TableEnd : Field::TableStart,
+                       std::string(last ? "la última" : "la primera") + " entrada de la tabla (" +
+                           At(r, offset, value) + ") señala " + Hex(*p) +
+                           ", lejos del texto de las demás (" + Hex(others.low) + "-" +
+                           Hex(others.high) + "): parece de otra tabla"};
+    }
+    return std::nullopt;
+}
+
+} // namespace zeltor

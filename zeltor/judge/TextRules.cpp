@@ -1,0 +1,337 @@
+// The rules about what is read through the table: the separator, TEXT and FIRST.
+#include "portable/Hex.h"
+#include "zeltor/Text.h"
+#include "zeltor/judge/Rules.h"
+
+#include <algorithm>
+#include <array>
+
+namespace zeltor {
+
+namespace {
+
+// With free space after the text, a table's last strings that were emptied by the
+// translation run into it: up to this many are taken for such strings.
+constexpr std::size_t kTrailingEmpty = 4;
+
+// The strings `b` ends, from TEXT: the table's number of them, each made of the text's bytes
+// (the typed separator among them, when that is a code inside strings), none holding free
+// space, and no more text after the last. Other data that happens to hold `b` as often fails.
+bool EndsTheText(const View& view, const Reading& r, std::uint8_t b) {
+    const std::size_t m = r.values.size();
+    const std::uint64_t limit = r.fields.tableStart > r.fields.textStart ? r.fields.tableStart
+                                                                         : view.fileSize;
+    const Strings strings = Split(view.text, r.fields.textStart, b, m, limit);
+    if (strings.starts.size() < m) {
+        return false;
+    }
+    std::bitset<256> bytes = r.charset;
+    bytes.set(r.fields.separator);
+    bytes.reset(b);
+    std::size_t inFreeSpace = 0;
+    for (std::size_t j = 0; j < m; ++j) {
+        const std::uint64_t start = strings.starts[j];
+        const std::uint64_t end = j + 1 < m ? strings.starts[j + 1] - 1 : strings.end;
+        if (end == start) {
+            const auto free = FreeSpaceFrom(view.text, start - std::min<std::uint64_t>(start, kFreeRun));
+            inFreeSpace += free && *free <= start ? 1 : 0;
+        } else if (!TextLike(view.text, start, b, bytes)) {
+            return false;
+        }
+    }
+    return inFreeSpace <= kTrailingEmpty && !TextGoesOn(view.text, strings.end, b, bytes);
+}
+
+// Strings read that begin in free space after the text, or that hold some: a separator that
+// ends the text at once, or comes only in the free space, reads such strings.
+struct InFreeSpace {
+    std::size_t starting = 0; // strings that begin inside free space
+    std::optional<std::size_t> holding; // the first string that holds free space
+};
+
+InFreeSpace Swallowed(const View& view, const Reading& r) {
+    InFreeSpace found;
+    const std::vector<std::uint64_t>& starts = r.strings.starts;
+    for (std::size_t j = 0; j < starts.size(); ++j) {
+        const std::uint64_t end = j + 1 < starts.size() ? starts[j + 1] - 1 : r.strings.end;
+        const auto free = FreeSpaceFrom(view.text, starts[j]);
+        if (free && *free <= starts[j]) {
+            ++found.starting;
+        } else if (free && *free < end && !found.holding) {
+            found.holding = j;
+        }
+    }
+    return found;
+}
+
+// The bytes to try as the separator: the usual two, then those that occur about as often as
+// the table has strings in the text before the free space.
+std::vector<std::uint8_t> Candidates(const View& view, const Reading& r, bool strong) {
+    const std::uint64_t to = std::min(view.text.End(), r.freeSpace.value_or(view.text.End()));
+    std::array<std::size_t, 256> counts{};
+    for (std::uint64_t at = r.fields.textStart; at < to; ++at) {
+        ++counts[view.text[at]];
+    }
+    const std::size_t m = r.values.size();
+    std::vector<std::uint8_t> bytes;
+    if (m > 3) {
+        bytes = {0x00, 0xFF};
+    }
+    // Any other byte only when the strings read run into free space: where text follows the
+    // strings read, one of the dozens of bytes that occur about as often would end exactly the
+    // table's strings now and then by chance. Among two or three strings, one always does.
+    for (int b = 1; b < 255 && strong; ++b) {
+        if (m > 3 && counts[b] + kTrailingEmpty >= m && counts[b] <= 2 * m + 4) {
+            bytes.push_back(static_cast<std::uint8_t>(b));
+        }
+    }
+    bytes.erase(std::remove(bytes.begin(), bytes.end(), r.fields.separator), bytes.end());
+    return bytes;
+}
+
+// Where the text was moved and the old one is still there, its strings end where the old values
+// say: the byte before each is the separator.
+std::optional<Finding> OldSeparators(const View& view, const Reading& r) {
+    if (view.old.bytes.empty()) {
+        return std::nullopt;
+    }
+    const OldText old = OldTextOf(r);
+    std::optional<std::uint8_t> ends;
+    std::size_t seen = 0;
+    for (const std::uint32_t value : r.values) {
+        const auto p = r.basis.Where(value);
+        if (!p || *p == old.low || !view.old.Holds(*p - 1)) {
+            continue;
+        }
+        const std::uint8_t b = view.old[*p - 1];
+        if (ends && *ends != b) {
+            return std::nullopt;
+        }
+        ends = b;
+        ++seen;
+    }
+    if (!ends || *ends == r.fields.separator || seen < 2 || !view.old.Holds(old.low, 1)) {
+        return std::nullopt;
+    }
+    // An old text wiped to one byte says nothing.
+    std::size_t other = 0;
+    for (std::uint64_t at = old.low; at < old.high && view.old.Holds(at); ++at) {
+        other += view.old[at] != *ends ? 1 : 0;
+    }
+    if (2 * other < old.high - old.low) {
+        return std::nullopt;
+    }
+    return Finding{Exit::LooksWrong, Field::Separator,
+                   "en el texto anterior, que sigue en " + Hex(old.low) + "-" + Hex(old.high) +
+                       ", cada cadena termina con " + HexDigits(*ends, 2) + ", no con " +
+                       HexDigits(r.fields.separator, 2)};
+}
+
+bool Boundary(const View& view, const Reading& r, std::uint64_t at) {
+    if (at >= r.fields.tableStart && at <= r.fields.tableEnd) {
+        return true;
+    }
+    const std::uint8_t b = view.text[at];
+    return b == r.fields.separator || b == 0x00 || b == 0xFF;
+}
+
+bool Text(const Reading& r, std::uint8_t b) {
+    return b != r.fields.separator && b != 0x00 && b != 0xFF && r.charset.test(b);
+}
+
+// One string of text stands just before TEXT, after free space or the table, with no other
+// string before it: the typed TEXT skipped the first string. An empty one counts only after
+// free space of another byte than the separator, which it cannot be part of.
+bool OneStringBefore(const View& view, const Reading& r) {
+    const std::uint64_t t = r.fields.textStart;
+    if (t < 2 || !view.text.Holds(t - 2) || view.text[t - 1] != r.fields.separator ||
+        (t - 1 >= r.fields.tableStart && t - 1 <= r.fields.tableEnd)) {
+        return false;
+    }
+    std::uint64_t k = t - 2;
+    std::size_t length = 0;
+    while (k > 0 && view.text.Holds(k) && Text(r, view.text[k])) {
+        --k;
+        ++length;
+    }
+    if (!view.text.Holds(k) || !view.text.Holds(k - std::min<std::uint64_t>(k, 1))) {
+        return false;
+    }
+    const bool table = k >= r.fields.tableStart && k <= r.fields.tableEnd;
+    const bool free = k > 0 && (view.text[k] == 0x00 || view.text[k] == 0xFF) &&
+                      view.text[k - 1] == view.text[k];
+    return (length > 0 && (table || free)) || (length == 0 && free && view.text[k] != r.fields.separator);
+}
+
+// The first string read is empty, and past the strings read exactly one string is left before
+// free space: TEXT was typed on the separator before the text.
+bool EmptyFirstAndOneLeft(const View& view, const Reading& r) {
+    const std::uint64_t t = r.fields.textStart;
+    if (!view.text.Holds(t) || view.text[t] != r.fields.separator || r.strings.starts.size() < 2) {
+        return false;
+    }
+    std::uint64_t at = r.strings.end + 1;
+    if (!TextLike(view.text, at, r.fields.separator, r.charset)) {
+        return false;
+    }
+    while (view.text.Holds(at) && view.text[at] != r.fields.separator) {
+        ++at;
+    }
+    return IsFree(view.text, at + 1, kFreeRun / 2) ||
+           (view.text.Holds(at + 1) && view.text[at + 1] != r.fields.separator &&
+            !TextLike(view.text, at + 1, r.fields.separator, r.charset));
+}
+
+} // namespace
+
+std::optional<Finding> Separator(const View& view, const Reading& r) {
+    const std::size_t m = r.values.size();
+    if (m < 2) {
+        return OldSeparators(view, r);
+    }
+    const InFreeSpace swallowed = Swallowed(view, r);
+    const bool bad = swallowed.holding || swallowed.starting > std::max(kTrailingEmpty, m / 2);
+    const std::string typed = "con el separador " + HexDigits(r.fields.separator, 2) + ", ";
+    // Strings that run into free space, or text left after the strings read: evidence enough
+    // to look for a byte that ends exactly the table's strings.
+    if (bad || TextGoesOn(view.text, r.strings.end, r.fields.separator, r.charset)) {
+        for (const std::uint8_t b : Candidates(view, r, bad)) {
+            if (EndsTheText(view, r, b)) {
+                return Finding{Exit::LooksWrong, Field::Separator,
+                               typed + "las " + std::to_string(m) +
+                                   " cadenas de la tabla no acaban donde acaba el texto; con " +
+                                   HexDigits(b, 2) + ", sí"};
+            }
+        }
+    }
+    if (swallowed.holding) {
+        return Finding{Exit::LooksWrong, Field::Separator,
+                       typed + StringAt(*swallowed.holding, r.strings.starts[*swallowed.holding]) +
+                           " se extiende por el espacio libre que sigue al texto"};
+    }
+    if (bad) {
+        return Finding{Exit::LooksWrong, Field::Separator,
+                       typed + std::to_string(swallowed.starting) + " de las " + std::to_string(m) +
+                           " cadenas de la tabla quedan en el espacio libre que sigue al texto"};
+    }
+    return OldSeparators(view, r);
+}
+
+std::optional<Finding> TextAndFirst(const View& view, const Reading& r) {
+    const Fields& f = r.fields;
+    const OldText old = OldTextOf(r);
+    const std::uint32_t v0 = r.values.front();
+    if (!view.mapKnown) {
+        // A plain file: only a first pointer typed the other way round can be told.
+        if (!f.first) {
+            return std::nullopt;
+        }
+        for (const std::uint32_t current : {r.entries.front(), v0}) {
+            if (current != *f.first && Reversed(current, f.size) == *f.first) {
+                return Finding{Exit::LooksWrong, Field::FirstPointer,
+                               "el primer puntero indicado es el " +
+                                   std::string(current == r.entries.front()
+                                                   ? "de la entrada 0"
+                                                   : "que apunta a la primera cadena") +
+                                   " con los bytes al revés (" + AsTyped(current, f.size) +
+                                   " en la ROM)"};
+            }
+        }
+        return std::nullopt;
+    }
+    const auto here = r.basis.ValueOf(f.textStart, v0);
+    if (!here) {
+        return Finding{Exit::Overflow, Field::TextStart,
+                       "el texto (" + Hex(f.textStart) +
+                           ") está donde la consola no ve la ROM con el mapa " + view.map->Name() +
+                           " (en una cabecera, o fuera de la PRG)"};
+    }
+    const bool inPlace = old.known && old.low == f.textStart;
+    const bool overlap = old.known && f.textStart <= old.high && r.strings.end >= old.low;
+    const bool firstHere = f.first && r.basis.Where(*f.first) == f.textStart;
+    if (f.first && !firstHere) {
+        const bool reversed = r.basis.Where(Reversed(*f.first, f.size)) == f.textStart ||
+                              Reversed(r.entries.front(), f.size) == *f.first ||
+                              Reversed(v0, f.size) == *f.first;
+        if (reversed) {
+            return Finding{Exit::LooksWrong, Field::FirstPointer,
+                           "el primer puntero indicado tiene los bytes al revés: el que señala el "
+                           "inicio del texto (" +
+                               Hex(f.textStart) + ") es " + AsTyped(*here, f.size) +
+                               " en la ROM"};
+        }
+        const auto points = r.basis.Where(*f.first);
+        if (!(overlap && !inPlace && points == old.low)) {
+            return Finding{Exit::LooksWrong, Field::FirstPointer,
+                           "el primer puntero indicado señala " +
+                               (points ? "la posición " + Hex(*points) : std::string("fuera de la ROM")) +
+                               ", no el inicio del texto (" + Hex(f.textStart) + ")"};
+        }
+    }
+    if (inPlace || !overlap || firstHere) {
+        return std::nullopt;
+    }
+    return Finding{Exit::LooksWrong, Field::TextStart,
+                   "el menor valor de la tabla, " + ValueText(r, v0) + ", señala la posición " +
+                       Hex(old.low) + ", no " + Hex(f.textStart),
+                   false,
+                   "; si ha movido el texto a propósito, indique el primer puntero: " +
+                       AsTyped(*here, f.size)};
+}
+
+std::optional<Finding> TextEdges(const View& view, const Reading& r) {
+    const Fields& f = r.fields;
+    const OldText old = OldTextOf(r);
+    if (view.mapKnown && old.known && old.low == f.textStart) {
+        return std::nullopt; // the old table says where the text starts
+    }
+    const std::uint64_t t = f.textStart;
+    if (t >= 2 && view.text.Holds(t - 2, 2) && !Boundary(view, r, t - 1) &&
+        Text(r, view.text[t - 1]) && Boundary(view, r, t - 2)) {
+        return Finding{Exit::LooksWrong, Field::TextStart,
+                       "el byte anterior al texto (" + HexDigits(view.text[t - 1], 2) + " en " +
+                           Hex(t - 1) + ") parece el primer carácter de la primera cadena"};
+    }
+    if (view.text.Holds(t, 2) && (view.text[t] == 0x00 || view.text[t] == 0xFF) &&
+        view.text[t] != f.separator && Text(r, view.text[t + 1])) {
+        return Finding{Exit::LooksWrong, Field::TextStart,
+                       "la primera cadena empieza con un byte de relleno (" +
+                           HexDigits(view.text[t], 2) + " en " + Hex(t) + ")"};
+    }
+    if (OneStringBefore(view, r)) {
+        return Finding{Exit::LooksWrong, Field::TextStart,
+                       "justo antes de " + Hex(t) +
+                           " hay una cadena suelta, tras espacio libre: el texto parece empezar "
+                           "en ella"};
+    }
+    if (EmptyFirstAndOneLeft(view, r)) {
+        return Finding{Exit::LooksWrong, Field::TextStart,
+                       "la primera cadena leída está vacía y tras la última queda otra antes del "
+                       "espacio libre: el texto parece empezar un byte después"};
+    }
+    return std::nullopt;
+}
+
+Verdict StoryOf(const View& view, const Reading& r) {
+    Verdict verdict;
+    const std::uint32_t v0 = r.values.front();
+    if (!view.mapKnown) {
+        verdict.story = r.fields.first ? Story::Declared : Story::Assumed;
+        verdict.first = r.fields.first.value_or(v0);
+        return verdict;
+    }
+    const OldText old = OldTextOf(r);
+    const bool inPlace = old.known && old.low == r.fields.textStart;
+    verdict.first = r.fields.first ? *r.fields.first
+                                   : r.basis.ValueOf(r.fields.textStart, v0).value_or(v0);
+    verdict.story = inPlace ? Story::InPlace : r.fields.first ? Story::Declared : Story::Moved;
+    if (!inPlace && old.known) {
+        verdict.notes.push_back("El texto se ha movido: el menor valor de la tabla anterior, " +
+                                ValueText(r, v0) + ", señalaba " + Hex(old.low) +
+                                "; ahora empieza en " + Hex(r.fields.textStart) + ", y su primer "
+                                "puntero es " + ValueText(r, verdict.first) + ".");
+    }
+    return verdict;
+}
+
+} // namespace zeltor

@@ -1,0 +1,215 @@
+#include "zeltor/judge/View.h"
+
+#include "portable/Hex.h"
+#include "zeltor/Recognize.h"
+#include "zeltor/Text.h"
+#include "zeltor/judge/Rules.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+namespace zeltor {
+
+namespace {
+
+// Big enough to stream a 64 MiB ROM quickly, small enough for a 32-bit process.
+constexpr std::size_t kChunk = std::size_t{1} << 20;
+
+// No pointer table shares one string among more entries than this on average: a table that
+// would have to is refused before it is read, so that a wrong table end costs neither time
+// nor memory.
+constexpr std::uint64_t kMostSharing = 256;
+
+// Past the strings, the view holds at least this much, and up to four times the text read:
+// room for the free space after the text, and for the strings of a separator that ends
+// strings less often than the one typed (a line break typed as the separator).
+constexpr std::uint64_t kLookahead = 64 * 1024;
+// The old text is read when it lies apart from the new one and is no larger than this.
+constexpr std::uint64_t kOldTextMost = 4 * 1024 * 1024;
+
+const char kOffsetsNote[] = "; las posiciones son del archivo, no direcciones de la consola";
+
+Refusal CannotRead(const Request& r, const char* what, File& rom) {
+    return Bad(Exit::CannotOpen, std::string("no se pudo leer ") + what + " de la ROM " +
+                                     Quote(r.romName) + ": " + Describe(rom.Error()));
+}
+
+bool ReadSpan(File& rom, std::uint64_t from, std::uint64_t to, Span& span) {
+    span.from = from;
+    span.bytes.resize(static_cast<std::size_t>(to - from));
+    return span.bytes.empty() || rom.Read(from, span.bytes.data(), span.bytes.size());
+}
+
+// The table's place against the file and the text, before anything is read.
+std::optional<Refusal> CheckPlaces(const Request& r, std::uint64_t span, std::uint64_t fileSize) {
+    const std::string table = "la tabla (" + Hex(r.tableStart) + "-" + Hex(r.tableEnd) + ")";
+    if (r.tableEnd >= fileSize) {
+        return Bad(Exit::BadTable, table + " queda fuera del archivo, que mide " + Hex(fileSize) +
+                                       " bytes" + kOffsetsNote + ": revise " +
+                                       FieldName(Field::TableEnd));
+    }
+    if (r.textStart >= r.tableStart && r.textStart <= r.tableEnd) {
+        return Bad(Exit::BadTable, "el texto (" + Hex(r.textStart) + ") empieza dentro de " + table +
+                                       ": revise " + FieldName(Field::TextStart) + " y " +
+                                       FieldName(Field::TableStart));
+    }
+    if (r.textStart >= fileSize) {
+        return Bad(Exit::TextTooShort, "el texto empieza en " + Hex(r.textStart) +
+                                           ", pero el archivo solo mide " + Hex(fileSize) +
+                                           " bytes" + kOffsetsNote + ": revise " +
+                                           FieldName(Field::TextStart));
+    }
+    if (span > std::numeric_limits<std::size_t>::max() / 2) {
+        return Bad(Exit::BadTable,
+                   table + " es demasiado grande para este sistema: revise " +
+                       FieldName(Field::TableStart) + " y " + FieldName(Field::TableEnd));
+    }
+    return std::nullopt;
+}
+
+// Counts up to `count` strings from the text's start without keeping them, to refuse a table
+// whose declared size the file cannot back before the table is read.
+bool CountStrings(const Request& r, File& rom, std::uint64_t count, std::uint64_t limit,
+                  std::uint64_t& found, std::uint64_t& end) {
+    std::vector<std::uint8_t> buffer;
+    std::size_t chunk = kChunk / 64;
+    found = 0;
+    end = r.textStart;
+    for (std::uint64_t at = r.textStart; found < count && at < limit;) {
+        const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(limit - at, chunk));
+        chunk = std::min(chunk * 2, kChunk);
+        buffer.resize(std::max(buffer.size(), n));
+        if (!rom.Read(at, buffer.data(), n)) {
+            return false;
+        }
+        const std::uint8_t* p = buffer.data();
+        const std::uint8_t* stop = p + n;
+        while (found < count) {
+            const void* hit = std::memchr(p, r.separator, static_cast<std::size_t>(stop - p));
+            if (hit == nullptr) {
+                break;
+            }
+            ++found;
+            p = static_cast<const std::uint8_t*>(hit) + 1;
+            end = at + static_cast<std::uint64_t>(p - buffer.data());
+        }
+        at += n;
+    }
+    return true;
+}
+
+// The old table's distinct values, for how much text is needed.
+std::size_t DistinctValues(const Request& r, const Span& table) {
+    if (std::uint64_t{r.tableEnd} + 1 - r.tableStart < r.pointerSize.Bytes()) {
+        return 0;
+    }
+    const unsigned size = r.pointerSize.Bytes();
+    std::vector<std::uint32_t> values;
+    for (std::uint64_t at = r.tableStart; at + size <= std::uint64_t{r.tableEnd} + 1; at += size) {
+        values.push_back(ReadLittleEndian(&table.bytes[at - table.from], size));
+    }
+    std::sort(values.begin(), values.end());
+    return static_cast<std::size_t>(std::unique(values.begin(), values.end()) - values.begin());
+}
+
+// From a little before TEXT to the end of the string after the `strings` needed, then on until
+// free space or the lookahead's end.
+bool ReadText(const Request& r, File& rom, std::uint64_t strings, std::uint64_t limit,
+              Span& text) {
+    std::uint64_t found = 0;
+    std::uint64_t end = r.textStart;
+    if (!CountStrings(r, rom, strings, limit, found, end)) {
+        return false;
+    }
+    const std::uint64_t length = end - r.textStart;
+    const std::uint64_t ahead = std::max(kLookahead, 4 * length);
+    const std::uint64_t to = std::min(limit, end + std::min(ahead, limit - std::min(limit, end)));
+    return ReadSpan(rom, r.textStart - std::min<std::uint64_t>(r.textStart, kMargin), to, text);
+}
+
+// The old text, where the old values say it was, when the new text does not cover it.
+bool ReadOldText(const Request& r, File& rom, View& view) {
+    const std::optional<Reading> reading = Read(view, Fields::Of(r));
+    if (!reading) {
+        return true;
+    }
+    const OldText old = OldTextOf(*reading);
+    if (!old.known || old.high - old.low > kOldTextMost) {
+        return true;
+    }
+    // With room on either side for the strings an entry beside the table would point to.
+    const std::uint64_t around = 4 * old.longestGap + 256;
+    const std::uint64_t from = old.low - std::min(old.low, around);
+    const std::uint64_t to = std::min(view.fileSize, old.high + around);
+    if (to <= from || (from < view.text.End() && to > view.text.from)) {
+        return true;
+    }
+    return ReadSpan(rom, from, to, view.old);
+}
+
+std::variant<View, Refusal> ReadViewUnguarded(const Request& r, File& rom, std::uint64_t span) {
+    View view;
+    if (!rom.Size(view.fileSize)) {
+        return Bad(Exit::CannotOpen, "no se pudo leer el tamaño de la ROM " + Quote(r.romName) +
+                                         ": " + Describe(rom.Error()));
+    }
+    if (auto refusal = CheckPlaces(r, span, view.fileSize)) {
+        return *refusal;
+    }
+    const std::uint64_t entries = span / r.pointerSize.Bytes();
+    // Strings may not run into a table that follows the text.
+    view.textLimit = r.tableStart > r.textStart ? r.tableStart : view.fileSize;
+    std::uint64_t found = 0;
+    std::uint64_t end = 0;
+    if (!CountStrings(r, rom, entries, view.textLimit, found, end)) {
+        return CannotRead(r, "el texto", rom);
+    }
+    if (found < entries && entries / kMostSharing >= found) {
+        return TooFewStrings(r, entries, found, view.textLimit, view.fileSize);
+    }
+    if (!ReadSpan(rom, r.tableStart - std::min<std::uint64_t>(r.tableStart, kMargin),
+                  std::min(view.fileSize, std::uint64_t{r.tableEnd} + 1 + kMargin), view.table)) {
+        return CannotRead(r, "la tabla", rom);
+    }
+    auto choice = ChooseMap(r.map, rom, view.fileSize);
+    if (const auto* refusal = std::get_if<Refusal>(&choice)) {
+        return *refusal;
+    }
+    view.map = std::move(std::get<MapChoice>(choice).map);
+    view.mapReason = std::move(std::get<MapChoice>(choice).reason);
+    view.mapKnown = std::get<MapChoice>(choice).known;
+    view.mapKind = std::get<MapChoice>(choice).kind;
+    // A few strings more than the values: what an END a few entries further would need.
+    if (!ReadText(r, rom, DistinctValues(r, view.table) + 4, view.textLimit, view.text)) {
+        return CannotRead(r, "el texto", rom);
+    }
+    if (!ReadOldText(r, rom, view)) {
+        return CannotRead(r, "el texto anterior", rom);
+    }
+    return view;
+}
+
+} // namespace
+
+Refusal TooFewStrings(const Request& r, std::uint64_t needed, std::uint64_t found,
+                      std::uint64_t limit, std::uint64_t fileSize) {
+    const std::string what = Count(needed, "entrada", "entradas") + ", pero ";
+    const std::string strings = Count(found, "cadena", "cadenas");
+    const std::string check = ": revise " + FieldName(Field::TableEnd) + " y " +
+                              FieldName(Field::Separator);
+    if (limit < fileSize) {
+        return Bad(Exit::BadTable, "el texto se solapa con la tabla: la tabla tiene " + what +
+                                       "al llegar a ella (" + Hex(r.tableStart) + ") solo hay " +
+                                       strings + check);
+    }
+    return Bad(Exit::TextTooShort, "la tabla tiene " + what + "el archivo termina después de " +
+                                       strings + " (en " + Hex(fileSize) + ")" + check);
+}
+
+std::variant<View, Refusal> ReadView(const Request& r, File& rom) {
+    const std::uint64_t span = std::uint64_t{r.tableEnd} - r.tableStart + 1;
+    return ReadViewUnguarded(r, rom, span);
+}
+
+} // namespace zeltor

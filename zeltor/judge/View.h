@@ -1,0 +1,67 @@
+#pragma once
+
+#include "zeltor/Arguments.h"
+#include "zeltor/Files.h"
+#include "zeltor/Maps.h"
+#include "zeltor/Outcome.h"
+#include "zeltor/Recognize.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace zeltor {
+
+// Bytes of the file from `from` on, as read.
+struct Span {
+    std::uint64_t from = 0;
+    std::vector<std::uint8_t> bytes;
+
+    std::uint64_t End() const { return from + bytes.size(); }
+    bool Holds(std::uint64_t at, std::uint64_t count = 1) const {
+        return at >= from && at - from <= bytes.size() && bytes.size() - (at - from) >= count;
+    }
+    // `at` must be held.
+    std::uint8_t operator[](std::uint64_t at) const {
+        return bytes[static_cast<std::size_t>(at - from)];
+    }
+};
+
+// Everything the judgement of the fields needs, read from the ROM once: the rules that judge
+// read nothing else, so each is tested from bytes alone.
+struct View {
+    std::uint64_t fileSize = 0;
+    std::unique_ptr<AddressMap> map;
+    std::string mapReason;
+    // The map came from a console's header or from --map: addresses, and so the old table's
+    // meaning, are known. Otherwise the file is plain and the values' base is not known.
+    bool mapKnown = false;
+    MapKind mapKind = MapKind::Linear;
+    // Where strings may not run: the table, when it comes after the text, or the file's end.
+    std::uint64_t textLimit = 0;
+    // The table and a few entries' worth of bytes on either side: what a START or END typed a
+    // little off would take in or leave out.
+    Span table;
+    // From a little before TEXT to past the strings and what follows them: enough for the
+    // strings any separator or start near the typed ones would read, and for the free space
+    // after them.
+    Span text;
+    // Where the old values point, when that lies apart from `text` (the text was moved and
+    // the old one may still be there).
+    Span old;
+};
+
+// Bytes held either side of the table and before the text.
+constexpr std::uint64_t kMargin = 16;
+
+// `needed` strings (one per entry) cannot be found: the table is refused before it is read.
+Refusal TooFewStrings(const Request& request, std::uint64_t needed, std::uint64_t found,
+                      std::uint64_t limit, std::uint64_t fileSize);
+
+// Reads the view for `request`: the table, the text, the bytes around them and the console's
+// header. Refuses what cannot be read or does not fit the file.
+std::variant<View, Refusal> ReadView(const Request& request, File& rom);
+
+} // namespace zeltor
