@@ -101,18 +101,17 @@ std::uint64_t BankSize(const AddressOf& a) {
     return 0;
 }
 
-// What the strings are written with: a game's own encoding, or plain letters.
+// What the strings are written with: a game's own encoding or plain letters, some symbols far
+// more common than others, as in any language.
 struct Script {
     std::uint8_t separator = 0;
     std::optional<std::uint8_t> lineBreak;
-    bool latin = true;
+    std::vector<std::uint8_t> alphabet; // most common first
     std::uint8_t Letter(Random& rnd) const {
-        for (;;) {
-            const auto b = static_cast<std::uint8_t>(latin ? rnd.Pick(0x20, 0x7E) : rnd.Pick(1, 0xEF));
-            if (b != separator && b != lineBreak) {
-                return b;
-            }
-        }
+        // About as skewed as letters in a text: the k-th symbol about 1/(k+2) as often.
+        const double u = std::uniform_real_distribution<double>(0, 1)(rnd.engine);
+        const auto k = static_cast<std::size_t>(std::pow(static_cast<double>(alphabet.size() + 2), u)) - 1;
+        return alphabet[std::min(k, alphabet.size() - 1)];
     }
     Bytes String(Random& rnd, std::uint64_t length) const {
         Bytes s(length);
@@ -371,7 +370,19 @@ Script DrawScript(Random& rnd) {
             s.lineBreak = b;
         }
     }
-    s.latin = rnd.Chance(0.5);
+    // Plain letters, or a game's table of 40 to 90 symbols anywhere from 01 to EF.
+    const bool latin = rnd.Chance(0.5);
+    const std::uint64_t low = latin ? 0x20 : 0x01;
+    const std::uint64_t high = latin ? 0x7E : 0xEF;
+    std::vector<std::uint8_t> all;
+    for (std::uint64_t b = low; b <= high; ++b) {
+        if (b != s.separator && b != s.lineBreak) {
+            all.push_back(static_cast<std::uint8_t>(b));
+        }
+    }
+    std::shuffle(all.begin(), all.end(), rnd.engine);
+    all.resize(std::min<std::size_t>(all.size(), rnd.Pick(40, 90)));
+    s.alphabet = all;
     return s;
 }
 

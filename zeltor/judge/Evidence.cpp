@@ -139,9 +139,10 @@ bool TextLike(const Span& text, std::uint64_t from, std::uint8_t separator,
         known += charset.test(text[at]) ? 1 : 0;
     }
     const std::uint64_t length = at - from;
-    // Four in five of its bytes are ones the strings use: a string of the same text, not other
-    // data, whose bytes fall anywhere.
-    return text.Holds(at) && length > 0 && 5 * known >= 4 * length;
+    // Two in three of its bytes are ones the strings use: a string of the same text, not other
+    // data, whose bytes fall anywhere. (A text uses some symbols far more than others: strings
+    // of it share most of their bytes even when few were read.)
+    return text.Holds(at) && length > 0 && 3 * known >= 2 * length;
 }
 
 bool TextGoesOn(const Span& text, std::uint64_t end, std::uint8_t separator,
@@ -152,6 +153,20 @@ bool TextGoesOn(const Span& text, std::uint64_t end, std::uint8_t separator,
         ++at;
     }
     return !IsFree(text, at, kFreeRun / 2) && TextLike(text, at, separator, charset);
+}
+
+bool StringsLeft(const Span& text, std::uint64_t end, std::uint8_t separator,
+                 const std::bitset<256>& charset) {
+    if (TextGoesOn(text, end, separator, charset)) {
+        return true;
+    }
+    // A few empty strings, then neither free space nor more of them: strings emptied by the
+    // translation, left behind.
+    std::uint64_t at = end + 1;
+    while (text.Holds(at) && text[at] == separator && at - end <= kFreeRun / 2) {
+        ++at;
+    }
+    return at > end + 1 && at - end <= kFreeRun / 2 && text.Holds(at) && !IsFree(text, at, kFreeRun / 2);
 }
 
 } // namespace zeltor

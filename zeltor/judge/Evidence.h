@@ -73,4 +73,9 @@ bool TextLike(const Span& text, std::uint64_t from, std::uint8_t separator,
 bool TextGoesOn(const Span& text, std::uint64_t end, std::uint8_t separator,
                 const std::bitset<256>& charset);
 
+// Past the strings read, strings of the text are left: more text, or a few empty strings (ones
+// the translation emptied) before other data.
+bool StringsLeft(const Span& text, std::uint64_t end, std::uint8_t separator,
+                 const std::bitset<256>& charset);
+
 } // namespace zeltor

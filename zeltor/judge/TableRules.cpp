@@ -82,8 +82,9 @@ Tie TieOf(const View& view, const Reading& r, const OldText& old,
         return shares ? Tie::Shares : Tie::Inside;
     }
     // Anything weaker counts only where, without one more of its strings, the text read leaves
-    // a string of it behind.
-    if (!p || !old.known || !TextGoesOn(view.text, r.strings.end, r.fields.separator, r.charset)) {
+    // a string of it behind, and never for filler.
+    if (!strong || !p || !old.known ||
+        !StringsLeft(view.text, r.strings.end, r.fields.separator, r.charset)) {
         return Tie::None;
     }
     if (shares) {
@@ -94,15 +95,23 @@ Tie TieOf(const View& view, const Reading& r, const OldText& old,
     // tells this table's next string from the next table's first.
     const bool moved = r.fields.textStart > old.high || r.strings.end < old.low;
     const bool kept = moved && OldTextKept(view, r);
-    const bool boundary =
-        !kept || (view.old.Holds(*p - 1) && view.old[*p - 1] == r.fields.separator);
+    const auto endsAt = [&](std::uint64_t at) {
+        return !kept || (view.old.Holds(at) && view.old[at] == r.fields.separator);
+    };
+    // Inside a moved text's old span, with the old text not there to show its strings, only a
+    // value that other data would seldom hold by chance: one that names a bank, or a 2-byte one
+    // in a span no larger than a 32nd of its bank.
     if (*p >= old.low && *p <= old.high) {
-        return boundary ? Tie::Inside : Tie::None;
+        const auto place = view.map->Locate(r.fields.textStart);
+        const std::uint64_t bank = place ? place->bankLast - place->bankFirst + 1 : 0;
+        const bool seldom = r.fields.size > 2 || 32 * (old.high - old.low) <= bank;
+        return (!moved || kept || seldom) && endsAt(*p - 1) ? Tie::Inside : Tie::None;
     }
-    if (ahead && *p > old.high && *p - old.high <= Reach(old) && boundary) {
+    if (ahead && *p > old.high && *p - old.high <= Reach(old) && endsAt(*p - 1)) {
         return Tie::Next;
     }
-    if (!ahead && *p < old.low && old.low - *p <= Reach(old) && boundary) {
+    // Its string would end where the first of the table's begins.
+    if (!ahead && *p < old.low && old.low - *p <= Reach(old) && endsAt(old.low - 1)) {
         return Tie::Before;
     }
     return Tie::None;

@@ -192,9 +192,10 @@ std::optional<Finding> Separator(const View& view, const Reading& r) {
     const InFreeSpace swallowed = Swallowed(view, r);
     const bool bad = swallowed.holding || swallowed.starting > std::max(kTrailingEmpty, m / 2);
     const std::string typed = "con el separador " + HexDigits(r.fields.separator, 2) + ", ";
-    // Strings that run into free space, or text left after the strings read: evidence enough
-    // to look for a byte that ends exactly the table's strings.
-    if (bad || TextGoesOn(view.text, r.strings.end, r.fields.separator, r.charset)) {
+    // Strings that run into free space: evidence enough to look for a byte that ends exactly
+    // the table's strings. (Text left after the strings read is not: the next block of text may
+    // follow, and some byte then ends the table's number of strings by chance.)
+    if (bad) {
         for (const std::uint8_t b : Candidates(view, r, bad)) {
             if (EndsTheText(view, r, b)) {
                 return Finding{Exit::LooksWrong, Field::Separator,
