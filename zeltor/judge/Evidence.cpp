@@ -160,13 +160,15 @@ bool StringsLeft(const Span& text, std::uint64_t end, std::uint8_t separator,
     if (TextGoesOn(text, end, separator, charset)) {
         return true;
     }
-    // A few empty strings, then neither free space nor more of them: strings emptied by the
-    // translation, left behind.
+    // A few empty strings, then other data or free space of another byte: strings emptied by
+    // the translation, left behind.
     std::uint64_t at = end + 1;
     while (text.Holds(at) && text[at] == separator && at - end <= kFreeRun / 2) {
         ++at;
     }
-    return at > end + 1 && at - end <= kFreeRun / 2 && text.Holds(at) && !IsFree(text, at, kFreeRun / 2);
+    // Free space of the separator's own byte would read as empty strings too: no evidence.
+    return at > end + 1 && at - end <= kFreeRun / 2 && text.Holds(at) &&
+           (!IsFree(text, at, kFreeRun / 2) || text[at] != separator);
 }
 
 } // namespace zeltor

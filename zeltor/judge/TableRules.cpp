@@ -167,7 +167,7 @@ std::optional<Finding> WholeEntries(const View&, const Reading& r) {
                        std::to_string(r.fields.size) + " bytes"};
 }
 
-std::optional<Finding> Padding(const View&, const Reading& r) {
+std::optional<Finding> Padding(const View& view, const Reading& r) {
     const std::size_t n = r.entries.size();
     const std::string table =
         "la tabla (" + Hex(r.fields.tableStart) + "-" + Hex(r.fields.tableEnd) + ")";
@@ -181,6 +181,12 @@ std::optional<Finding> Padding(const View&, const Reading& r) {
                        table + " solo tiene relleno (00 o FF), no punteros"};
     }
     const auto padding = [&](std::uint32_t v) { return v == ones || (r.zeroIsNull && v == 0); };
+    // Filler (one byte over and over) at an end of the table that goes on beyond it is the
+    // filler around the table, not its first or last entry.
+    const auto filler = [&](std::size_t k, std::uint64_t beside) {
+        const auto outside = EntryAt(view, r, beside);
+        return Filler(r.entries[k], r.fields.size) && outside == r.entries[k];
+    };
     std::size_t lead = 0;
     std::size_t trail = 0;
     while (lead < n && padding(r.entries[lead])) {
@@ -189,7 +195,17 @@ std::optional<Finding> Padding(const View&, const Reading& r) {
     while (trail < n && padding(r.entries[n - 1 - trail])) {
         ++trail;
     }
-    const std::string kind = r.zeroIsNull ? " (00 o FF)" : " (FF)";
+    std::string kind = r.zeroIsNull ? " (00 o FF)" : " (FF)";
+    const auto byte = [&](std::uint32_t v) { return " (" + HexDigits(v & 0xFF, 2) + " repetido)"; };
+    if (lead == 0 && r.fields.tableStart >= r.fields.size &&
+        filler(0, r.fields.tableStart - r.fields.size)) {
+        lead = 1;
+        kind = byte(r.entries.front());
+    }
+    if (trail == 0 && filler(n - 1, r.fields.tableEnd + 1)) {
+        trail = 1;
+        kind = byte(r.entries.back());
+    }
     if (trail > 0) {
         return Finding{Exit::LooksWrong, Field::TableEnd,
                        Count(trail, "entrada", "entradas") + " al final de la tabla (desde " +

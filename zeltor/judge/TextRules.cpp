@@ -182,6 +182,26 @@ bool EmptyFirstAndOneLeft(const View& view, const Reading& r) {
             !TextLike(view.text, at + 1, r.fields.separator, r.charset));
 }
 
+// Whole strings of the text lead from `from` to TEXT: the text begins at `from`, and the typed
+// TEXT skipped its first strings (a long one can carry TEXT past all the old values).
+bool LeadsTo(const View& view, const Reading& r, std::uint64_t from) {
+    const std::uint64_t t = r.fields.textStart;
+    if (from >= t || !view.text.Holds(from, t - from) || t - from > kLongestString * 4) {
+        return false;
+    }
+    std::uint64_t at = from;
+    while (at < t) {
+        if (view.text[at] != r.fields.separator && !TextLike(view.text, at, r.fields.separator, r.charset)) {
+            return false;
+        }
+        while (view.text[at] != r.fields.separator) {
+            ++at;
+        }
+        ++at;
+    }
+    return at == t;
+}
+
 } // namespace
 
 std::optional<Finding> Separator(const View& view, const Reading& r) {
@@ -248,7 +268,9 @@ std::optional<Finding> TextAndFirst(const View& view, const Reading& r) {
                            " (en una cabecera, o fuera de la PRG)"};
     }
     const bool inPlace = old.known && old.low == f.textStart;
-    const bool overlap = old.known && f.textStart <= old.high && r.strings.end >= old.low;
+    // The old text reaches at least one string past its highest value.
+    const std::uint64_t oldEnd = old.high + std::max<std::uint64_t>(old.longestGap, 1);
+    const bool overlap = old.known && f.textStart <= oldEnd && r.strings.end >= old.low;
     const bool firstHere = f.first && r.basis.Where(*f.first) == f.textStart;
     if (f.first && !firstHere) {
         const bool reversed = r.basis.Where(Reversed(*f.first, f.size)) == f.textStart ||
@@ -269,7 +291,7 @@ std::optional<Finding> TextAndFirst(const View& view, const Reading& r) {
                                ", no el inicio del texto (" + Hex(f.textStart) + ")"};
         }
     }
-    if (inPlace || !overlap || firstHere) {
+    if (inPlace || firstHere || (!overlap && !LeadsTo(view, r, old.low))) {
         return std::nullopt;
     }
     return Finding{Exit::LooksWrong, Field::TextStart,
