@@ -102,6 +102,21 @@ bool IsFree(const Span& bytes, std::uint64_t at, std::size_t run) {
     return std::all_of(p, p + run, [&](std::uint8_t b) { return b == first; });
 }
 
+bool InFreeRun(const Span& bytes, std::uint64_t at) {
+    if (!bytes.Holds(at) || (bytes[at] != 0x00 && bytes[at] != 0xFF)) {
+        return false;
+    }
+    std::uint64_t from = at;
+    std::uint64_t to = at + 1;
+    while (from > bytes.from && bytes[from - 1] == bytes[at] && at - from < kFreeRun) {
+        --from;
+    }
+    while (to < bytes.End() && bytes[to] == bytes[at] && to - from < kFreeRun) {
+        ++to;
+    }
+    return to - from >= kFreeRun;
+}
+
 std::optional<std::uint64_t> FreeSpaceFrom(const Span& bytes, std::uint64_t from) {
     std::size_t run = 0;
     std::uint8_t last = 0x01;

@@ -54,14 +54,17 @@ Strings Split(const Span& text, std::uint64_t from, std::uint8_t separator, std:
 // A run of this many bytes of 00 or of FF is free space, not text.
 constexpr std::size_t kFreeRun = 16;
 bool IsFree(const Span& bytes, std::uint64_t at, std::size_t run = kFreeRun);
+// `at` lies inside free space.
+bool InFreeRun(const Span& bytes, std::uint64_t at);
 // Where the first free space at or after `from` begins, if the view holds one.
 std::optional<std::uint64_t> FreeSpaceFrom(const Span& bytes, std::uint64_t from);
 
 // The bytes the strings are written with, separators left out.
 std::bitset<256> Charset(const Span& text, const Strings& strings, std::uint8_t separator);
 
-// A string that long is no string of a game's text: other data.
-constexpr std::uint64_t kLongestString = 1024;
+// A string that long is no string of a game's text: other data. (A 200-byte line translated
+// ten times as long is 2,000 bytes: four times that leaves room.)
+constexpr std::uint64_t kLongestString = 8192;
 
 // From `from` to the next separator lies a string of the text read (its bytes mostly ones the
 // strings use), not free space or other data.

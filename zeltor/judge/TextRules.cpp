@@ -14,6 +14,19 @@ namespace {
 // translation run into it: up to this many are taken for such strings.
 constexpr std::size_t kTrailingEmpty = 4;
 
+// Right at `at`, no text: free space, the table, the file's end, or bytes the text does not
+// use.
+bool NoTextAt(const View& view, const Reading& r, std::uint64_t at, const std::bitset<256>& bytes) {
+    if (!view.text.Holds(at, 4) || IsFree(view.text, at, kFreeRun / 2) || at == r.fields.tableStart) {
+        return true;
+    }
+    int other = 0;
+    for (std::uint64_t k = at; k < at + 4; ++k) {
+        other += bytes.test(view.text[k]) ? 0 : 1;
+    }
+    return other >= 2;
+}
+
 // The strings `b` ends, from TEXT: the table's number of them, each made of the text's bytes
 // (the typed separator among them, when that is a code inside strings), none holding free
 // space, and no more text after the last. Other data that happens to hold `b` as often fails.
@@ -39,7 +52,10 @@ bool EndsTheText(const View& view, const Reading& r, std::uint8_t b) {
             return false;
         }
     }
-    return inFreeSpace <= kTrailingEmpty && !TextGoesOn(view.text, strings.end, b, bytes);
+    // A few strings emptied by the translation may end in the free space; most of them there
+    // is one string holding all the text.
+    return inFreeSpace <= kTrailingEmpty && 2 * inFreeSpace <= m &&
+           NoTextAt(view, r, strings.end + 1, bytes);
 }
 
 // Strings read that begin in free space after the text, or that hold some: a separator that
@@ -55,7 +71,7 @@ InFreeSpace Swallowed(const View& view, const Reading& r) {
     for (std::size_t j = 0; j < starts.size(); ++j) {
         const std::uint64_t end = j + 1 < starts.size() ? starts[j + 1] - 1 : r.strings.end;
         const auto free = FreeSpaceFrom(view.text, starts[j]);
-        if (free && *free <= starts[j]) {
+        if (InFreeRun(view.text, starts[j])) {
             ++found.starting;
         } else if (free && *free < end && !found.holding) {
             found.holding = j;
@@ -73,13 +89,11 @@ std::vector<std::uint8_t> Candidates(const View& view, const Reading& r, bool st
         ++counts[view.text[at]];
     }
     const std::size_t m = r.values.size();
+    // Among two or three strings, some byte always ends them by chance.
     std::vector<std::uint8_t> bytes;
     if (m > 3) {
         bytes = {0x00, 0xFF};
     }
-    // Any other byte only when the strings read run into free space: where text follows the
-    // strings read, one of the dozens of bytes that occur about as often would end exactly the
-    // table's strings now and then by chance. Among two or three strings, one always does.
     for (int b = 1; b < 255 && strong; ++b) {
         if (m > 3 && counts[b] + kTrailingEmpty >= m && counts[b] <= 2 * m + 4) {
             bytes.push_back(static_cast<std::uint8_t>(b));
@@ -182,6 +196,20 @@ bool EmptyFirstAndOneLeft(const View& view, const Reading& r) {
             !TextLike(view.text, at + 1, r.fields.separator, r.charset));
 }
 
+// The last string read is made of other bytes than the rest: data after the text, read as a
+// string because TEXT (or END) reaches one string too far.
+bool LastIsData(const View& view, const Reading& r) {
+    const std::size_t m = r.strings.starts.size();
+    if (m < 4 || r.strings.end == r.strings.starts.back()) {
+        return false;
+    }
+    Strings before = r.strings;
+    before.starts.pop_back();
+    before.end = r.strings.starts.back() - 1;
+    return !TextLike(view.text, r.strings.starts.back(), r.fields.separator,
+                     Charset(view.text, before, r.fields.separator));
+}
+
 // Whole strings of the text lead from `from` to TEXT: the text begins at `from`, and the typed
 // TEXT skipped its first strings (a long one can carry TEXT past all the old values).
 bool LeadsTo(const View& view, const Reading& r, std::uint64_t from) {
@@ -212,10 +240,11 @@ std::optional<Finding> Separator(const View& view, const Reading& r) {
     const InFreeSpace swallowed = Swallowed(view, r);
     const bool bad = swallowed.holding || swallowed.starting > std::max(kTrailingEmpty, m / 2);
     const std::string typed = "con el separador " + HexDigits(r.fields.separator, 2) + ", ";
-    // Strings that run into free space: evidence enough to look for a byte that ends exactly
-    // the table's strings. (Text left after the strings read is not: the next block of text may
-    // follow, and some byte then ends the table's number of strings by chance.)
-    if (bad) {
+    // Strings that run into free space, or text left after the strings read: evidence enough to
+    // look for a byte that ends exactly the table's strings; for text left, only 00 or FF, which
+    // a text seldom holds (the next block of text may follow, and among the dozens of bytes a
+    // text does hold, one would end the table's number of strings now and then by chance).
+    if (bad || TextGoesOn(view.text, r.strings.end, r.fields.separator, r.charset)) {
         for (const std::uint8_t b : Candidates(view, r, bad)) {
             if (EndsTheText(view, r, b)) {
                 return Finding{Exit::LooksWrong, Field::Separator,
@@ -326,6 +355,13 @@ std::optional<Finding> TextEdges(const View& view, const Reading& r) {
                        "justo antes de " + Hex(t) +
                            " hay una cadena suelta, tras espacio libre: el texto parece empezar "
                            "en ella"};
+    }
+    if (LastIsData(view, r)) {
+        const std::size_t j = r.strings.starts.size() - 1;
+        return Finding{Exit::LooksWrong, Field::TextStart,
+                       StringAt(j, r.strings.starts[j]) +
+                           ", la última leída, no parece del texto sino de lo que lo sigue: se "
+                           "ha leído una cadena de más"};
     }
     if (EmptyFirstAndOneLeft(view, r)) {
         return Finding{Exit::LooksWrong, Field::TextStart,
