@@ -141,10 +141,15 @@ void DrawLengths(Random& rnd, std::size_t count, std::vector<std::uint64_t>& bef
         }
         const bool emptied = rnd.Chance(0.15);
         before.push_back(old);
-        after.push_back(old == 0 || emptied
-                            ? 0
-                            : std::max<std::uint64_t>(
-                                  1, static_cast<std::uint64_t>(std::llround(static_cast<double>(old) * factor))));
+        if (old == 0) {
+            // An empty string stays empty, but now and then a translator fills an unused slot.
+            after.push_back(rnd.Chance(0.1) ? rnd.Pick(1, 40) : 0);
+            continue;
+        }
+        after.push_back(emptied ? 0
+                                : std::max<std::uint64_t>(
+                                      1, static_cast<std::uint64_t>(
+                                             std::llround(static_cast<double>(old) * factor))));
     }
 }
 

@@ -186,4 +186,33 @@ bool StringsLeft(const Span& text, std::uint64_t end, std::uint8_t separator,
            (!IsFree(text, at, kFreeRun / 2) || text[at] != separator);
 }
 
+bool OneStringLeft(const Span& text, std::uint64_t end, std::uint8_t separator,
+                   const std::bitset<256>& charset) {
+    std::uint64_t at = end + 1;
+    std::size_t empty = 0;
+    while (text.Holds(at) && text[at] == separator && empty < kFreeRun / 2) {
+        ++at;
+        ++empty;
+    }
+    const auto ended = [&](std::uint64_t from) {
+        return !text.Holds(from) || IsFree(text, from, kFreeRun / 2) ||
+               !TextLike(text, from, separator, charset);
+    };
+    if (!text.Holds(at) || (IsFree(text, at, kFreeRun / 2) && text[at] == separator)) {
+        return false;
+    }
+    if (!TextLike(text, at, separator, charset)) {
+        return empty > 0; // an emptied string, then other data
+    }
+    while (text[at] != separator) {
+        ++at;
+    }
+    // The next string, then nothing more of the text (empty strings aside).
+    ++at;
+    while (text.Holds(at) && text[at] == separator && !IsFree(text, at, kFreeRun / 2)) {
+        ++at;
+    }
+    return ended(at) && empty == 0;
+}
+
 } // namespace zeltor

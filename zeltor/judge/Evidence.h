@@ -81,4 +81,9 @@ bool TextGoesOn(const Span& text, std::uint64_t end, std::uint8_t separator,
 bool StringsLeft(const Span& text, std::uint64_t end, std::uint8_t separator,
                  const std::bitset<256>& charset);
 
+// Past the strings read, exactly one string of the text is left before other data or free
+// space: what one entry too few in the table leaves.
+bool OneStringLeft(const Span& text, std::uint64_t end, std::uint8_t separator,
+                   const std::bitset<256>& charset);
+
 } // namespace zeltor

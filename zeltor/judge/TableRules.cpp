@@ -185,7 +185,9 @@ std::optional<Finding> Padding(const View& view, const Reading& r) {
     // filler around the table, not its first or last entry.
     const auto filler = [&](std::size_t k, std::uint64_t beside) {
         const auto outside = EntryAt(view, r, beside);
-        return Filler(r.entries[k], r.fields.size) && outside == r.entries[k];
+        // A plain file's relative table begins at 0, and zeros may well stand before it.
+        return Filler(r.entries[k], r.fields.size) && outside == r.entries[k] &&
+               (r.entries[k] != 0 || r.zeroIsNull);
     };
     std::size_t lead = 0;
     std::size_t trail = 0;
