@@ -51,6 +51,11 @@ Refusal UsageRefusal(const ArgumentsError& error) {
     case ArgumentsError::Kind::MissingValue:
         return Bad(Exit::Usage, "falta el valor de la opción " + Quote(error.option, kFieldLimit) +
                                     ". Use --help para ver la ayuda");
+    case ArgumentsError::Kind::TablesFieldCount:
+        return Bad(Exit::Usage, "con --tables, tras las opciones solo va la ROM (cada tabla va en "
+                                "una línea del archivo de tablas) y hay " +
+                                    Count(error.fieldCount, "argumento", "argumentos") +
+                                    ". Use --help para ver la ayuda");
     case ArgumentsError::Kind::FieldCount:
         break;
     }
