@@ -96,7 +96,7 @@ std::variant<Request, Refusal> ParseRequest(const RecalcArguments& a) {
         r.map = MapFromName(*a.options.map);
         if (!r.map) {
             return Bad(Exit::Usage, "el mapa " + Quote(*a.options.map, kFieldLimit) +
-                                        " no existe: --map admite linear, lorom, hirom, gb o nes");
+                                        " no existe: --map admite " + MapNames());
         }
     }
     if (auto refusal = ParseOffsets(f, r)) {
