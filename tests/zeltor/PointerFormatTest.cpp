@@ -76,6 +76,12 @@ TEST(PointerFormat, EachEntryIsItsOwnBytes) {
     }
 }
 
+// Built by a call: inside the cases' braces, gcc 12 warns that the runs may be uninitialised.
+zeltor::TablePlace At(std::uint32_t start, std::uint32_t end,
+                      std::vector<std::uint32_t> runs = {}) {
+    return {start, end, std::move(runs)};
+}
+
 TEST(PointerFormat, EntriesOfATableAndWhereItsBytesLie) {
     using zeltor::Piece;
     using zeltor::TablePlace;
@@ -87,11 +93,11 @@ TEST(PointerFormat, EntriesOfATableAndWhereItsBytesLie) {
     };
     const PointerFormat le2 = Format(2, false, false), split2 = Format(2, false, true);
     const Case cases[] = {
-        {{0x20, 0x25, {}}, le2, 3, {{0x20, 6}}},
-        {{0x20, 0x25, {}}, split2, 3, {{0x20, 6}}},
-        {{0x8000, 0x80FF, {0x8100}}, split2, 0x100, {{0x8000, 0x100}, {0x8100, 0x100}}},
-        {{0x40, 0x44, {0x90}}, split2, 5, {{0x40, 5}, {0x90, 5}}},
-        {{0x100, 0x103, {0x300, 0x200, 0x180}},
+        {At(0x20, 0x25), le2, 3, {{0x20, 6}}},
+        {At(0x20, 0x25), split2, 3, {{0x20, 6}}},
+        {At(0x8000, 0x80FF, {0x8100}), split2, 0x100, {{0x8000, 0x100}, {0x8100, 0x100}}},
+        {At(0x40, 0x44, {0x90}), split2, 5, {{0x40, 5}, {0x90, 5}}},
+        {At(0x100, 0x103, {0x300, 0x200, 0x180}),
          Format(4, true, true),
          4,
          {{0x100, 4}, {0x300, 4}, {0x200, 4}, {0x180, 4}}},
@@ -108,23 +114,18 @@ TEST(PointerFormat, EntriesOfATableAndWhereItsBytesLie) {
         std::string refusal;
     };
     const Wrong wrong[] = {
-        {{0x20, 0x2E, {}},
-         le2,
+        {At(0x20, 0x2E), le2,
          "la tabla mide 0xF bytes, que no son un número entero de punteros de 2 bytes"},
-        {{0x20, 0x2E, {}},
-         split2,
+        {At(0x20, 0x2E), split2,
          "la tabla dividida mide 0xF bytes, que no son 2 tramos iguales, uno por byte de puntero"},
-        {{0x20, 0x1F, {}}, le2, "el final de la tabla (0x1F) está antes de su inicio (0x20)"},
-        {{0x40, 0x44, {0x90}}, le2, "solo una tabla dividida (--split) tiene tramos (--run)"},
-        {{0x40, 0x44, {0x90}},
-         Format(3, false, true),
+        {At(0x20, 0x1F), le2, "el final de la tabla (0x1F) está antes de su inicio (0x20)"},
+        {At(0x40, 0x44, {0x90}), le2, "solo una tabla dividida (--split) tiene tramos (--run)"},
+        {At(0x40, 0x44, {0x90}), Format(3, false, true),
          "una tabla dividida de punteros de 3 bytes con los tramos separados necesita 2 --run (uno "
          "por tramo tras el primero) y tiene 1"},
-        {{0x8000, 0x80FF, {0x80F0}},
-         split2,
+        {At(0x8000, 0x80FF, {0x80F0}), split2,
          "el tramo 2 de la tabla (0x80F0-0x81EF) se solapa con el tramo 1 (0x8000-0x80FF)"},
-        {{0x100, 0x103, {0x200, 0x300, 0x202}},
-         Format(4, false, true),
+        {At(0x100, 0x103, {0x200, 0x300, 0x202}), Format(4, false, true),
          "el tramo 4 de la tabla (0x202-0x205) se solapa con el tramo 2 (0x200-0x203)"},
     };
     for (const Wrong& c : wrong) {
