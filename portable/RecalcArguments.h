@@ -58,6 +58,11 @@ struct RecalcOptions {
     bool dryRun = false;            // --dry-run: report only, write nothing
     bool force = false;             // --force: write even what looks like a mistake
     std::optional<std::string> map; // --map NAME: the console's address map, as typed
+    bool bigEndian = false;         // --big-endian: each pointer's most significant byte first
+    bool split = false;             // --split: the table is one run of bytes per pointer byte
+    // --tables FILE: every table of the run, one per line of FILE; the ROM is then the only
+    // field on the command line.
+    std::optional<std::string> tables;
 
     bool operator==(const RecalcOptions&) const = default;
 };
@@ -70,7 +75,8 @@ struct RecalcArguments {
 };
 
 // The arguments after the program's name: the options, then the ROM, then the other fields in
-// their order. A ROM whose name begins with "-" is preceded by "--", so it is never an option.
+// their order (with --tables, the ROM alone: the other fields are not sent). A ROM whose name
+// begins with "-" is preceded by "--", so it is never an option.
 std::vector<std::string> BuildRecalcArguments(const RecalcArguments& arguments);
 
 enum class RecalcCommand { Recalculate, Help, Version };
@@ -82,13 +88,14 @@ struct ParsedArguments {
 
 struct ArgumentsError {
     enum class Kind {
-        FieldCount,    // not 6 or 7 arguments after the options
-        UnknownOption, // an option before the ROM that is none of ours
-        MissingValue,  // --map as the last argument
+        FieldCount,       // not 6 or 7 arguments after the options
+        UnknownOption,    // an option before the ROM that is none of ours
+        MissingValue,     // --map or --tables as the last argument
+        TablesFieldCount, // with --tables, anything but the ROM after the options
     };
     Kind kind = Kind::FieldCount;
     std::string option;         // UnknownOption, MissingValue
-    std::size_t fieldCount = 0; // FieldCount
+    std::size_t fieldCount = 0; // FieldCount, TablesFieldCount
 };
 
 // Help and version only as the sole argument. Otherwise options come first, in any order, up

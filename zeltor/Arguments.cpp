@@ -51,6 +51,11 @@ Refusal UsageRefusal(const ArgumentsError& error) {
     case ArgumentsError::Kind::MissingValue:
         return Bad(Exit::Usage, "falta el valor de la opción " + Quote(error.option, kFieldLimit) +
                                     ". Use --help para ver la ayuda");
+    case ArgumentsError::Kind::TablesFieldCount:
+        return Bad(Exit::Usage, "con --tables, tras las opciones solo va la ROM (cada tabla va en "
+                                "una línea del archivo de tablas) y hay " +
+                                    Count(error.fieldCount, "argumento", "argumentos") +
+                                    ". Use --help para ver la ayuda");
     case ArgumentsError::Kind::FieldCount:
         break;
     }
@@ -82,20 +87,25 @@ std::optional<Refusal> ParseOffsets(const RecalcFields& f, Request& r) {
 
 } // namespace
 
-std::variant<Request, Refusal> ParseRequest(const RecalcArguments& a) {
-    const RecalcFields& f = a.fields;
+std::variant<Request, Refusal> ReadRunOptions(const RecalcArguments& a) {
     Request r;
-    r.romName = f.romName;
+    r.romName = a.fields.romName;
     r.options = a.options;
+    r.bigEndian = a.options.bigEndian;
+    r.split = a.options.split;
     if (a.options.map) {
         r.map = MapFromName(*a.options.map);
         if (!r.map) {
             return Bad(Exit::Usage, "el mapa " + Quote(*a.options.map, kFieldLimit) +
-                                        " no existe: --map admite linear, lorom, hirom, gb o nes");
+                                        " no existe: --map admite " + MapNames());
         }
     }
+    return r;
+}
+
+std::optional<Refusal> ReadFields(const RecalcFields& f, Request& r) {
     if (auto refusal = ParseOffsets(f, r)) {
-        return *refusal;
+        return refusal;
     }
     const std::optional<PointerSize> size = PointerSize::FromText(f.pointerSize);
     if (!size) {
@@ -111,16 +121,31 @@ std::variant<Request, Refusal> ParseRequest(const RecalcArguments& a) {
     r.separator = static_cast<std::uint8_t>(*separator);
     if (f.firstPointer) {
         r.firstPointerText = *f.firstPointer;
-        r.firstPointer = ParseLittleEndian(*f.firstPointer, r.pointerSize);
+        r.firstPointer = FirstPointerValue(*f.firstPointer, r.Format());
         if (!r.firstPointer) {
-            return Bad(Exit::BadField,
-                       "el primer puntero " + Quote(*f.firstPointer, kFieldLimit) +
-                           " debe dar sus bytes tal como están en la ROM: un número par de "
-                           "cifras hexadecimales, como mucho " +
-                           std::to_string(r.pointerSize.Digits()));
+            return Bad(Exit::BadField, "el primer puntero " + Quote(*f.firstPointer, kFieldLimit) +
+                                           " " + FirstPointerRule(r.Format()));
         }
     }
-    return r;
+    return std::nullopt;
+}
+
+std::variant<Request, Refusal> ReadRequest(const RecalcArguments& a) {
+    auto request = ReadRunOptions(a);
+    if (auto* r = std::get_if<Request>(&request)) {
+        if (auto refusal = ReadFields(a.fields, *r)) {
+            return *refusal;
+        }
+    }
+    return request;
+}
+
+std::variant<Request, Refusal> ParseRequest(const RecalcArguments& a) {
+    if (a.options.tables || a.options.bigEndian || a.options.split) {
+        return Bad(Exit::Usage, "--tables, --big-endian y --split aún no se pueden usar en esta "
+                                "versión: no se ha escrito nada");
+    }
+    return ReadRequest(a);
 }
 
 } // namespace zeltor

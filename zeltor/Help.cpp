@@ -17,13 +17,31 @@ Ayuda completa: Zeltor --help
 const char kCalling[] =
     R"(
 Zeltor --help    esta ayuda            Zeltor --version   la versión
+Zeltor [opciones] --tables ARCHIVO ROM   todas las tablas de ARCHIVO
 
 Opciones, antes de la ROM y en cualquier orden:
   --dry-run    solo calcula y muestra el informe: no escribe nada, ni copia
                ni registro; basta con poder leer la ROM.
-  --map MAPA   el mapa de direcciones de la consola: linear, lorom, hirom, gb
-               o nes. Sin --map se reconoce por la cabecera de la ROM.
+  --map MAPA   el mapa de direcciones de la consola: linear, lorom, hirom, gb,
+               nes, md o gba. Sin --map se reconoce por la cabecera de la ROM.
   --force      escribe aunque los campos parezcan equivocados (código 9).
+  --big-endian cada puntero con su byte más significativo primero. En una
+               Mega Drive es así sin pedirlo (con --map linear, no).
+  --split      la tabla son TAMAÑO tramos de N bytes, N el número de
+               punteros: el byte más bajo de cada puntero, luego el
+               siguiente... (como en NES). INICIO-FIN abarca todos los tramos.
+  --tables ARCHIVO  todas las tablas de una vez, con una copia y un informe;
+               en la orden solo va entonces la ROM. ARCHIVO es texto UTF-8
+               con una tabla por línea: primero, si hacen falta, sus opciones
+               (--big-endian, --split y --run POS), y luego sus campos:
+               TEXTO INICIO FIN TAMAÑO SEPARADOR [PRIMERO]. No cuentan las
+               líneas en blanco ni las que empiezan por #. --big-endian y
+               --split en la orden valen para todas las líneas.
+  --run POS    (en una línea) una tabla dividida cuyos tramos no van
+               seguidos: INICIO-FIN es el primer tramo y cada --run da dónde
+               empieza el siguiente, en orden (TAMAÑO - 1 veces).
+Las líneas con el mismo TEXTO comparten sus cadenas: deben tener el mismo
+tamaño, formato y separador, y el mismo PRIMERO si lo dan varias.
 Desde la ROM, todo argumento es un campo: un campo que diga "-h" o
 "--dry-run" es un campo incorrecto, nunca una opción.
 
@@ -37,7 +55,8 @@ Los campos, con las palabras de la ventana de ZeltorIGU:
   SEPARADOR  el byte que termina cada cadena (por ejemplo 00 o FF).
   PRIMERO    primer puntero: el valor del puntero a la primera cadena, con
              los bytes tal como están en la ROM (little endian): "00a0" es
-             0xA000. Sin él se usa el menor valor de la tabla anterior.
+             0xA000; en big endian, todos, el más significativo primero:
+             "0000a000". Sin él se usa el menor valor de la tabla anterior.
 Las posiciones son del archivo, en hexadecimal y sin prefijo 0x; no son
 direcciones de la consola. (FIN - INICIO + 1) debe ser un número entero de
 punteros.
@@ -47,7 +66,7 @@ mayor, se emparejan con las cadenas leídas desde el inicio del texto, en
 orden (las vacías también cuentan). Las entradas que compartían valor siguen
 compartiendo cadena, y una tabla desordenada conserva su orden. La cadena k
 recibe el primer puntero + (dirección de la cadena k - dirección de la
-primera), en little endian.
+primera), en el formato de la tabla (little endian si no se pide otro).
 
 )";
 
@@ -56,7 +75,9 @@ const char kWorking[] =
 posición misma) si no se reconoce nada; SNES LoROM (bancos de 32 KiB en
 $8000-$FFFF) y HiROM (bancos de 64 KiB), con o sin 512 bytes de copión, por
 su cabecera interna; Game Boy (banco 0 en $0000, los demás en $4000) por su
-cabecera en 0x100; NES por su cabecera iNES y la ventana de PRG del mapper.
+cabecera en 0x100; NES por su cabecera iNES y la ventana de PRG del mapper;
+Mega Drive (la posición misma, big endian) por «SEGA» en 0x100; Game Boy
+Advance (0x08000000 + la posición) por 0x96 en 0xB2 y el complemento de 0xBD.
 Con punteros de 2 bytes, todo el texto debe caber en el banco de la primera
 cadena. El informe dice qué mapa se usó y por qué.
 
@@ -85,11 +106,13 @@ igualmente.
 
 const char kEndings[] = R"(Códigos de salida:
   0  hecho (o simulación correcta, o la tabla ya estaba al día)
-  1  uso incorrecto: número de argumentos, opción o mapa desconocido
+  1  uso incorrecto: número de argumentos (o de campos de una línea del
+     archivo de tablas), opción o mapa desconocido
   2  campo incorrecto: posición no hexadecimal, tamaño distinto de 2, 3 o 4,
      separador o primer puntero mal escritos
   3  tabla incorrecta: fin antes del inicio, no es un número entero de
-     punteros, fuera del archivo, solapada con el texto o demasiado grande
+     punteros, fuera del archivo, solapada con el texto o con otra tabla,
+     o demasiado grande
   4  el archivo termina antes de encontrar las cadenas necesarias
   5  un valor nuevo no cabe en el tamaño, o una cadena queda fuera del banco
      al que llega un puntero de 2 bytes (o donde la consola no ve la ROM)

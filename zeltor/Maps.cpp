@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <iterator>
 #include <limits>
+#include <utility>
 
 namespace zeltor {
 
@@ -12,7 +14,8 @@ constexpr std::uint64_t kNoEnd = std::numeric_limits<std::uint64_t>::max();
 
 class LinearMap final : public AddressMap {
 public:
-    const char* Name() const override { return "lineal"; }
+    explicit LinearMap(const char* name) : m_Name(name) {}
+    const char* Name() const override { return m_Name; }
     std::optional<Place> Locate(std::uint64_t position) const override {
         return Place{position, 0, kNoEnd};
     }
@@ -23,6 +26,37 @@ public:
         return address;
     }
     std::uint64_t InBankOf(std::uint64_t, std::uint32_t value) const override { return value; }
+
+private:
+    const char* m_Name;
+};
+
+class GbaMap final : public AddressMap {
+public:
+    const char* Name() const override { return "Game Boy Advance"; }
+    std::optional<Place> Locate(std::uint64_t position) const override {
+        if (position >= kSize) {
+            return std::nullopt;
+        }
+        return Place{kBase + position, 0, kSize - 1};
+    }
+    std::int64_t Linear(std::uint64_t address) const override {
+        if (address >= kBase && address < kBase + 3 * kSize) {
+            return static_cast<std::int64_t>((address - kBase) % kSize);
+        }
+        // Not the cartridge: far from every string, as the console sees it.
+        return static_cast<std::int64_t>(address) - static_cast<std::int64_t>(kBase);
+    }
+    std::optional<std::uint64_t> Position(std::uint64_t address) const override {
+        if (address < kBase || address >= kBase + 3 * kSize) {
+            return std::nullopt;
+        }
+        return (address - kBase) % kSize;
+    }
+
+private:
+    static constexpr std::uint64_t kBase = 0x08000000;
+    static constexpr std::uint64_t kSize = 0x02000000;
 };
 
 // Banks of `bankSize` bytes from `start` on, each seen at `window` + its offset in the bank,
@@ -105,20 +139,21 @@ private:
     static constexpr std::uint64_t kBank = 0x4000;
 };
 
+// --map's names.
+constexpr std::pair<std::string_view, MapKind> kNames[] = {
+    {"linear", MapKind::Linear}, {"lorom", MapKind::LoRom}, {"hirom", MapKind::HiRom},
+    {"gb", MapKind::GameBoy},    {"nes", MapKind::Nes},     {"md", MapKind::MegaDrive},
+    {"gba", MapKind::Gba}};
+
 } // namespace
 
 std::optional<MapKind> MapFromName(std::string_view name) {
-    const std::pair<std::string_view, MapKind> names[] = {{"linear", MapKind::Linear},
-                                                          {"lorom", MapKind::LoRom},
-                                                          {"hirom", MapKind::HiRom},
-                                                          {"gb", MapKind::GameBoy},
-                                                          {"nes", MapKind::Nes}};
     const auto same = [&](std::string_view text) {
         return std::equal(name.begin(), name.end(), text.begin(), text.end(), [](char a, char b) {
             return std::tolower(static_cast<unsigned char>(a)) == b;
         });
     };
-    for (const auto& [text, kind] : names) {
+    for (const auto& [text, kind] : kNames) {
         if (same(text)) {
             return kind;
         }
@@ -131,8 +166,25 @@ std::uint64_t AddressMap::InBankOf(std::uint64_t position, std::uint32_t value) 
     return place ? (place->address & ~std::uint64_t{0xFFFF}) | (value & 0xFFFF) : value;
 }
 
+std::string MapNames() {
+    const std::size_t count = std::size(kNames);
+    std::string names(kNames[0].first);
+    for (std::size_t i = 1; i < count; ++i) {
+        names += (i + 1 == count ? " o " : ", ") + std::string(kNames[i].first);
+    }
+    return names;
+}
+
 std::unique_ptr<AddressMap> MakeLinearMap() {
-    return std::make_unique<LinearMap>();
+    return std::make_unique<LinearMap>("lineal");
+}
+
+std::unique_ptr<AddressMap> MakeMegaDriveMap() {
+    return std::make_unique<LinearMap>("Mega Drive");
+}
+
+std::unique_ptr<AddressMap> MakeGbaMap() {
+    return std::make_unique<GbaMap>();
 }
 
 // $00-$7D and their mirrors $80-$FF: 128 banks.

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
 
 // How a console addresses the bytes of a ROM file. A pointer holds a console address, so the
@@ -10,10 +11,12 @@
 // distance in the file only where the console sees the file as one block.
 namespace zeltor {
 
-enum class MapKind { Linear, LoRom, HiRom, GameBoy, Nes };
+enum class MapKind { Linear, LoRom, HiRom, GameBoy, Nes, MegaDrive, Gba };
 
-// "linear", "lorom", "hirom", "gb" or "nes", as --map takes them, in any case.
+// "linear", "lorom", "hirom", "gb", "nes", "md" or "gba", as --map takes them, in any case.
 std::optional<MapKind> MapFromName(std::string_view name);
+// Those names, for the message that refuses another: "linear, lorom, ... o gba".
+std::string MapNames();
 
 // Where the console sees one byte of the file.
 struct Place {
@@ -45,8 +48,13 @@ public:
     virtual std::uint64_t InBankOf(std::uint64_t position, std::uint32_t value) const;
 };
 
-// The file as one block, addresses equal to positions (Genesis, GBA, most others).
+// The file as one block, addresses equal to positions.
 std::unique_ptr<AddressMap> MakeLinearMap();
+// Mega Drive: the cartridge at address 0, the file as one block; named so in the report.
+std::unique_ptr<AddressMap> MakeMegaDriveMap();
+// Game Boy Advance: the cartridge at 0x08000000, 32 MiB at most, mirrored at 0x0A000000 and
+// 0x0C000000 (the other wait states).
+std::unique_ptr<AddressMap> MakeGbaMap();
 // SNES: 32 KiB banks at $8000-$FFFF, or 64 KiB banks, after a copier header of `header` bytes.
 std::unique_ptr<AddressMap> MakeLoRomMap(std::uint64_t header);
 std::unique_ptr<AddressMap> MakeHiRomMap(std::uint64_t header);

@@ -143,6 +143,30 @@ std::optional<MapChoice> Nes(HeaderReader& in) {
     return MapChoice{MakeNesMap(prgStart, prgSize, bank), reason, MapKind::Nes, true};
 }
 
+// "SEGA" at 0x100, where every Mega Drive header begins ("SEGA MEGA DRIVE", "SEGA GENESIS").
+bool MegaDrive(HeaderReader& in) {
+    std::uint8_t b[4];
+    return in.Size() >= 0x200 && in.Read(0x100, b, sizeof b) && std::equal(b, b + 4, "SEGA");
+}
+
+// The fixed 0x96 at 0xB2, and the complement at 0xBD of the header's bytes 0xA0-0xBC, which the
+// console itself checks at start.
+bool Gba(HeaderReader& in) {
+    std::uint8_t b[0x1E];
+    if (!in.Read(0xA0, b, sizeof b) || b[0x12] != 0x96) {
+        return false;
+    }
+    unsigned sum = 0;
+    for (int i = 0; i <= 0x1C; ++i) {
+        sum += b[i];
+    }
+    return static_cast<std::uint8_t>(0u - sum - 0x19) == b[0x1D];
+}
+
+MapChoice MegaDriveChoice(std::string reason) {
+    return MapChoice{MakeMegaDriveMap(), std::move(reason), MapKind::MegaDrive, true, true};
+}
+
 std::variant<MapChoice, Refusal> Asked(MapKind kind, HeaderReader& in) {
     const std::string asked = "indicado con --map";
     const std::uint64_t header = CopierHeader(in.Size());
@@ -155,6 +179,10 @@ std::variant<MapChoice, Refusal> Asked(MapKind kind, HeaderReader& in) {
         return MapChoice{MakeHiRomMap(header), asked + CopierNote(header), kind, true};
     case MapKind::GameBoy:
         return MapChoice{MakeGameBoyMap(), asked, kind, true};
+    case MapKind::MegaDrive:
+        return MegaDriveChoice(asked);
+    case MapKind::Gba:
+        return MapChoice{MakeGbaMap(), asked, kind, true};
     case MapKind::Nes:
         break;
     }
@@ -177,6 +205,15 @@ MapChoice Recognize(HeaderReader& in) {
     }
     if (auto snes = Snes(in)) {
         return std::move(*snes);
+    }
+    if (MegaDrive(in)) {
+        return MegaDriveChoice("«SEGA» en 0x100, cabecera de Mega Drive");
+    }
+    if (Gba(in)) {
+        return MapChoice{MakeGbaMap(),
+                         "cabecera de Game Boy Advance: 0x96 en 0xB2 y el complemento de 0xBD "
+                         "correcto",
+                         MapKind::Gba, true};
     }
     return MapChoice{MakeLinearMap(), "ninguna cabecera de consola reconocida", MapKind::Linear,
                      false};

@@ -14,14 +14,15 @@ RecalcArguments Example() {
 }
 
 // Whatever the window can build (any text in any field, the first pointer given or not, a ROM
-// named like an option) and whatever options a console user adds, parses back equal.
+// named like an option) and whatever options a console user adds, a table file among them,
+// parses back equal.
 TEST(RecalcArguments, EveryRequestParsesBackEqual) {
     const std::vector<std::string> texts = {"",      "1a000", "-h",           "--dry-run", "--",
                                             "--map", "-",     "mi juego.smc", "/?",        "ñ"};
     int checked = 0;
     for (const std::string& rom : texts) {
         for (const std::string& field : texts) {
-            for (int variant = 0; variant < 16; ++variant) {
+            for (int variant = 0; variant < 128; ++variant) {
                 RecalcArguments a = Example();
                 a.fields.romName = rom;
                 a.fields.separator = field;
@@ -32,6 +33,13 @@ TEST(RecalcArguments, EveryRequestParsesBackEqual) {
                 a.options.force = (variant & 4) != 0;
                 if (variant & 8) {
                     a.options.map = field;
+                }
+                a.options.bigEndian = (variant & 16) != 0;
+                a.options.split = (variant & 32) != 0;
+                if (variant & 64) {
+                    // The table file holds every other field.
+                    a.options.tables = field;
+                    a.fields = {rom, "", "", "", "", "", std::nullopt};
                 }
                 const auto parsed = ParseRecalcArguments(BuildRecalcArguments(a));
                 const auto* back = std::get_if<ParsedArguments>(&parsed);
@@ -44,7 +52,7 @@ TEST(RecalcArguments, EveryRequestParsesBackEqual) {
             }
         }
     }
-    EXPECT_EQ(checked, 1600);
+    EXPECT_EQ(checked, 12800);
 }
 
 TEST(RecalcArguments, OptionsOnlyBeforeTheRom) {
@@ -66,6 +74,17 @@ TEST(RecalcArguments, OptionsOnlyBeforeTheRom) {
          std::nullopt,
          RecalcCommand::Recalculate},
         {{"r", "1", "2", "3", "2", "00", "00a0", "--force"}, Kind::FieldCount, {}},
+        {{"--big-endian", "--split", "r", "1", "2", "3", "2", "00"},
+         std::nullopt,
+         RecalcCommand::Recalculate},
+        {{"--split=1", "r", "1", "2", "3", "2", "00"}, Kind::UnknownOption, {}},
+        {{"--tables"}, Kind::MissingValue, {}},
+        {{"--tables", "t.txt"}, Kind::TablesFieldCount, {}},
+        {{"--tables", "t.txt", "r", "1", "2", "3", "2", "00"}, Kind::TablesFieldCount, {}},
+        {{"--dry-run", "--tables", "t.txt", "--map", "md", "r"},
+         std::nullopt,
+         RecalcCommand::Recalculate},
+        {{"r", "--tables", "t.txt"}, Kind::FieldCount, {}},
     };
     for (const Case& c : cases) {
         const auto parsed = ParseRecalcArguments(c.args);
@@ -81,6 +100,11 @@ TEST(RecalcArguments, OptionsOnlyBeforeTheRom) {
     EXPECT_TRUE(all.options.dryRun && all.options.force);
     EXPECT_EQ(all.options.map, "lorom");
     EXPECT_EQ(all.fields.romName, "r");
+    const auto tables = std::get<ParsedArguments>(ParseRecalcArguments(cases[14].args)).arguments;
+    EXPECT_EQ(tables.options.tables, "t.txt");
+    EXPECT_EQ(tables.options.map, "md");
+    EXPECT_EQ(tables.fields, (RecalcFields{"r", "", "", "", "", "", std::nullopt}));
+    EXPECT_EQ(std::get<ArgumentsError>(ParseRecalcArguments(cases[13].args)).fieldCount, 6u);
 }
 
 TEST(PointerSize, OnlyTheThreeSizes) {

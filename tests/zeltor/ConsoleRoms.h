@@ -5,10 +5,11 @@
 // program's against.
 #include "tests/zeltor/RecalculatorTestSupport.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 
-enum class Console { Linear, LoRom, HiRom, GameBoy, Nes };
+enum class Console { Linear, LoRom, HiRom, GameBoy, Nes, MegaDrive, Gba };
 
 // SNES: `size` bytes of ROM after an optional 512-byte copier header, with the internal
 // header at 0x7FC0 (LoROM) or 0xFFC0 (HiROM): a title, the map mode, the ROM size, a
@@ -68,6 +69,33 @@ inline Bytes NesRom(unsigned mapper, unsigned prgBanks, std::uint8_t filler = 0x
     return rom;
 }
 
+// Mega Drive: the header from 0x100, which begins with the console's name.
+inline Bytes MegaDriveRom(std::size_t size, std::uint8_t filler = 0xEE) {
+    Bytes rom(size, filler);
+    const char header[] = "SEGA MEGA DRIVE (C)ZELT 2024.JAN";
+    std::copy(header, header + 32, &rom.at(0x100));
+    return rom;
+}
+
+// Game Boy Advance: a branch over the header, a title and game code, the fixed 0x96 (or
+// `fixed`) and the header's complement, which the console computes over 0xA0-0xBC and checks
+// at start.
+inline Bytes GbaRom(std::size_t size, std::uint8_t fixed = 0x96, std::uint8_t filler = 0xEE) {
+    Bytes rom(size, filler);
+    const std::uint8_t branch[] = {0x2E, 0x00, 0x00, 0xEA};
+    std::copy(branch, branch + 4, rom.begin());
+    const char title[] = "ZELTORPRUEBAAZTE01";
+    std::copy(title, title + 18, &rom.at(0xA0));
+    rom.at(0xB2) = fixed;
+    std::fill(&rom.at(0xB3), &rom.at(0xBD), 0x00);
+    int complement = 0;
+    for (std::size_t i = 0xA0; i <= 0xBC; ++i) {
+        complement -= rom[i];
+    }
+    rom.at(0xBD) = static_cast<std::uint8_t>((complement - 0x19) & 0xFF);
+    return rom;
+}
+
 // Each map's address of a file position, as the consoles' documentation gives it: the bank
 // above the 16th bit, then the address in the window the bank is seen through.
 struct AddressOf {
@@ -88,6 +116,10 @@ struct AddressOf {
             return p < 0x4000 ? p : ((p / 0x4000) << 16) + 0x4000 + p % 0x4000;
         case Console::Nes:
             return ((p / nesBank) << 16) + 0x8000 + p % nesBank;
+        case Console::MegaDrive:
+            return position;
+        case Console::Gba:
+            return 0x08000000 + position;
         }
         return 0;
     }
@@ -97,6 +129,7 @@ struct AddressOf {
                                    : console == Console::HiRom   ? 0x10000
                                    : console == Console::GameBoy ? 0x4000
                                    : console == Console::Nes     ? nesBank
+                                   : console == Console::Gba     ? 0x2000000
                                                                  : 0;
         if (bank == 0) {
             return UINT64_MAX;

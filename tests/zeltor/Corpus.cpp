@@ -96,6 +96,8 @@ std::uint64_t BankSize(const AddressOf& a) {
     case Console::Nes:
         return a.nesBank;
     case Console::Linear:
+    case Console::MegaDrive:
+    case Console::Gba:
         break;
     }
     return 0;

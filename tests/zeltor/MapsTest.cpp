@@ -1,4 +1,5 @@
 #include "tests/zeltor/ConsoleRoms.h"
+#include "zeltor/Recognize.h"
 
 #include <gtest/gtest.h>
 
@@ -140,6 +141,28 @@ TEST(Maps, TextCrossingABankIsAddressedThroughTheBankOrRefused) {
          "",
          "Mapa de direcciones: NES (cabecera iNES: mapper 0, 32 KiB de PRG en bancos de 32 "
          "KiB)."},
+        // 4-byte pointers hold the whole address, 0x08000000 up; no bank to cross.
+        {"Game Boy Advance, 4 bytes",
+         GbaRom(0x40000),
+         AddressOf{Console::Gba},
+         0x10100,
+         4,
+         0,
+         {},
+         0,
+         "",
+         "Mapa de direcciones: Game Boy Advance (cabecera de Game Boy Advance: 0x96 en 0xB2 y "
+         "el complemento de 0xBD correcto)."},
+        {"--map gba where no header says so",
+         Bytes(0x40000, 0xEE),
+         AddressOf{Console::Gba},
+         0x3FE00,
+         4,
+         0,
+         {"--map", "gba"},
+         0,
+         "",
+         "Mapa de direcciones: Game Boy Advance (indicado con --map)."},
         {"--map linear overrides the header",
          SnesRom(false, 0x40000, true),
          AddressOf{Console::Linear},
@@ -234,6 +257,10 @@ TEST(Maps, RecognisedFromTheHeaderAndNamedWithTheReason) {
         {"NES, a mapper without data", NesRom(77, 2),
          "NES (cabecera iNES: mapper 77, 32 KiB de PRG en bancos de 8 KiB (mapper sin datos: se "
          "suponen bancos de 8 KiB))"},
+        {"Game Boy Advance", GbaRom(0x20000),
+         "Game Boy Advance (cabecera de Game Boy Advance: 0x96 en 0xB2 y el complemento de 0xBD "
+         "correcto)"},
+        {"Game Boy Advance with a wrong complement", broken(GbaRom(0x20000), 0xBD, 0x00), none},
         {"plain data", Bytes(0x20000, 0xEE), none},
     };
     for (const Case& c : cases) {
@@ -258,7 +285,8 @@ TEST(Maps, ANameThatIsNoMapIsAUsageError) {
     };
     const Case cases[] = {
         {{"--map", "snes"},
-         "ERROR 1: el mapa «snes» no existe: --map admite linear, lorom, hirom, gb o nes.\n"},
+         "ERROR 1: el mapa «snes» no existe: --map admite linear, lorom, hirom, gb, nes, md o "
+         "gba.\n"},
         {{"--map", "nes"},
          "ERROR 1: --map nes necesita la cabecera iNES al principio del "
          "archivo, y esta ROM no la tiene.\n"},
@@ -275,6 +303,103 @@ TEST(Maps, ANameThatIsNoMapIsAUsageError) {
         EXPECT_EQ(run.err, c.err);
         EXPECT_EQ(fs.files.size(), 1u);
     }
+}
+
+// Mega Drive and Game Boy Advance are looked for only where no older console's header is: a
+// ROM that was recognised before keeps its map. Mega Drive stores its pointers big endian.
+TEST(Maps, MegaDriveAndGameBoyAdvanceByTheirHeaders) {
+    const auto sega = [](Bytes rom) {
+        std::copy_n("SEGA", 4, &rom.at(0x100));
+        return rom;
+    };
+    struct Case {
+        const char* name;
+        Bytes rom;
+        std::optional<zeltor::MapKind> asked;
+        std::string map, reason;
+        bool bigEndian;
+    };
+    const std::string md = "«SEGA» en 0x100, cabecera de Mega Drive";
+    const std::string gba = "cabecera de Game Boy Advance: 0x96 en 0xB2 y el complemento de 0xBD "
+                            "correcto";
+    const std::string none = "ninguna cabecera de consola reconocida";
+    const std::string asked = "indicado con --map";
+    const Case cases[] = {
+        {"Mega Drive", MegaDriveRom(0x20000), {}, "Mega Drive", md, true},
+        {"\"sega\" in small letters",
+         [] {
+             Bytes rom = MegaDriveRom(0x20000);
+             std::copy_n("sega", 4, &rom.at(0x100));
+             return rom;
+         }(),
+         {},
+         "lineal",
+         none,
+         false},
+        {"Game Boy Advance", GbaRom(0x40000), {}, "Game Boy Advance", gba, false},
+        {"GBA without its 0x96", GbaRom(0x40000, 0x97), {}, "lineal", none, false},
+        {"GBA header cut short before its complement",
+         [] {
+             Bytes rom = GbaRom(0x40000);
+             rom.resize(0xBD);
+             return rom;
+         }(),
+         {},
+         "lineal",
+         none,
+         false},
+        {"LoROM with SEGA at 0x100",
+         sega(SnesRom(false, 0x20000, false)),
+         {},
+         "LoROM",
+         "cabecera interna LoROM en 0x7FC0",
+         false},
+        {"Game Boy with SEGA at 0x100",
+         sega(GameBoyRom(0x10000)),
+         {},
+         "Game Boy",
+         "cabecera de Game Boy en 0x100 con la suma de control de 0x14D correcta",
+         false},
+        {"--map md over plain data", Bytes(0x1000, 0xEE), zeltor::MapKind::MegaDrive, "Mega Drive",
+         asked, true},
+        {"--map linear over a Mega Drive", MegaDriveRom(0x20000), zeltor::MapKind::Linear, "lineal",
+         asked, false},
+        {"--map gba over a Mega Drive", MegaDriveRom(0x20000), zeltor::MapKind::Gba,
+         "Game Boy Advance", asked, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeFileSystem fs;
+        fs.files["rom.bin"] = c.rom;
+        zeltor::FileError error;
+        const auto rom = fs.Open("rom.bin", false, error);
+        ASSERT_TRUE(rom);
+        auto chosen = zeltor::ChooseMap(c.asked, *rom, c.rom.size());
+        ASSERT_TRUE(std::holds_alternative<zeltor::MapChoice>(chosen));
+        const zeltor::MapChoice& choice = std::get<zeltor::MapChoice>(chosen);
+        EXPECT_EQ(choice.map->Name(), c.map);
+        EXPECT_EQ(choice.reason, c.reason);
+        EXPECT_EQ(choice.bigEndian, c.bigEndian);
+    }
+}
+
+// The GBA's cartridge: 32 MiB from 0x08000000, seen again at 0x0A000000 and 0x0C000000.
+TEST(Maps, GameBoyAdvanceAddressesAndTheirMirrors) {
+    const auto map = zeltor::MakeGbaMap();
+    const AddressOf address{Console::Gba};
+    for (const std::uint64_t position : {0x0u, 0xC0u, 0x12345u, 0x1FFFFFFu}) {
+        const auto place = map->Locate(position);
+        ASSERT_TRUE(place) << position;
+        EXPECT_EQ(place->address, address(position));
+        EXPECT_EQ(place->bankLast, address.BankEnd(position));
+        for (const std::uint64_t mirror : {0x0u, 0x2000000u, 0x4000000u}) {
+            EXPECT_EQ(map->Linear(place->address + mirror), static_cast<std::int64_t>(position));
+        }
+    }
+    EXPECT_FALSE(map->Locate(0x2000000));
+    // Outside the cartridge: nowhere near any string, below it or past its last mirror.
+    EXPECT_EQ(map->Linear(0x9000), 0x9000 - 0x08000000);
+    EXPECT_EQ(map->Linear(0x0E000010), 0x06000010);
 }
 
 } // namespace
