@@ -1,5 +1,6 @@
 #include "zeltor/Arguments.h"
 
+#include "portable/FieldNames.h"
 #include "portable/Hex.h"
 #include "zeltor/Text.h"
 
@@ -43,6 +44,26 @@ std::optional<std::uint32_t> ParseLittleEndian(std::string_view text, PointerSiz
     return value;
 }
 
+Refusal OptionAfterRom(const std::string& option) {
+    return Bad(Exit::Usage, Quote(option, kFieldLimit) +
+                                " está después de la ROM, donde solo van los campos: las opciones "
+                                "van antes de la ROM (Zeltor [opciones] ROM TEXTO ...)");
+}
+
+std::optional<std::string> OptionAmongFields(const std::vector<std::string>& args) {
+    std::size_t k = 0;
+    while (k < args.size() && args[k].size() > 1 && args[k].front() == '-' && args[k] != "--") {
+        k += args[k] == "--map" || args[k] == "--tables" ? 2 : 1;
+    }
+    k += k < args.size() && args[k] == "--" ? 2 : 1; // the ROM
+    for (; k < args.size(); ++k) {
+        if (args[k].size() > 1 && args[k].front() == '-') {
+            return args[k];
+        }
+    }
+    return std::nullopt;
+}
+
 Refusal UsageRefusal(const ArgumentsError& error) {
     switch (error.kind) {
     case ArgumentsError::Kind::UnknownOption:
@@ -72,13 +93,15 @@ std::optional<Refusal> ParseOffsets(const RecalcFields& f, Request& r) {
     const std::pair<const std::string*, std::uint32_t*> offsets[] = {
         {&f.textStart, &r.textStart}, {&f.tableStart, &r.tableStart}, {&f.tableEnd, &r.tableEnd}};
     const char* names[] = {"el inicio del texto", "el inicio de la tabla", "el fin de la tabla"};
+    const Field fields[] = {Field::TextStart, Field::TableStart, Field::TableEnd};
     for (int i = 0; i < 3; ++i) {
         const auto value = ParseOffset(*offsets[i].first);
         if (!value) {
             return Bad(Exit::BadField,
                        std::string(names[i]) + " " + Quote(*offsets[i].first, kFieldLimit) +
                            " no es una posición hexadecimal válida (cifras 0-9 y A-F, hasta "
-                           "FFFFFFFF)");
+                           "FFFFFFFF): revise " +
+                           FieldName(fields[i]));
         }
         *offsets[i].second = *value;
     }
@@ -104,19 +127,31 @@ std::variant<Request, Refusal> ReadRunOptions(const RecalcArguments& a) {
 }
 
 std::optional<Refusal> ReadFields(const RecalcFields& f, Request& r) {
+    // No field begins with "-": one that does is an option written after the ROM.
+    for (const std::string* field : {&f.textStart, &f.tableStart, &f.tableEnd, &f.pointerSize,
+                                     &f.separator}) {
+        if (!field->empty() && field->front() == '-') {
+            return OptionAfterRom(*field);
+        }
+    }
+    if (f.firstPointer && !f.firstPointer->empty() && f.firstPointer->front() == '-') {
+        return OptionAfterRom(*f.firstPointer);
+    }
     if (auto refusal = ParseOffsets(f, r)) {
         return refusal;
     }
     const std::optional<PointerSize> size = PointerSize::FromText(f.pointerSize);
     if (!size) {
-        return Bad(Exit::BadField,
-                   "el tamaño " + Quote(f.pointerSize, kFieldLimit) + " debe ser 2, 3 o 4");
+        return Bad(Exit::BadField, "el tamaño " + Quote(f.pointerSize, kFieldLimit) +
+                                       " debe ser 2, 3 o 4: revise " +
+                                       FieldName(Field::PointerSize));
     }
     r.pointerSize = *size;
     const auto separator = ParseOffset(f.separator);
     if (f.separator.size() > 2 || !separator) {
         return Bad(Exit::BadField, "el separador " + Quote(f.separator, kFieldLimit) +
-                                       " debe ser un byte en hexadecimal (00 a FF)");
+                                       " debe ser un byte en hexadecimal (00 a FF): revise " +
+                                       FieldName(Field::Separator));
     }
     r.separator = static_cast<std::uint8_t>(*separator);
     if (f.firstPointer) {
@@ -124,7 +159,8 @@ std::optional<Refusal> ReadFields(const RecalcFields& f, Request& r) {
         r.firstPointer = FirstPointerValue(*f.firstPointer, r.Format());
         if (!r.firstPointer) {
             return Bad(Exit::BadField, "el primer puntero " + Quote(*f.firstPointer, kFieldLimit) +
-                                           " " + FirstPointerRule(r.Format()));
+                                           " " + FirstPointerRule(r.Format()) + ": revise " +
+                                           FieldName(Field::FirstPointer));
         }
     }
     return std::nullopt;

@@ -42,6 +42,12 @@ std::optional<std::uint32_t> ParseOffset(std::string_view text);
 // The first pointer's bytes as they stand in the ROM, little endian: "00a0" is 0xA000.
 std::optional<std::uint32_t> ParseLittleEndian(std::string_view text, PointerSize size);
 
+// A field that begins with "-": an option written after the ROM, where only fields go.
+Refusal OptionAfterRom(const std::string& option);
+
+// The first argument after the ROM that looks like an option, if any.
+std::optional<std::string> OptionAmongFields(const std::vector<std::string>& args);
+
 // What went wrong with the command line, in a translator's words.
 Refusal UsageRefusal(const ArgumentsError& error);
 

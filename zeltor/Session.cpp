@@ -208,7 +208,8 @@ int Session::Run(const std::vector<std::string>& args) {
         return Finish(Exit::Usage);
     }
     if (const auto* error = std::get_if<ArgumentsError>(&parsed)) {
-        return Refuse(UsageRefusal(*error), false);
+        const auto option = OptionAmongFields(args);
+        return Refuse(option ? OptionAfterRom(*option) : UsageRefusal(*error), false);
     }
     const ParsedArguments& command = std::get<ParsedArguments>(parsed);
     switch (command.command) {
@@ -248,7 +249,9 @@ int Session::Recalculate(const std::vector<std::string>& args, const RecalcArgum
     const auto request = ParseRequest(arguments);
     if (const auto* refusal = std::get_if<Refusal>(&request)) {
         FileError ignored;
-        return Refuse(*refusal, m_Logging && (rom || m_Files.Open(romName, false, ignored)));
+        // A command line that is wrong as such says so where it is typed, not in the log.
+        return Refuse(*refusal, m_Logging && refusal->code != Exit::Usage &&
+                                    (rom || m_Files.Open(romName, false, ignored)));
     }
     const Request& r = std::get<Request>(request);
     if (!rom) {

@@ -197,12 +197,12 @@ TEST(Refusals, EachClassHasItsCodeAndLeavesTheRomAsItWas) {
         {{"rom.smc", "100", "20", "25", "2", "00", "0000", "extra"}, Exit::Usage},
         {{"-h", "rom.smc"}, Exit::Usage},
         {{"--dry-run", "--help"}, Exit::Usage},
-        {{"rom.smc", "100", "20", "25", "2", "00", "--force"}, Exit::BadField},
-        // Options are options only in their own places: as fields they are bad fields.
-        {{"rom.smc", "100", "20", "25", "2", "00", "-h"}, Exit::BadField},
-        {{"rom.smc", "100", "20", "25", "2", "00", "--dry-run"}, Exit::BadField},
-        {{"rom.smc", "--dry-run", "20", "25", "2", "00"}, Exit::BadField},
-        {{"rom.smc", "100", "20", "25", "2", "--help"}, Exit::BadField},
+        {{"rom.smc", "100", "20", "25", "2", "00", "--force"}, Exit::Usage},
+        // Options go before the ROM: one written after it is a usage error that says so.
+        {{"rom.smc", "100", "20", "25", "2", "00", "-h"}, Exit::Usage},
+        {{"rom.smc", "100", "20", "25", "2", "00", "--dry-run"}, Exit::Usage},
+        {{"rom.smc", "--dry-run", "20", "25", "2", "00"}, Exit::Usage},
+        {{"rom.smc", "100", "20", "25", "2", "--help"}, Exit::Usage},
         {{"rom.smc", "1G", "20", "25", "2", "00"}, Exit::BadField},
         {{"rom.smc", "100", "", "25", "2", "00"}, Exit::BadField},
         {{"rom.smc", "100", "20", "100000000", "2", "00"}, Exit::BadField},
@@ -432,7 +432,7 @@ TEST(Safety, FailedWritesLeaveTheRomAsItWas) {
                       0u);
         } else {
             EXPECT_EQ(lines.back(),
-                      std::string("Hecho: cambian 2 de 3 entradas; copia de "
+                      std::string("Hecho: cambian 2 de 3 entradas; mapa lineal; copia de "
                                   "seguridad «rom.smc.bak»; ") +
                           (fs.failLog ? "sin registro." : "registro «rom.smc.zeltor.log»."));
         }

@@ -19,9 +19,11 @@ bool IsNull(std::uint32_t value, unsigned size, bool zeroIsNull) {
 
 Basis::Basis(const View& view, const Fields& fields, std::uint32_t smallest)
     : m_View(view), m_Fields(fields) {
+    // A plain file's old values are taken as if the smallest pointed at TEXT: where the text was
+    // before is not known (FIRST says where the new one starts, not where the old one was), but
+    // the distances between the old values are.
     if (!view.mapKnown) {
-        m_Base = static_cast<std::int64_t>(fields.first ? *fields.first : smallest) -
-                 static_cast<std::int64_t>(fields.textStart);
+        m_Base = static_cast<std::int64_t>(smallest) - static_cast<std::int64_t>(fields.textStart);
     }
 }
 

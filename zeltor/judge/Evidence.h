@@ -27,8 +27,7 @@ struct Fields {
 bool IsNull(std::uint32_t value, unsigned size, bool zeroIsNull);
 
 // Where the table's values point in the file: through the console's map (a 2-byte value in the
-// text's bank) or, in a plain file, by one base that the first pointer or the smallest old
-// value sets against the text's start.
+// text's bank) or, in a plain file, as if the smallest old value pointed at TEXT.
 class Basis {
 public:
     Basis(const View& view, const Fields& fields, std::uint32_t smallest);

@@ -15,9 +15,10 @@ using RuleFunction = std::optional<Finding> (*)(const View&, const Reading&);
 
 // The order in which the fields are named: the table's, the separator's, then TEXT's and
 // FIRST's. Each rule may count on the ones before it having passed.
+// What cannot be carried out at all (exit 3 and 4) comes before what looks mistaken (exit 9).
 constexpr std::array<RuleFunction, 10> kRules = {
-    WholeEntries,       Padding,       Addresses, EnoughStrings, TableGoesOn,
-    TableStartsEarlier, StrayEntries,  Separator, TextAndFirst,  TextEdges,
+    WholeEntries,       EnoughStrings, Padding,   Addresses,    TableGoesOn,
+    TableStartsEarlier, StrayEntries,  Separator, TextAndFirst, TextEdges,
 };
 
 // One field changed, and how the message shows its new value.
@@ -77,10 +78,21 @@ void AddSeparators(const View& view, const Reading& r, std::vector<Correction>& 
     for (std::uint64_t at = r.fields.textStart; at < to; ++at) {
         ++counts[view.text[at]];
     }
+    // 00 and FF, then the few bytes that occur most nearly as often as the table has strings.
     const std::size_t m = r.values.size();
-    for (int b = 0; b < 256; ++b) {
-        const bool usual = b == 0x00 || b == 0xFF;
-        if (b != r.fields.separator && (usual || (counts[b] + 4 >= m && counts[b] <= m))) {
+    std::vector<int> bytes = {0x00, 0xFF};
+    std::vector<std::pair<std::size_t, int>> near;
+    for (int b = 1; b < 255; ++b) {
+        if (counts[b] + 4 >= m && counts[b] <= m) {
+            near.emplace_back(m - counts[b], b);
+        }
+    }
+    std::sort(near.begin(), near.end());
+    for (std::size_t k = 0; k < near.size() && k < 6; ++k) {
+        bytes.push_back(near[k].second);
+    }
+    for (const int b : bytes) {
+        if (b != r.fields.separator) {
             Fields c = r.fields;
             c.separator = static_cast<std::uint8_t>(b);
             out.push_back({Field::Separator, c, HexDigits(static_cast<unsigned>(b), 2)});
@@ -162,8 +174,12 @@ std::string Compose(const Finding& finding, const Correction* fix) {
 }
 
 // The first field, in order, whose correction makes every rule agree.
-std::optional<Correction> Agreeing(const View& view, const Reading& r) {
+std::optional<Correction> Agreeing(const View& view, const Reading& r, const Finding& finding) {
     for (Correction& c : Corrections(view, r)) {
+        if (std::find(finding.suspects.begin(), finding.suspects.end(), c.field) ==
+            finding.suspects.end()) {
+            continue;
+        }
         const std::optional<Reading> reading = Read(view, c.fields);
         if (reading && !FirstFinding(view, *reading)) {
             return std::move(c);
@@ -173,6 +189,23 @@ std::optional<Correction> Agreeing(const View& view, const Reading& r) {
 }
 
 } // namespace
+
+std::vector<Field> Finding::SuspectsOf(Field field) {
+    using F = Field;
+    switch (field) {
+    case F::TableStart:
+    case F::TableEnd:
+    case F::PointerSize:
+        return {F::TableStart, F::TableEnd, F::PointerSize};
+    case F::Separator:
+        return {F::TableStart, F::TableEnd, F::PointerSize, F::Separator, F::TextStart};
+    case F::TextStart:
+        return {F::TableStart, F::TableEnd, F::PointerSize, F::TextStart, F::FirstPointer};
+    case F::FirstPointer:
+        break;
+    }
+    return {F::TextStart, F::FirstPointer};
+}
 
 std::optional<Finding> FirstFinding(const View& view, const Reading& reading) {
     for (const RuleFunction rule : kRules) {
@@ -195,7 +228,7 @@ std::variant<Verdict, Refusal> Judge(const View& view, const Request& request) {
         return StoryOf(view, *reading);
     }
     const std::optional<Correction> fix =
-        finding->settled ? std::nullopt : Agreeing(view, *reading);
+        finding->settled ? std::nullopt : Agreeing(view, *reading, *finding);
     const std::string message = Compose(*finding, fix ? &*fix : nullptr);
     if (finding->code != Exit::LooksWrong || !request.options.force) {
         return Bad(finding->code, message);

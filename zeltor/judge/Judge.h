@@ -41,7 +41,12 @@ struct Finding {
     Finding(Exit code, Field field, std::string message, bool settled = false,
             std::string hint = {})
         : code(code), field(field), message(std::move(message)), settled(settled),
-          hint(std::move(hint)) {}
+          hint(std::move(hint)), suspects(SuspectsOf(field)) {}
+
+    // The fields whose correction could explain what a rule about `field` found, in the order
+    // they are named: the table's own for a rule about the table; the table's and the field's
+    // for what is read through it.
+    static std::vector<Field> SuspectsOf(Field field);
 
     Exit code;
     Field field;
@@ -49,6 +54,7 @@ struct Finding {
     // The message already says what to do (both readings of an ambiguous table end).
     bool settled;
     std::string hint; // said last: "; si ha movido el texto a propósito, ..."
+    std::vector<Field> suspects;
 };
 
 // How the text and its old values relate.

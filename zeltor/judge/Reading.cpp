@@ -27,7 +27,9 @@ std::optional<Reading> Read(const View& view, const Fields& f) {
             values.push_back(value);
         }
     }
-    std::sort(values.begin(), values.end());
+    if (!std::is_sorted(values.begin(), values.end())) {
+        std::sort(values.begin(), values.end());
+    }
     values.erase(std::unique(values.begin(), values.end()), values.end());
     Basis basis(view, f, values.empty() ? 0 : values.front());
     const std::uint64_t limit = f.tableStart > f.textStart ? f.tableStart : view.fileSize;

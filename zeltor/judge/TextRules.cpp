@@ -253,6 +253,12 @@ bool LeadsTo(const View& view, const Reading& r, std::uint64_t from) {
     return at == t;
 }
 
+// A first pointer typed the other way round: nothing but FIRST is to blame.
+Finding Reversal(Finding finding) {
+    finding.suspects = {Field::FirstPointer};
+    return finding;
+}
+
 } // namespace
 
 std::optional<Finding> Separator(const View& view, const Reading& r) {
@@ -301,13 +307,13 @@ std::optional<Finding> TextAndFirst(const View& view, const Reading& r) {
         }
         for (const std::uint32_t current : {r.entries.front(), v0}) {
             if (current != *f.first && Reversed(current, f.size) == *f.first) {
-                return Finding{Exit::LooksWrong, Field::FirstPointer,
+                return Reversal(Finding{Exit::LooksWrong, Field::FirstPointer,
                                "el primer puntero indicado es el " +
                                    std::string(current == r.entries.front()
                                                    ? "de la entrada 0"
                                                    : "que apunta a la primera cadena") +
                                    " con los bytes al revés (" + AsTyped(current, f.size) +
-                                   " en la ROM)"};
+                                   " en la ROM)"});
             }
         }
         return std::nullopt;
@@ -329,11 +335,11 @@ std::optional<Finding> TextAndFirst(const View& view, const Reading& r) {
                               Reversed(r.entries.front(), f.size) == *f.first ||
                               Reversed(v0, f.size) == *f.first;
         if (reversed) {
-            return Finding{Exit::LooksWrong, Field::FirstPointer,
-                           "el primer puntero indicado tiene los bytes al revés: el que señala el "
-                           "inicio del texto (" +
-                               Hex(f.textStart) + ") es " + AsTyped(*here, f.size) +
-                               " en la ROM"};
+            return Reversal(Finding{Exit::LooksWrong, Field::FirstPointer,
+                                    "el primer puntero indicado tiene los bytes al revés: el que "
+                                    "señala el inicio del texto (" +
+                                        Hex(f.textStart) + ") es " + AsTyped(*here, f.size) +
+                                        " en la ROM"});
         }
         const auto points = r.basis.Where(*f.first);
         if (!(overlap && !inPlace && points == old.low)) {
