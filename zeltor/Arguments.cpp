@@ -4,6 +4,7 @@
 #include "portable/Hex.h"
 #include "zeltor/Text.h"
 
+#include <cctype>
 #include <limits>
 
 namespace zeltor {
@@ -50,6 +51,12 @@ Refusal OptionAfterRom(const std::string& option) {
                                 "van antes de la ROM (Zeltor [opciones] ROM TEXTO ...)");
 }
 
+bool LooksLikeOption(std::string_view text) {
+    return text == "-h" || text == "-?" ||
+           (text.size() > 2 && text.substr(0, 2) == "--" &&
+            std::isalpha(static_cast<unsigned char>(text[2])) != 0);
+}
+
 std::optional<std::string> OptionAmongFields(const std::vector<std::string>& args) {
     std::size_t k = 0;
     while (k < args.size() && args[k].size() > 1 && args[k].front() == '-' && args[k] != "--") {
@@ -57,7 +64,7 @@ std::optional<std::string> OptionAmongFields(const std::vector<std::string>& arg
     }
     k += k < args.size() && args[k] == "--" ? 2 : 1; // the ROM
     for (; k < args.size(); ++k) {
-        if (args[k].size() > 1 && args[k].front() == '-') {
+        if (LooksLikeOption(args[k])) {
             return args[k];
         }
     }
@@ -127,14 +134,14 @@ std::variant<Request, Refusal> ReadRunOptions(const RecalcArguments& a) {
 }
 
 std::optional<Refusal> ReadFields(const RecalcFields& f, Request& r) {
-    // No field begins with "-": one that does is an option written after the ROM.
-    for (const std::string* field : {&f.textStart, &f.tableStart, &f.tableEnd, &f.pointerSize,
-                                     &f.separator}) {
-        if (!field->empty() && field->front() == '-') {
+    // A field that reads like an option is an option written after the ROM.
+    for (const std::string* field :
+         {&f.textStart, &f.tableStart, &f.tableEnd, &f.pointerSize, &f.separator}) {
+        if (LooksLikeOption(*field)) {
             return OptionAfterRom(*field);
         }
     }
-    if (f.firstPointer && !f.firstPointer->empty() && f.firstPointer->front() == '-') {
+    if (f.firstPointer && LooksLikeOption(*f.firstPointer)) {
         return OptionAfterRom(*f.firstPointer);
     }
     if (auto refusal = ParseOffsets(f, r)) {

@@ -45,6 +45,9 @@ std::optional<std::uint32_t> ParseLittleEndian(std::string_view text, PointerSiz
 // A field that begins with "-": an option written after the ROM, where only fields go.
 Refusal OptionAfterRom(const std::string& option);
 
+// "--dry-run", "-h": what an option looks like, and no field does.
+bool LooksLikeOption(std::string_view text);
+
 // The first argument after the ROM that looks like an option, if any.
 std::optional<std::string> OptionAmongFields(const std::vector<std::string>& args);
 

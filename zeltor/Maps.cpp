@@ -22,9 +22,7 @@ public:
     std::int64_t Linear(std::uint64_t address) const override {
         return static_cast<std::int64_t>(address);
     }
-    std::optional<std::uint64_t> Position(std::uint64_t address) const override {
-        return address;
-    }
+    std::optional<std::uint64_t> Position(std::uint64_t address) const override { return address; }
     std::uint64_t InBankOf(std::uint64_t, std::uint32_t value) const override { return value; }
 
 private:
@@ -198,11 +196,11 @@ std::unique_ptr<AddressMap> MakeLoRomMap(std::uint64_t header) {
 // $C0-$FF, mirrored at $40-$7F and, for their upper halves, at $00-$3F and $80-$BF: 64 banks.
 std::unique_ptr<AddressMap> MakeHiRomMap(std::uint64_t header) {
     // $40-$7D and $C0-$FF show whole banks; $00-$3F and $80-$BF their upper halves only.
-    return std::make_unique<BankedMap>(
-        "HiROM", header, kNoEnd - header, 0x10000, 0xC00000, 0x40,
-        [](std::uint64_t bank, std::uint64_t low) {
-            return (bank & 0x40) != 0 ? (bank & 0x7F) < 0x7E : low >= 0x8000;
-        });
+    return std::make_unique<BankedMap>("HiROM", header, kNoEnd - header, 0x10000, 0xC00000, 0x40,
+                                       [](std::uint64_t bank, std::uint64_t low) {
+                                           return (bank & 0x40) != 0 ? (bank & 0x7F) < 0x7E
+                                                                     : low >= 0x8000;
+                                       });
 }
 
 std::unique_ptr<AddressMap> MakeGameBoyMap() {

@@ -25,10 +25,10 @@ Refusal OutOfBank(const Plan& plan, std::size_t j, const Place& origin) {
 }
 
 Refusal Unseen(const Plan& plan, std::size_t j) {
-    return Bad(Exit::Overflow, StringAt(j, plan.starts[j]) +
-                                   " está donde la consola no ve la ROM con el mapa " +
-                                   plan.map->Name() + " (en una cabecera, o fuera de la PRG): " +
-                                   "revise " + FieldName(Field::TextStart));
+    return Bad(Exit::Overflow,
+               StringAt(j, plan.starts[j]) + " está donde la consola no ve la ROM con el mapa " +
+                   plan.map->Name() + " (en una cabecera, o fuera de la PRG): " + "revise " +
+                   FieldName(Field::TextStart));
 }
 
 // String j's new value: the first plus the distance between the two strings' addresses on
@@ -118,19 +118,20 @@ std::variant<Plan, Refusal> MakePlanUnguarded(const Request& r, File& rom) {
     Plan plan;
     plan.entries = reading->entries.size();
     const std::uint64_t from = r.tableStart - view.table.from;
-    plan.oldTable.assign(view.table.bytes.begin() + static_cast<std::ptrdiff_t>(from),
-                         view.table.bytes.begin() +
-                             static_cast<std::ptrdiff_t>(from + plan.entries * r.pointerSize.Bytes()));
+    plan.oldTable.assign(
+        view.table.bytes.begin() + static_cast<std::ptrdiff_t>(from),
+        view.table.bytes.begin() +
+            static_cast<std::ptrdiff_t>(from + plan.entries * r.pointerSize.Bytes()));
     Strings strings = reading->strings;
     if (verdict.inTableOrder) {
         strings = Split(view.text, r.textStart, r.separator, plan.entries, view.textLimit);
         if (strings.starts.size() < plan.entries) {
-            return Bad(Exit::TextTooShort,
-                       "la tabla tiene " + Count(plan.entries, "entrada", "entradas") +
-                           ", pero solo se encontraron " +
-                           Count(strings.starts.size(), "cadena", "cadenas") +
-                           " para escribirla como tabla nueva: revise " +
-                           FieldName(Field::TableEnd));
+            return Bad(Exit::TextTooShort, "la tabla tiene " +
+                                               Count(plan.entries, "entrada", "entradas") +
+                                               ", pero solo se encontraron " +
+                                               Count(strings.starts.size(), "cadena", "cadenas") +
+                                               " para escribirla como tabla nueva: revise " +
+                                               FieldName(Field::TableEnd));
         }
         plan.stringOf.resize(plan.entries);
         for (std::size_t k = 0; k < plan.entries; ++k) {

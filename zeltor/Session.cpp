@@ -134,8 +134,8 @@ int Session::Finish(Exit code, const std::string& errorLine) {
 }
 std::string Session::Summary(const Request& r, const Plan& plan) const {
     const std::size_t changed = ChangedEntries(r, plan);
-    const std::string of = " de " + Count(plan.entries, "entrada", "entradas") + "; mapa " +
-                           plan.map->Name();
+    const std::string of =
+        " de " + Count(plan.entries, "entrada", "entradas") + "; mapa " + plan.map->Name();
     const std::string log =
         m_LogFailure ? "sin registro" : "registro " + Quote(RomBaseName(m_LogPath));
     if (r.options.dryRun) {

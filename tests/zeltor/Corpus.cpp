@@ -60,9 +60,8 @@ public:
             (at < m_Cart.holeEnd && m_Cart.hole < at + length)) {
             return false;
         }
-        return std::none_of(m_Used.begin(), m_Used.end(), [&](const auto& u) {
-            return at < u.second && u.first < at + length;
-        });
+        return std::none_of(m_Used.begin(), m_Used.end(),
+                            [&](const auto& u) { return at < u.second && u.first < at + length; });
     }
     void Use(std::uint64_t at, std::uint64_t length) { m_Used.emplace_back(at, at + length); }
     // A free place for `length` bytes, inside one bank when `bank` is not 0.
@@ -112,7 +111,8 @@ struct Script {
     std::uint8_t Letter(Random& rnd) const {
         // About as skewed as letters in a text: the k-th symbol about 1/(k+2) as often.
         const double u = std::uniform_real_distribution<double>(0, 1)(rnd.engine);
-        const auto k = static_cast<std::size_t>(std::pow(static_cast<double>(alphabet.size() + 2), u)) - 1;
+        const auto k =
+            static_cast<std::size_t>(std::pow(static_cast<double>(alphabet.size() + 2), u)) - 1;
         return alphabet[std::min(k, alphabet.size() - 1)];
     }
     Bytes String(Random& rnd, std::uint64_t length) const {
@@ -134,10 +134,11 @@ struct Script {
 void DrawLengths(Random& rnd, std::size_t count, std::vector<std::uint64_t>& before,
                  std::vector<std::uint64_t>& after) {
     for (std::size_t j = 0; j < count; ++j) {
-        const std::uint64_t old =
-            rnd.Chance(0.05) ? 0 : rnd.Chance(0.1) ? rnd.Pick(61, 200) : rnd.Pick(1, 60);
-        double factor = std::exp(std::uniform_real_distribution<double>(std::log(0.3), std::log(4.0))(
-            rnd.engine));
+        const std::uint64_t old = rnd.Chance(0.05)  ? 0
+                                  : rnd.Chance(0.1) ? rnd.Pick(61, 200)
+                                                    : rnd.Pick(1, 60);
+        double factor = std::exp(
+            std::uniform_real_distribution<double>(std::log(0.3), std::log(4.0))(rnd.engine));
         if (rnd.Chance(0.05)) {
             factor = 10;
         }
@@ -148,10 +149,10 @@ void DrawLengths(Random& rnd, std::size_t count, std::vector<std::uint64_t>& bef
             after.push_back(rnd.Chance(0.1) ? rnd.Pick(1, 40) : 0);
             continue;
         }
-        after.push_back(emptied ? 0
-                                : std::max<std::uint64_t>(
-                                      1, static_cast<std::uint64_t>(
-                                             std::llround(static_cast<double>(old) * factor))));
+        after.push_back(emptied
+                            ? 0
+                            : std::max<std::uint64_t>(1, static_cast<std::uint64_t>(std::llround(
+                                                             static_cast<double>(old) * factor))));
     }
 }
 
@@ -205,7 +206,8 @@ std::vector<std::optional<std::size_t>> Entries(Random& rnd, std::size_t distinc
         std::shuffle(entries.begin(), entries.end(), rnd.engine);
     }
     if (nulls && entries.size() >= 3 && rnd.Chance(0.1)) {
-        entries.insert(entries.begin() + static_cast<std::ptrdiff_t>(rnd.Pick(1, entries.size() - 1)),
+        entries.insert(entries.begin() +
+                           static_cast<std::ptrdiff_t>(rnd.Pick(1, entries.size() - 1)),
                        std::nullopt);
     }
     return entries;
@@ -362,8 +364,8 @@ void PlaceNextBlock(Random& rnd, Draft& d) {
     // with nothing between, and where text follows this text now: packed in place, or another
     // block after a moved one whose old text is still there to show where its last string ended.
     // A moved text with its old one gone leaves nothing to tell them apart, gap or none.
-    job.ambiguous = d.inPlace ? gap == 0
-                              : d.textFollows && (!d.oldKept || job.rom.at(at - 1) == job.separator);
+    job.ambiguous =
+        d.inPlace ? gap == 0 : d.textFollows && (!d.oldKept || job.rom.at(at - 1) == job.separator);
 }
 
 Script DrawScript(Random& rnd) {
@@ -431,9 +433,12 @@ std::optional<Job> Draw(Random& rnd, const Cartridge& cart, unsigned size) {
     DrawLengths(rnd, distinct, d.before, d.now);
     d.inPlace = rnd.Chance(0.6);
     job.moved = !d.inPlace;
-    const AfterTable afters[] = {AfterTable::Zeros,    AfterTable::Ones,
-                                 AfterTable::Data,     AfterTable::FarTable,
-                                 AfterTable::NextTableAdjacent, AfterTable::NextTableApart,
+    const AfterTable afters[] = {AfterTable::Zeros,
+                                 AfterTable::Ones,
+                                 AfterTable::Data,
+                                 AfterTable::FarTable,
+                                 AfterTable::NextTableAdjacent,
+                                 AfterTable::NextTableApart,
                                  AfterTable::Text};
     job.after = afters[rnd.Pick(0, 6)];
     const auto entries = Entries(rnd, distinct, !plain);
@@ -470,12 +475,12 @@ std::optional<Job> Draw(Random& rnd, const Cartridge& cart, unsigned size) {
     if (needsFirst || rnd.Chance(0.25)) {
         job.first = newValue[0];
     }
-    const char* afterNames[] = {"zeros", "FF", "data", "far table", "next table adjacent",
-                                "next table apart", "text"};
+    const char* afterNames[] = {
+        "zeros", "FF", "data", "far table", "next table adjacent", "next table apart", "text"};
     job.what = std::string(cart.name) + ", " + std::to_string(size) + " bytes, " +
                (job.moved ? "moved" : "in place") + ", table then " +
-               afterNames[static_cast<int>(job.after)] + ", " +
-               std::to_string(job.starts.size()) + " strings";
+               afterNames[static_cast<int>(job.after)] + ", " + std::to_string(job.starts.size()) +
+               " strings";
     return job;
 }
 

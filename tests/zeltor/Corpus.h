@@ -44,9 +44,9 @@ struct Job {
     std::uint64_t text = 0, tableStart = 0, tableEnd = 0;
     unsigned size = 2;
     std::uint8_t separator = 0;
-    std::optional<std::uint8_t> lineBreak; // a code inside strings
-    std::optional<std::uint64_t> first;    // given by the translator
-    std::uint64_t firstValue = 0;          // the first string's new value
+    std::optional<std::uint8_t> lineBreak;    // a code inside strings
+    std::optional<std::uint64_t> first;       // given by the translator
+    std::uint64_t firstValue = 0;             // the first string's new value
     std::vector<std::uint64_t> old, expected; // per entry
     std::vector<std::uint64_t> starts;        // the new strings, one per distinct value
     bool moved = false;

@@ -270,8 +270,10 @@ TEST(Maps, RecognisedFromTheHeaderAndNamedWithTheReason) {
         PutTable(rom, 0x2000, 2, {0x9000, 0x9005});
         FakeFileSystem fs;
         fs.files["rom.smc"] = rom;
+        // The same two values on every console: no 2-byte value is ROM on all of them (a Game
+        // Boy shows ROM below $8000, a SNES above), so the judgement is overruled.
         const Outcome run =
-            RunZeltor(fs, {"--dry-run", "rom.smc", "3000", "2000", "2003", "2", "00"});
+            RunZeltor(fs, {"--dry-run", "--force", "rom.smc", "3000", "2000", "2003", "2", "00"});
         EXPECT_EQ(run.code, 0) << run.err;
         EXPECT_NE(run.out.find("\nMapa de direcciones: " + c.line + ". "), std::string::npos)
             << run.out;

@@ -582,51 +582,53 @@ TEST(Mistakes, RefusedWithTheFieldToCheckAndWrittenOnlyWithForce) {
          {0x8200, 0x8205, 0x820A},
          0xEE,
          {"100", "20", "25", "2", "00", "8200"},
-         "ERROR 9: el primer puntero indicado, 8200, es el de la entrada 0 con los bytes al "
-         "revés: en «Valor del primer puntero» escriba los bytes tal como están en la ROM, 0082.",
+         "ERROR 9: el primer puntero indicado es el de la entrada 0 con los bytes al revés (0082 "
+         "en la ROM): revise «Valor del primer puntero» (con 0082 todo concuerda).",
          {0x0082, 0x0086, 0x008A}},
         {"FIRST reversed, typed with fewer digits, is named as typed",
          three,
          {0x8200, 0x8205, 0x820A},
          0xEE,
          {"100", "20", "25", "2", "00", "82"},
-         "ERROR 9: el primer puntero indicado, 82, es el de la entrada 0 con los bytes al "
-         "revés: en «Valor del primer puntero» escriba los bytes tal como están en la ROM, 0082.",
+         "ERROR 9: el primer puntero indicado es el de la entrada 0 con los bytes al revés (0082 "
+         "en la ROM): revise «Valor del primer puntero» (con 0082 todo concuerda).",
          {0x0082, 0x0086, 0x008A}},
         {"table end one entry short",
          five,
          {0x100, 0x104, 0x108, 0x10D, 0x114},
          0xEE,
          {"100", "20", "25", "2", "00"},
-         "ERROR 9: la tabla parece seguir después de su final: en 0x26 hay 0x010D, justo tras "
-         "su mayor valor (0x0108); si es otra entrada, «Posición final de la tabla de punteros» "
-         "debe ser 0x27 o más.",
+         "ERROR 9: la tabla parece seguir después de su final: en 0x26 hay 0x010D, que señala "
+         "justo después de su texto. Si es una entrada de esta tabla, «Posición final de la tabla "
+         "de punteros» debe ser 0x29; si es la primera de la tabla siguiente, cuyo texto sigue a "
+         "este sin nada en medio, indique las dos tablas en un archivo de tablas (--tables) o use "
+         "--force.",
          {0x100, 0x104, 0x108}},
         {"separator typed as the free space's byte",
          five,
          {0x100, 0x105, 0x10A, 0x110, 0x118},
          0xFF,
          {"100", "20", "29", "2", "FF"},
-         "ERROR 9: con el separador FF, 3 de las 4 cadenas que tenían texto en la tabla anterior "
-         "salen vacías: revise «Valor hexadecimal del caracter separador».",
+         "ERROR 9: con el separador FF, las 5 cadenas de la tabla no acaban donde acaba el texto; "
+         "con 00, sí: revise «Valor hexadecimal del caracter separador» (con 00 todo concuerda).",
          {0x100, 0x11B, 0x11C, 0x11D, 0x11E}},
         {"table end past the table",
          three,
          {0x100, 0x104, 0x108, 0x3000},
          0x00,
          {"100", "20", "27", "2", "00"},
-         "ERROR 9: las 4 cadenas leídas ocupan 0xD bytes, pero los valores de la tabla "
-         "abarcaban 0x2F00: no corresponden; revise «Posición inicial de la tabla de punteros», "
-         "«Posición final de la tabla de punteros» y «Tamaño de cada puntero».",
+         "ERROR 9: la entrada 3 (en 0x26 hay 0x3000) queda fuera del archivo si el menor valor de "
+         "la tabla señala el inicio del texto: revise «Posición final de la tabla de punteros» "
+         "(con 0x25 todo concuerda).",
          {0x100, 0x104, 0x108, 0x10D}},
-        {"a value far from the others",
+        // Five values, five strings and then free space: however far the last old string was,
+        // the bytes agree with the fields.
+        {"a value far from the others, and as many strings",
          five,
          {0x100, 0x104, 0x108, 0x10E, 0x23C},
          0x00,
          {"100", "20", "29", "2", "00"},
-         "ERROR 9: el valor 0x010E de la tabla queda a 0x12E bytes del siguiente, pero su "
-         "cadena mide 0x6: no parece un puntero de esta tabla; revise «Posición inicial de la "
-         "tabla de punteros» y «Posición final de la tabla de punteros».",
+         nullptr,
          {0x100, 0x104, 0x108, 0x10D, 0x114}},
         {"a relative table's three entries at its first string",
          {"hola"},
@@ -641,16 +643,18 @@ TEST(Mistakes, RefusedWithTheFieldToCheckAndWrittenOnlyWithForce) {
          0x00,
          {"100", "20", "27", "2", "00"},
          "ERROR 9: 1 entrada al final de la tabla (desde 0x26) es relleno (FF), no punteros: "
-         "revise «Posición final de la tabla de punteros».",
-         {0x100, 0x104, 0x108, 0x10D}},
+         "revise «Posición final de la tabla de punteros» (con 0x25 todo concuerda).",
+         // With --force, the entry of padding is left as it was.
+         {0x100, 0x104, 0x108, 0xFFFF}},
         {"a table of padding",
          three,
          {0xFFFF, 0, 0xFFFF},
          0xEE,
          {"100", "20", "25", "2", "00", "0080"},
          "ERROR 9: la tabla (0x20-0x25) solo tiene relleno (00 o FF), no punteros: revise "
-         "«Posición inicial de la tabla de punteros» y «Posición final de la tabla de punteros».",
-         {0x8004, 0x8000, 0x8004}},
+         "«Posición inicial de la tabla de punteros».",
+         // With --force, a table being built: one string per entry, in order.
+         {0x8000, 0x8004, 0x8008}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -99,10 +99,11 @@ TEST(TableFile, BadLinesAreRefusedByNumberAndField) {
         {"100 200 203 2 00 0082 # menú", Exit::Usage, line2 + fields + "8"},
         {"1g0 200 203 2 00", Exit::BadField,
          line2 + "el inicio del texto «1g0» no es una posición hexadecimal válida (cifras 0-9 y "
-                 "A-F, hasta FFFFFFFF)"},
+                 "A-F, hasta FFFFFFFF): revise «Posición inicial del texto»"},
         {"--big-endian 100 200 203 2 00 82", Exit::BadField,
          line2 + "el primer puntero «82» debe dar sus 2 bytes tal como están en la ROM, el más "
-                 "significativo primero (big endian): exactamente 4 cifras hexadecimales"},
+                 "significativo primero (big endian): exactamente 4 cifras hexadecimales: revise "
+                 "«Valor del primer puntero»"},
         {"--split 100 200 204 2 00", Exit::BadTable,
          line2 + "la tabla dividida mide 0x5 bytes, que no son 2 tramos iguales, uno por byte de "
                  "puntero"},
@@ -128,7 +129,7 @@ TEST(TableFile, BadLinesAreRefusedByNumberAndField) {
          "tiene primer puntero «0083» y la de la línea 2, «0082»: las tablas de un mismo texto "
          "deben coincidir en eso"},
         {"100 200 203 5 00\n1g0 300 303 2 00", Exit::BadField,
-         line2 + "el tamaño «5» debe ser 2, 3 o 4"},
+         line2 + "el tamaño «5» debe ser 2, 3 o 4: revise «Tamaño de cada puntero»"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.lines);
@@ -180,14 +181,16 @@ TEST(Request, TheCommandLinesFormatsReachTheRequest) {
          true,
          0,
          "el primer puntero «a0» debe dar sus 2 bytes tal como están en la ROM, el más "
-         "significativo primero (big endian): exactamente 4 cifras hexadecimales"},
+         "significativo primero (big endian): exactamente 4 cifras hexadecimales: revise «Valor "
+         "del primer puntero»"},
         {{"--split"},
          "0a0",
          false,
          true,
          0,
          "el primer puntero «0a0» debe dar sus bytes tal como están en la ROM, el más bajo "
-         "primero: un número par de cifras hexadecimales, como mucho 4"},
+         "primero: un número par de cifras hexadecimales, como mucho 4: revise «Valor del primer "
+         "puntero»"},
     };
     for (const Case& c : cases) {
         std::vector<std::string> args = c.options;

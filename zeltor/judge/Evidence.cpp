@@ -8,8 +8,8 @@
 namespace zeltor {
 
 Fields Fields::Of(const Request& r) {
-    return Fields{r.textStart,           r.tableStart, r.tableEnd, r.pointerSize.Bytes(),
-                  r.separator,           r.firstPointer};
+    return Fields{r.textStart,           r.tableStart, r.tableEnd,
+                  r.pointerSize.Bytes(), r.separator,  r.firstPointer};
 }
 
 bool IsNull(std::uint32_t value, unsigned size, bool zeroIsNull) {
@@ -79,14 +79,14 @@ Strings Split(const Span& text, std::uint64_t from, std::uint8_t separator, std:
     std::uint64_t at = from;
     strings.starts.reserve(std::min<std::size_t>(count, 1 << 16));
     while (strings.starts.size() < count && at < stop) {
-        const void* hit = std::memchr(base + (at - text.from), separator,
-                                      static_cast<std::size_t>(stop - at));
+        const void* hit =
+            std::memchr(base + (at - text.from), separator, static_cast<std::size_t>(stop - at));
         if (hit == nullptr) {
             break;
         }
         strings.starts.push_back(at);
-        strings.end = text.from + static_cast<std::uint64_t>(static_cast<const std::uint8_t*>(hit) -
-                                                             base);
+        strings.end =
+            text.from + static_cast<std::uint64_t>(static_cast<const std::uint8_t*>(hit) - base);
         at = strings.end + 1;
     }
     return strings;
@@ -120,14 +120,17 @@ bool InFreeRun(const Span& bytes, std::uint64_t at) {
 }
 
 std::optional<std::uint64_t> FreeSpaceFrom(const Span& bytes, std::uint64_t from) {
+    const std::uint8_t* data = bytes.bytes.data();
+    const std::size_t size = bytes.bytes.size();
     std::size_t run = 0;
     std::uint8_t last = 0x01;
-    for (std::uint64_t at = std::max(from, bytes.from); at < bytes.End(); ++at) {
-        const std::uint8_t b = bytes[at];
+    for (std::size_t at = static_cast<std::size_t>(std::max(from, bytes.from) - bytes.from);
+         at < size; ++at) {
+        const std::uint8_t b = data[at];
         run = (b == last && (b == 0x00 || b == 0xFF)) ? run + 1 : 1;
         last = b;
         if (run == kFreeRun && (b == 0x00 || b == 0xFF)) {
-            return at + 1 - kFreeRun;
+            return bytes.from + at + 1 - kFreeRun;
         }
     }
     return std::nullopt;
@@ -135,11 +138,19 @@ std::optional<std::uint64_t> FreeSpaceFrom(const Span& bytes, std::uint64_t from
 
 std::bitset<256> Charset(const Span& text, const Strings& strings, std::uint8_t separator) {
     std::bitset<256> set;
-    if (strings.starts.empty()) {
+    if (strings.starts.empty() || !text.Holds(strings.starts.front()) ||
+        !text.Holds(strings.end, 0)) {
         return set;
     }
-    for (std::uint64_t at = strings.starts.front(); at < strings.end && text.Holds(at); ++at) {
-        set.set(text[at]);
+    const std::uint8_t* p =
+        &text.bytes[static_cast<std::size_t>(strings.starts.front() - text.from)];
+    const std::uint8_t* end = p + (strings.end - strings.starts.front());
+    bool seen[256] = {};
+    for (; p < end; ++p) {
+        seen[*p] = true;
+    }
+    for (int b = 0; b < 256; ++b) {
+        set[static_cast<std::size_t>(b)] = seen[b];
     }
     set.reset(separator);
     return set;
@@ -215,6 +226,49 @@ bool OneStringLeft(const Span& text, std::uint64_t end, std::uint8_t separator,
         ++at;
     }
     return ended(at) && empty == 0;
+}
+
+std::optional<std::uint64_t> OldTextIn(const Span& file, const std::vector<std::uint64_t>& gaps,
+                                       std::uint8_t separator, const std::bitset<256>& charset,
+                                       std::uint64_t besides) {
+    const std::uint64_t last = gaps.back();
+    const std::uint8_t* base = file.bytes.data();
+    // Candidates from the separator before the second string, which memchr finds fast.
+    for (std::uint64_t at = file.from; at < file.End();) {
+        const void* hit = std::memchr(base + (at - file.from), separator,
+                                      static_cast<std::size_t>(file.End() - at));
+        if (hit == nullptr) {
+            break;
+        }
+        const std::uint64_t q =
+            file.from + static_cast<std::uint64_t>(static_cast<const std::uint8_t*>(hit) - base);
+        at = q + 1;
+        if (q + 1 < file.from + gaps[1]) {
+            continue;
+        }
+        const std::uint64_t start = q + 1 - gaps[1];
+        if (start == besides || !file.Holds(start, last + 1)) {
+            continue;
+        }
+        // Every string's separator first, which rules out nearly every place at once.
+        bool fits = true;
+        for (std::size_t j = 2; j < gaps.size() && fits; ++j) {
+            fits = file[start + gaps[j] - 1] == separator;
+        }
+        for (std::size_t j = 1; j < gaps.size() && fits; ++j) {
+            // String j - 1 runs from its value to the byte before the next, which ends it.
+            const std::uint64_t from = start + gaps[j - 1];
+            const std::uint64_t end = start + gaps[j] - 1;
+            const void* stop = std::memchr(base + (from - file.from), separator,
+                                           static_cast<std::size_t>(end - from + 1));
+            fits = stop == base + (end - file.from) &&
+                   (end == from || TextLike(file, from, separator, charset));
+        }
+        if (fits) {
+            return start;
+        }
+    }
+    return std::nullopt;
 }
 
 } // namespace zeltor

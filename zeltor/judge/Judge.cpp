@@ -36,11 +36,13 @@ void AddTable(const Fields& f, std::vector<Correction>& out) {
         c.tableEnd = end;
         out.push_back({field, c, std::move(value)});
     };
+    // A correction that left less than half the table would agree with anything.
+    const std::uint64_t entries = (f.tableEnd - f.tableStart + 1) / size;
     for (std::uint64_t k = 1; k <= 3; ++k) {
-        for (const std::uint64_t start : {f.tableStart - k * size, f.tableStart + k * size}) {
-            if (start <= f.tableEnd && start <= f.tableStart + k * size) {
-                add(Field::TableStart, start, f.tableEnd, Hex(start));
-            }
+        add(Field::TableStart, f.tableStart - k * size, f.tableEnd, Hex(f.tableStart - k * size));
+        if (2 * k < entries) {
+            add(Field::TableStart, f.tableStart + k * size, f.tableEnd,
+                Hex(f.tableStart + k * size));
         }
     }
     for (std::uint64_t d = 1; d < size; ++d) {
@@ -52,9 +54,10 @@ void AddTable(const Fields& f, std::vector<Correction>& out) {
         }
     }
     for (std::uint64_t k = 1; k <= 3; ++k) {
-        for (const std::uint64_t end : {f.tableEnd - k * size, f.tableEnd + k * size}) {
-            add(Field::TableEnd, f.tableStart, end, Hex(end));
+        if (2 * k < entries) {
+            add(Field::TableEnd, f.tableStart, f.tableEnd - k * size, Hex(f.tableEnd - k * size));
         }
+        add(Field::TableEnd, f.tableStart, f.tableEnd + k * size, Hex(f.tableEnd + k * size));
     }
     for (std::uint64_t d = 1; d < size; ++d) {
         for (const std::uint64_t end : {f.tableEnd - d, f.tableEnd + d}) {
@@ -72,8 +75,7 @@ void AddTable(const Fields& f, std::vector<Correction>& out) {
 
 void AddSeparators(const View& view, const Reading& r, std::vector<Correction>& out) {
     // Bytes that occur about as often as the table has strings, in the text read.
-    const std::uint64_t to =
-        std::min(view.text.End(), r.freeSpace.value_or(view.text.End()));
+    const std::uint64_t to = std::min(view.text.End(), r.freeSpace.value_or(view.text.End()));
     std::array<std::size_t, 256> counts{};
     for (std::uint64_t at = r.fields.textStart; at < to; ++at) {
         ++counts[view.text[at]];
@@ -234,11 +236,16 @@ std::variant<Verdict, Refusal> Judge(const View& view, const Request& request) {
         return Bad(finding->code, message);
     }
     Verdict verdict;
-    if (reading->values.empty()) {
+    const unsigned size = request.pointerSize.Bytes();
+    const bool allPadding =
+        std::all_of(reading->entries.begin(), reading->entries.end(),
+                    [&](std::uint32_t v) { return v == 0 || IsNull(v, size, false); });
+    if (allPadding) {
         verdict.inTableOrder = true;
-        verdict.first = request.firstPointer
-                            ? *request.firstPointer
-                            : reading->basis.ValueOf(request.textStart, 0).value_or(request.textStart);
+        verdict.first =
+            request.firstPointer
+                ? *request.firstPointer
+                : reading->basis.ValueOf(request.textStart, 0).value_or(request.textStart);
         verdict.notes.push_back("La tabla era relleno: se ha escrito como una tabla nueva, una "
                                 "cadena por entrada en el orden de la tabla, desde " +
                                 Hex(request.textStart) + ".");

@@ -10,8 +10,10 @@ bool Reading::IsNull(std::uint32_t value) const {
 }
 
 std::optional<Reading> Read(const View& view, const Fields& f) {
-    if (f.tableEnd < f.tableStart || !view.table.Holds(f.tableStart, f.tableEnd - f.tableStart + 1) ||
-        !view.text.Holds(f.textStart, 0) || (f.textStart >= f.tableStart && f.textStart <= f.tableEnd)) {
+    if (f.tableEnd < f.tableStart ||
+        !view.table.Holds(f.tableStart, f.tableEnd - f.tableStart + 1) ||
+        !view.text.Holds(f.textStart, 0) ||
+        (f.textStart >= f.tableStart && f.textStart <= f.tableEnd)) {
         return std::nullopt;
     }
     std::vector<std::uint32_t> entries;
@@ -36,8 +38,9 @@ std::optional<Reading> Read(const View& view, const Fields& f) {
     Strings strings = Split(view.text, f.textStart, f.separator, values.size(), limit);
     std::bitset<256> charset = Charset(view.text, strings, f.separator);
     const std::optional<std::uint64_t> freeSpace = FreeSpaceFrom(view.text, f.textStart);
-    return Reading{f,       std::move(entries), std::move(values), std::move(strings), zeroIsNull,
-                   basis,   charset,            freeSpace};
+    return Reading{
+        f,       std::move(entries), std::move(values), std::move(strings), zeroIsNull, basis,
+        charset, freeSpace};
 }
 
 } // namespace zeltor

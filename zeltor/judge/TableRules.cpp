@@ -174,8 +174,10 @@ std::optional<Finding> Padding(const View& view, const Reading& r) {
     const std::uint64_t ones = (std::uint64_t{1} << (8 * r.fields.size)) - 1;
     // A relative table in a plain file may point two or three entries at its first string, at
     // 0: zeros alone are padding from four entries on.
-    const std::size_t zeros = static_cast<std::size_t>(std::count(r.entries.begin(), r.entries.end(), 0u));
-    const std::size_t ff = static_cast<std::size_t>(std::count(r.entries.begin(), r.entries.end(), ones));
+    const std::size_t zeros =
+        static_cast<std::size_t>(std::count(r.entries.begin(), r.entries.end(), 0u));
+    const std::size_t ff =
+        static_cast<std::size_t>(std::count(r.entries.begin(), r.entries.end(), ones));
     if (r.values.empty() || (zeros + ff == n && (zeros < n ? n >= 2 : n >= 4))) {
         return Finding{Exit::LooksWrong, Field::TableStart,
                        table + " solo tiene relleno (00 o FF), no punteros"};
@@ -229,14 +231,20 @@ std::optional<Finding> Addresses(const View& view, const Reading& r) {
         if (r.IsNull(value) || r.basis.Where(value)) {
             continue;
         }
-        const std::string where = view.mapKnown
-                                      ? "no es una dirección de la ROM con el mapa " +
-                                            std::string(view.map->Name())
-                                      : "queda fuera del archivo si el menor valor de la tabla "
-                                        "señala el inicio del texto";
-        return Finding{Exit::LooksWrong, Field::TableStart,
-                       "la entrada " + std::to_string(k) + " (" +
-                           At(r, r.fields.tableStart + k * r.fields.size, value) + ") " + where};
+        const std::string where =
+            view.mapKnown
+                ? "no es una dirección de la ROM con el mapa " + std::string(view.map->Name())
+                : "queda fuera del archivo si el menor valor de la tabla "
+                  "señala el inicio del texto";
+        // An entry in the table's second half points at its end, in the first at its start.
+        Finding finding{Exit::LooksWrong,
+                        2 * k >= r.entries.size() ? Field::TableEnd : Field::TableStart,
+                        "la entrada " + std::to_string(k) + " (" +
+                            At(r, r.fields.tableStart + k * r.fields.size, value) + ") " + where};
+        if (finding.field == Field::TableEnd) {
+            finding.suspects = {Field::TableEnd, Field::TableStart, Field::PointerSize};
+        }
+        return finding;
     }
     return std::nullopt;
 }
@@ -247,22 +255,22 @@ std::optional<Finding> EnoughStrings(const View& view, const Reading& r) {
     if (found >= needed) {
         return std::nullopt;
     }
-    const std::string values = needed == r.entries.size()
-                                   ? Count(needed, "entrada", "entradas")
-                                   : Count(needed, "valor distinto", "valores distintos") +
-                                         " (uno por cadena)";
+    const std::string values =
+        needed == r.entries.size()
+            ? Count(needed, "entrada", "entradas")
+            : Count(needed, "valor distinto", "valores distintos") + " (uno por cadena)";
     const std::string strings = Count(found, "cadena", "cadenas");
     if (r.fields.tableStart > r.fields.textStart) {
         return Finding{Exit::BadTable, Field::TableEnd,
                        "el texto se solapa con la tabla: la tabla tiene " + values +
-                           ", pero al llegar a ella (" + Hex(r.fields.tableStart) +
-                           ") solo hay " + strings};
+                           ", pero al llegar a ella (" + Hex(r.fields.tableStart) + ") solo hay " +
+                           strings};
     }
-    return Finding{Exit::TextTooShort, Field::TableEnd,
-                   "la tabla tiene " + values + ", pero " +
-                       (view.text.End() >= view.fileSize ? "el archivo termina"
-                                                         : "el texto leído termina") +
-                       " después de " + strings + " (en " + Hex(view.text.End()) + ")"};
+    return Finding{
+        Exit::TextTooShort, Field::TableEnd,
+        "la tabla tiene " + values + ", pero " +
+            (view.text.End() >= view.fileSize ? "el archivo termina" : "el texto leído termina") +
+            " después de " + strings + " (en " + Hex(view.text.End()) + ")"};
 }
 
 std::optional<Finding> TableGoesOn(const View& view, const Reading& r) {
@@ -278,18 +286,17 @@ std::optional<Finding> TableGoesOn(const View& view, const Reading& r) {
     while (TieOf(view, r, old, EntryAt(view, r, end + 1), true) != Tie::None) {
         end += r.fields.size;
     }
-    const std::string points = tie == Tie::Next ? "señala justo después de su texto"
-                               : tie == Tie::Shares
-                                   ? "repite uno de sus valores"
-                                   : "señala dentro de su texto";
+    const std::string points = tie == Tie::Next     ? "señala justo después de su texto"
+                               : tie == Tie::Shares ? "repite uno de sus valores"
+                                                    : "señala dentro de su texto";
     const std::string other =
         tie == Tie::Next ? "la primera de la tabla siguiente, cuyo texto sigue a este sin nada "
                            "en medio"
                          : "de otra tabla que comparte este texto";
     return Finding{Exit::LooksWrong, Field::TableEnd,
                    "la tabla parece seguir después de su final: " + At(r, next, *entry) + ", que " +
-                       points + ". Si es una entrada de esta tabla, " +
-                       FieldName(Field::TableEnd) + " debe ser " + Hex(end) + "; si es " + other +
+                       points + ". Si es una entrada de esta tabla, " + FieldName(Field::TableEnd) +
+                       " debe ser " + Hex(end) + "; si es " + other +
                        ", indique las dos tablas en un archivo de tablas (--tables) o use --force",
                    true};
 }
@@ -348,17 +355,20 @@ std::optional<Finding> StrayEntries(const View& view, const Reading& r) {
         if (!apart) {
             continue;
         }
-        const std::uint64_t beside = last ? r.fields.tableEnd + 1 : r.fields.tableStart - r.fields.size;
+        const std::uint64_t beside =
+            last ? r.fields.tableEnd + 1 : r.fields.tableStart - r.fields.size;
         const auto neighbour =
             last || r.fields.tableStart >= r.fields.size ? EntryAt(view, r, beside) : std::nullopt;
-        const auto q = neighbour && !r.IsNull(*neighbour) ? r.basis.Where(*neighbour) : std::nullopt;
+        const auto q =
+            neighbour && !r.IsNull(*neighbour) ? r.basis.Where(*neighbour) : std::nullopt;
         const bool sides = q && (*q > *p ? *q - *p : *p - *q) <= reach;
         const std::size_t j = static_cast<std::size_t>(
             std::lower_bound(r.values.begin(), r.values.end(), value) - r.values.begin());
         if (!sides && !InFreeSpace(r, j, view)) {
             continue;
         }
-        const std::uint64_t offset = last ? r.fields.tableEnd + 1 - r.fields.size : r.fields.tableStart;
+        const std::uint64_t offset =
+            last ? r.fields.tableEnd + 1 - r.fields.size : r.fields.tableStart;
         return Finding{Exit::LooksWrong, last ? Field::TableEnd : Field::TableStart,
                        std::string(last ? "la última" : "la primera") + " entrada de la tabla (" +
                            At(r, offset, value) + ") señala " + Hex(*p) +

@@ -20,7 +20,8 @@ constexpr std::size_t kEmptiesFilled = 3;
 // Right at `at`, no text: free space, the table, the file's end, or bytes the text does not
 // use.
 bool NoTextAt(const View& view, const Reading& r, std::uint64_t at, const std::bitset<256>& bytes) {
-    if (!view.text.Holds(at, 4) || IsFree(view.text, at, kFreeRun / 2) || at == r.fields.tableStart) {
+    if (!view.text.Holds(at, 4) || IsFree(view.text, at, kFreeRun / 2) ||
+        at == r.fields.tableStart) {
         return true;
     }
     int other = 0;
@@ -35,8 +36,8 @@ bool NoTextAt(const View& view, const Reading& r, std::uint64_t at, const std::b
 // space, and no more text after the last. Other data that happens to hold `b` as often fails.
 bool EndsTheText(const View& view, const Reading& r, std::uint8_t b) {
     const std::size_t m = r.values.size();
-    const std::uint64_t limit = r.fields.tableStart > r.fields.textStart ? r.fields.tableStart
-                                                                         : view.fileSize;
+    const std::uint64_t limit =
+        r.fields.tableStart > r.fields.textStart ? r.fields.tableStart : view.fileSize;
     const Strings strings = Split(view.text, r.fields.textStart, b, m, limit);
     if (strings.starts.size() < m) {
         return false;
@@ -49,7 +50,8 @@ bool EndsTheText(const View& view, const Reading& r, std::uint8_t b) {
         const std::uint64_t start = strings.starts[j];
         const std::uint64_t end = j + 1 < m ? strings.starts[j + 1] - 1 : strings.end;
         if (end == start) {
-            const auto free = FreeSpaceFrom(view.text, start - std::min<std::uint64_t>(start, kFreeRun));
+            const auto free =
+                FreeSpaceFrom(view.text, start - std::min<std::uint64_t>(start, kFreeRun));
             inFreeSpace += free && *free <= start ? 1 : 0;
         } else if (!TextLike(view.text, start, b, bytes)) {
             return false;
@@ -64,16 +66,21 @@ bool EndsTheText(const View& view, const Reading& r, std::uint8_t b) {
 // Strings read that begin in free space after the text, or that hold some: a separator that
 // ends the text at once, or comes only in the free space, reads such strings.
 struct InFreeSpace {
-    std::size_t starting = 0; // strings that begin inside free space
+    std::size_t starting = 0;           // strings that begin inside free space
     std::optional<std::size_t> holding; // the first string that holds free space
 };
 
 InFreeSpace Swallowed(const View& view, const Reading& r) {
     InFreeSpace found;
     const std::vector<std::uint64_t>& starts = r.strings.starts;
+    // The next free space after each string's start, looked for again only once passed: the
+    // strings come in order, so the whole text is scanned once.
+    std::optional<std::uint64_t> free;
     for (std::size_t j = 0; j < starts.size(); ++j) {
         const std::uint64_t end = j + 1 < starts.size() ? starts[j + 1] - 1 : r.strings.end;
-        const auto free = FreeSpaceFrom(view.text, starts[j]);
+        if (j == 0 || (free && *free < starts[j])) {
+            free = FreeSpaceFrom(view.text, starts[j]);
+        }
         if (InFreeRun(view.text, starts[j])) {
             ++found.starting;
         } else if (free && *free < end && !found.holding) {
@@ -175,9 +182,10 @@ bool OneStringBefore(const View& view, const Reading& r) {
         return false;
     }
     const bool table = k >= r.fields.tableStart && k <= r.fields.tableEnd;
-    const bool free = k > 0 && (view.text[k] == 0x00 || view.text[k] == 0xFF) &&
-                      view.text[k - 1] == view.text[k];
-    return (length > 0 && (table || free)) || (length == 0 && free && view.text[k] != r.fields.separator);
+    const bool free =
+        k > 0 && (view.text[k] == 0x00 || view.text[k] == 0xFF) && view.text[k - 1] == view.text[k];
+    return (length > 0 && (table || free)) ||
+           (length == 0 && free && view.text[k] != r.fields.separator);
 }
 
 // The first string read is empty, and past the strings read exactly one string is left before
@@ -242,7 +250,8 @@ bool LeadsTo(const View& view, const Reading& r, std::uint64_t from) {
     }
     std::uint64_t at = from;
     while (at < t) {
-        if (view.text[at] != r.fields.separator && !TextLike(view.text, at, r.fields.separator, r.charset)) {
+        if (view.text[at] != r.fields.separator &&
+            !TextLike(view.text, at, r.fields.separator, r.charset)) {
             return false;
         }
         while (view.text[at] != r.fields.separator) {
@@ -267,7 +276,8 @@ std::optional<Finding> Separator(const View& view, const Reading& r) {
         return OldSeparators(view, r);
     }
     const InFreeSpace swallowed = Swallowed(view, r);
-    const bool bad = swallowed.holding || swallowed.starting > std::max(kTrailingEmpty, m / 2);
+    const bool bad =
+        swallowed.holding || swallowed.starting > kTrailingEmpty || 2 * swallowed.starting > m;
     const std::string typed = "con el separador " + HexDigits(r.fields.separator, 2) + ", ";
     // Strings that run into free space, or text left after the strings read: evidence enough to
     // look for a byte that ends exactly the table's strings; for text left, only 00 or FF, which
@@ -301,19 +311,46 @@ std::optional<Finding> TextAndFirst(const View& view, const Reading& r) {
     const OldText old = OldTextOf(r);
     const std::uint32_t v0 = r.values.front();
     if (!view.mapKnown) {
-        // A plain file: only a first pointer typed the other way round can be told.
+        // A plain file: the old text still standing elsewhere, or a first pointer typed the
+        // other way round.
+        if (!f.first && view.oldTextAt) {
+            const std::int64_t moved =
+                static_cast<std::int64_t>(f.textStart) - static_cast<std::int64_t>(*view.oldTextAt);
+            const auto first = static_cast<std::uint32_t>(static_cast<std::int64_t>(v0) + moved);
+            return Finding{Exit::LooksWrong, Field::FirstPointer,
+                           "el texto anterior sigue en " + Hex(*view.oldTextAt) +
+                               " (cada valor de la tabla señala allí el principio de una de sus "
+                               "cadenas): si lo ha movido a " +
+                               Hex(f.textStart) + ", indique el primer puntero, " +
+                               AsTyped(first, f.size) + " si los punteros no cambian de base"};
+        }
         if (!f.first) {
             return std::nullopt;
+        }
+        // Moved where the old text still stands: with the pointers' base unchanged, FIRST is
+        // the smallest old value plus the move.
+        if (view.oldTextAt) {
+            const auto first = static_cast<std::uint32_t>(
+                static_cast<std::int64_t>(v0) + static_cast<std::int64_t>(f.textStart) -
+                static_cast<std::int64_t>(*view.oldTextAt));
+            if (*f.first != first && Reversed(*f.first, f.size) == first) {
+                return Reversal(Finding{Exit::LooksWrong, Field::FirstPointer,
+                                        "el primer puntero indicado tiene los bytes al revés: el "
+                                        "texto anterior sigue en " +
+                                            Hex(*view.oldTextAt) + ", y el que corresponde a " +
+                                            Hex(f.textStart) + " es " + AsTyped(first, f.size) +
+                                            " en la ROM"});
+            }
         }
         for (const std::uint32_t current : {r.entries.front(), v0}) {
             if (current != *f.first && Reversed(current, f.size) == *f.first) {
                 return Reversal(Finding{Exit::LooksWrong, Field::FirstPointer,
-                               "el primer puntero indicado es el " +
-                                   std::string(current == r.entries.front()
-                                                   ? "de la entrada 0"
-                                                   : "que apunta a la primera cadena") +
-                                   " con los bytes al revés (" + AsTyped(current, f.size) +
-                                   " en la ROM)"});
+                                        "el primer puntero indicado es el " +
+                                            std::string(current == r.entries.front()
+                                                            ? "de la entrada 0"
+                                                            : "que apunta a la primera cadena") +
+                                            " con los bytes al revés (" + AsTyped(current, f.size) +
+                                            " en la ROM)"});
             }
         }
         return std::nullopt;
@@ -343,10 +380,11 @@ std::optional<Finding> TextAndFirst(const View& view, const Reading& r) {
         }
         const auto points = r.basis.Where(*f.first);
         if (!(overlap && !inPlace && points == old.low)) {
-            return Finding{Exit::LooksWrong, Field::FirstPointer,
-                           "el primer puntero indicado señala " +
-                               (points ? "la posición " + Hex(*points) : std::string("fuera de la ROM")) +
-                               ", no el inicio del texto (" + Hex(f.textStart) + ")"};
+            return Finding{
+                Exit::LooksWrong, Field::FirstPointer,
+                "el primer puntero indicado señala " +
+                    (points ? "la posición " + Hex(*points) : std::string("fuera de la ROM")) +
+                    ", no el inicio del texto (" + Hex(f.textStart) + ")"};
         }
     }
     if (inPlace || firstHere || (!overlap && !LeadsTo(view, r, old.low))) {
@@ -417,14 +455,16 @@ Verdict StoryOf(const View& view, const Reading& r) {
     }
     const OldText old = OldTextOf(r);
     const bool inPlace = old.known && old.low == r.fields.textStart;
-    verdict.first = r.fields.first ? *r.fields.first
-                                   : r.basis.ValueOf(r.fields.textStart, v0).value_or(v0);
+    verdict.first =
+        r.fields.first ? *r.fields.first : r.basis.ValueOf(r.fields.textStart, v0).value_or(v0);
     verdict.story = inPlace ? Story::InPlace : r.fields.first ? Story::Declared : Story::Moved;
     if (!inPlace && old.known) {
         verdict.notes.push_back("El texto se ha movido: el menor valor de la tabla anterior, " +
                                 ValueText(r, v0) + ", señalaba " + Hex(old.low) +
-                                "; ahora empieza en " + Hex(r.fields.textStart) + ", y su primer "
-                                "puntero es " + ValueText(r, verdict.first) + ".");
+                                "; ahora empieza en " + Hex(r.fields.textStart) +
+                                ", y su primer "
+                                "puntero es " +
+                                ValueText(r, verdict.first) + ".");
     }
     return verdict;
 }

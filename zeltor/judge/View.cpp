@@ -50,8 +50,8 @@ std::optional<Refusal> CheckPlaces(const Request& r, std::uint64_t span, std::ui
                                        FieldName(Field::TableEnd));
     }
     if (r.textStart >= r.tableStart && r.textStart <= r.tableEnd) {
-        return Bad(Exit::BadTable, "el texto (" + Hex(r.textStart) + ") empieza dentro de " + table +
-                                       ": revise " + FieldName(Field::TextStart) + " y " +
+        return Bad(Exit::BadTable, "el texto (" + Hex(r.textStart) + ") empieza dentro de " +
+                                       table + ": revise " + FieldName(Field::TextStart) + " y " +
                                        FieldName(Field::TableStart));
     }
     if (r.textStart >= fileSize) {
@@ -61,9 +61,9 @@ std::optional<Refusal> CheckPlaces(const Request& r, std::uint64_t span, std::ui
                                            FieldName(Field::TextStart));
     }
     if (span > std::numeric_limits<std::size_t>::max() / 2) {
-        return Bad(Exit::BadTable,
-                   table + " es demasiado grande para este sistema: revise " +
-                       FieldName(Field::TableStart) + " y " + FieldName(Field::TableEnd));
+        return Bad(Exit::BadTable, table + " es demasiado grande para este sistema: revise " +
+                                       FieldName(Field::TableStart) + " y " +
+                                       FieldName(Field::TableEnd));
     }
     return std::nullopt;
 }
@@ -115,8 +115,7 @@ std::size_t DistinctValues(const Request& r, const Span& table) {
 
 // From a little before TEXT to the end of the string after the `strings` needed, then on until
 // free space or the lookahead's end.
-bool ReadText(const Request& r, File& rom, std::uint64_t strings, std::uint64_t limit,
-              Span& text) {
+bool ReadText(const Request& r, File& rom, std::uint64_t strings, std::uint64_t limit, Span& text) {
     std::uint64_t found = 0;
     std::uint64_t end = r.textStart;
     if (!CountStrings(r, rom, strings, limit, found, end)) {
@@ -146,6 +145,28 @@ bool ReadOldText(const Request& r, File& rom, View& view) {
         return true;
     }
     return ReadSpan(rom, from, to, view.old);
+}
+
+// The old text of a plain file, looked for where the typed fields do not say: every old value,
+// counted from the smallest, must fall right after a separator, and the strings between be of
+// the text. Only files this small are searched, a chunk at a time.
+constexpr std::uint64_t kSearchedMost = 16 * 1024 * 1024;
+
+bool FindOldText(const Request& r, File& rom, View& view) {
+    const std::optional<Reading> reading = Read(view, Fields::Of(r));
+    if (view.mapKnown || !reading || reading->values.size() < 3 || view.fileSize > kSearchedMost) {
+        return true;
+    }
+    std::vector<std::uint64_t> gaps;
+    for (const std::uint32_t v : reading->values) {
+        gaps.push_back(v - reading->values.front());
+    }
+    Span file;
+    if (!ReadSpan(rom, 0, view.fileSize, file)) {
+        return false;
+    }
+    view.oldTextAt = OldTextIn(file, gaps, r.separator, reading->charset, r.textStart);
+    return true;
 }
 
 std::variant<View, Refusal> ReadViewUnguarded(const Request& r, File& rom, std::uint64_t span) {
@@ -184,7 +205,7 @@ std::variant<View, Refusal> ReadViewUnguarded(const Request& r, File& rom, std::
     if (!ReadText(r, rom, DistinctValues(r, view.table) + 4, view.textLimit, view.text)) {
         return CannotRead(r, "el texto", rom);
     }
-    if (!ReadOldText(r, rom, view)) {
+    if (!ReadOldText(r, rom, view) || !FindOldText(r, rom, view)) {
         return CannotRead(r, "el texto anterior", rom);
     }
     return view;
@@ -196,8 +217,8 @@ Refusal TooFewStrings(const Request& r, std::uint64_t needed, std::uint64_t foun
                       std::uint64_t limit, std::uint64_t fileSize) {
     const std::string what = Count(needed, "entrada", "entradas") + ", pero ";
     const std::string strings = Count(found, "cadena", "cadenas");
-    const std::string check = ": revise " + FieldName(Field::TableEnd) + " y " +
-                              FieldName(Field::Separator);
+    const std::string check =
+        ": revise " + FieldName(Field::TableEnd) + " y " + FieldName(Field::Separator);
     if (limit < fileSize) {
         return Bad(Exit::BadTable, "el texto se solapa con la tabla: la tabla tiene " + what +
                                        "al llegar a ella (" + Hex(r.tableStart) + ") solo hay " +

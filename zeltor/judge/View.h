@@ -51,6 +51,9 @@ struct View {
     // Where the old values point, when that lies apart from `text` (the text was moved and
     // the old one may still be there).
     Span old;
+    // A plain file: where the old text was found still standing, if anywhere but at TEXT (each
+    // old value, less the smallest, from there, begins a string of it).
+    std::optional<std::uint64_t> oldTextAt;
 };
 
 // Bytes held either side of the table and before the text.

@@ -203,7 +203,9 @@ TEST(RealProgram, NamesAsLongAsTheSystemAllowsWork) {
         std::set<std::string> names = {rom, rom + ".bak"};
         if (length <= 244) {
             names.insert(LogName(rom));
-            EXPECT_EQ(err.rfind("Hecho: cambian 2 de 3 entradas; copia de seguridad «", 0), 0u);
+            EXPECT_EQ(
+                err.rfind("Hecho: cambian 2 de 3 entradas; mapa lineal; copia de seguridad «", 0),
+                0u);
         } else {
             EXPECT_EQ(err.rfind("Aviso: no se pudo escribir el registro «", 0), 0u) << err;
             EXPECT_NE(err.find("»: el nombre es demasiado largo (File name too long).\n"),
@@ -310,8 +312,8 @@ TEST(RealProgram, KilledInTheTableWriteIsMendedAndToldByTheNextRun) {
     const std::string mended =
         "Aviso: el recálculo anterior de esta ROM se interrumpió mientras escribía la tabla "
         "(0x20-0x25), que quedó a medias; se han repuesto sus bytes originales antes de seguir.";
-    EXPECT_EQ(err, mended + "\nHecho: cambian 2 de 3 entradas; copia de seguridad «rom.smc.bak1»; "
-                            "registro «rom.smc.zeltor.log».\n");
+    EXPECT_EQ(err, mended + "\nHecho: cambian 2 de 3 entradas; mapa lineal; copia de seguridad "
+                            "«rom.smc.bak1»; registro «rom.smc.zeltor.log».\n");
     EXPECT_EQ(ReadAll(folder.path / "rom.smc.bak1"), Original());
     EXPECT_EQ(ReadAll(folder.path / "rom.smc"), Expected());
     EXPECT_NE(Text(folder.path / "rom.smc.zeltor.log").find(mended), std::string::npos);
