@@ -468,8 +468,9 @@ TEST_F(FlowTest, TheRealRecalculatorRefusesTwiceThenRewritesTheDemoTable) {
     Press(IDC_cmdRecalcular);
     ASSERT_EQ(boxes.size(), 3u);
     // What was done, under the success.
-    EXPECT_EQ(boxes[2].text, "¡Punteros recalculados!\r\n\r\nHecho: cambian 5 de 8 entradas; copia "
-                             "de seguridad «demo.smc.bak»; registro «demo.smc.zeltor.log».");
+    EXPECT_EQ(boxes[2].text, "¡Punteros recalculados!\r\n\r\nHecho: cambian 5 de 8 entradas; mapa "
+                             "lineal; copia de seguridad «demo.smc.bak»; registro "
+                             "«demo.smc.zeltor.log».");
     EXPECT_NE(ReadWholeFile(rom).substr(0x100, 16), original.substr(0x100, 16));
     EXPECT_EQ(ReadWholeFile(rom + ".bak"), original);
 }
@@ -508,7 +509,7 @@ TEST_F(FlowTest, RewritesTheChosenRomAndNotItsNamesakeBesideTheProgram) {
         TypeOffsets(L"200", L"100", L"10F", L"00");
         Press(IDC_cmdRecalcular);
         EXPECT_EQ(LastBoxText(), "¡Punteros recalculados!\r\n\r\nHecho: cambian 5 de 8 entradas; "
-                                 "copia de seguridad «demo.smc.bak»; registro "
+                                 "mapa lineal; copia de seguridad «demo.smc.bak»; registro "
                                  "«demo.smc.zeltor.log».");
 
         // The file that was chosen, and measured, is the one rewritten; its backup and its

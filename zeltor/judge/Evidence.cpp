@@ -156,15 +156,28 @@ std::bitset<256> Charset(const Span& text, const Strings& strings, std::uint8_t 
     return set;
 }
 
+constexpr std::size_t kFewSymbols = 16;
+
 bool TextLike(const Span& text, std::uint64_t from, std::uint8_t separator,
               const std::bitset<256>& charset) {
+    // A few short strings hold few of the text's symbols: then its range counts too (letters
+    // between the lowest and the highest seen). With more seen, a range wide enough to hold
+    // other data's bytes by chance would prove nothing.
+    int low = 256;
+    int high = -1;
+    for (int b = 0; b < 256 && charset.count() < kFewSymbols; ++b) {
+        if (charset.test(static_cast<std::size_t>(b))) {
+            low = std::min(low, b);
+            high = std::max(high, b);
+        }
+    }
     std::uint64_t at = from;
     std::size_t known = 0;
     for (; text.Holds(at) && text[at] != separator; ++at) {
         if (at - from >= kLongestString || IsFree(text, at, kFreeRun / 2)) {
             return false;
         }
-        known += charset.test(text[at]) ? 1 : 0;
+        known += charset.test(text[at]) || (text[at] >= low && text[at] <= high) ? 1 : 0;
     }
     const std::uint64_t length = at - from;
     // Two in three of its bytes are ones the strings use: a string of the same text, not other

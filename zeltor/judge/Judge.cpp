@@ -177,7 +177,16 @@ std::string Compose(const Finding& finding, const Correction* fix) {
 
 // The first field, in order, whose correction makes every rule agree.
 std::optional<Correction> Agreeing(const View& view, const Reading& r, const Finding& finding) {
-    for (Correction& c : Corrections(view, r)) {
+    std::vector<Correction> corrections = Corrections(view, r);
+    if (finding.textAt) {
+        // What the evidence itself proposes goes first among TEXT's corrections.
+        Fields proposed = r.fields;
+        proposed.textStart = *finding.textAt;
+        const auto firstText = std::find_if(corrections.begin(), corrections.end(),
+                                            [](const Correction& c) { return c.field == Field::TextStart; });
+        corrections.insert(firstText, {Field::TextStart, proposed, Hex(*finding.textAt)});
+    }
+    for (Correction& c : corrections) {
         if (std::find(finding.suspects.begin(), finding.suspects.end(), c.field) ==
             finding.suspects.end()) {
             continue;

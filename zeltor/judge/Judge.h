@@ -55,6 +55,8 @@ struct Finding {
     bool settled;
     std::string hint; // said last: "; si ha movido el texto a propósito, ..."
     std::vector<Field> suspects;
+    // Where the evidence says the text begins, tried before any other correction.
+    std::optional<std::uint64_t> textAt;
 };
 
 // How the text and its old values relate.

@@ -163,14 +163,30 @@ bool Text(const Reading& r, std::uint8_t b) {
     return b != r.fields.separator && b != 0x00 && b != 0xFF && r.charset.test(b);
 }
 
+// Between the lowest and the highest byte the strings use: a letter of the text, seen or not.
+bool InTextRange(const Reading& r, std::uint8_t b) {
+    if (b == r.fields.separator || b == 0x00 || b == 0xFF) {
+        return false;
+    }
+    bool below = false;
+    bool above = false;
+    for (int c = 0; c < 256; ++c) {
+        if (r.charset.test(static_cast<std::size_t>(c))) {
+            below = below || c <= b;
+            above = above || c >= b;
+        }
+    }
+    return below && above;
+}
+
 // One string of text stands just before TEXT, after free space or the table, with no other
 // string before it: the typed TEXT skipped the first string. An empty one counts only after
 // free space of another byte than the separator, which it cannot be part of.
-bool OneStringBefore(const View& view, const Reading& r) {
+std::optional<std::uint64_t> OneStringBefore(const View& view, const Reading& r) {
     const std::uint64_t t = r.fields.textStart;
     if (t < 2 || !view.text.Holds(t - 2) || view.text[t - 1] != r.fields.separator ||
         (t - 1 >= r.fields.tableStart && t - 1 <= r.fields.tableEnd)) {
-        return false;
+        return std::nullopt;
     }
     std::uint64_t k = t - 2;
     std::size_t length = 0;
@@ -179,13 +195,16 @@ bool OneStringBefore(const View& view, const Reading& r) {
         ++length;
     }
     if (!view.text.Holds(k) || !view.text.Holds(k - std::min<std::uint64_t>(k, 1))) {
-        return false;
+        return std::nullopt;
     }
     const bool table = k >= r.fields.tableStart && k <= r.fields.tableEnd;
     const bool free =
         k > 0 && (view.text[k] == 0x00 || view.text[k] == 0xFF) && view.text[k - 1] == view.text[k];
-    return (length > 0 && (table || free)) ||
-           (length == 0 && free && view.text[k] != r.fields.separator);
+    if ((length > 0 && (table || free)) ||
+        (length == 0 && free && view.text[k] != r.fields.separator)) {
+        return k + 1;
+    }
+    return std::nullopt;
 }
 
 // The first string read is empty, and past the strings read exactly one string is left before
@@ -390,12 +409,14 @@ std::optional<Finding> TextAndFirst(const View& view, const Reading& r) {
     if (inPlace || firstHere || (!overlap && !LeadsTo(view, r, old.low))) {
         return std::nullopt;
     }
-    return Finding{Exit::LooksWrong, Field::TextStart,
+    Finding typo{Exit::LooksWrong, Field::TextStart,
                    "el menor valor de la tabla, " + ValueText(r, v0) + ", señala la posición " +
                        Hex(old.low) + ", no " + Hex(f.textStart),
                    false,
                    "; si ha movido el texto a propósito, indique el primer puntero: " +
                        AsTyped(*here, f.size)};
+    typo.textAt = old.low;
+    return typo;
 }
 
 std::optional<Finding> TextEdges(const View& view, const Reading& r) {
@@ -405,23 +426,31 @@ std::optional<Finding> TextEdges(const View& view, const Reading& r) {
         return std::nullopt; // the old table says where the text starts
     }
     const std::uint64_t t = f.textStart;
+    const auto at = [](Finding finding, std::uint64_t start) {
+        finding.textAt = start;
+        return finding;
+    };
     if (t >= 2 && view.text.Holds(t - 2, 2) && !Boundary(view, r, t - 1) &&
-        Text(r, view.text[t - 1]) && Boundary(view, r, t - 2)) {
-        return Finding{Exit::LooksWrong, Field::TextStart,
-                       "el byte anterior al texto (" + HexDigits(view.text[t - 1], 2) + " en " +
-                           Hex(t - 1) + ") parece el primer carácter de la primera cadena"};
+        InTextRange(r, view.text[t - 1]) && Boundary(view, r, t - 2)) {
+        return at(Finding{Exit::LooksWrong, Field::TextStart,
+                          "el byte anterior al texto (" + HexDigits(view.text[t - 1], 2) +
+                              " en " + Hex(t - 1) +
+                              ") parece el primer carácter de la primera cadena"},
+                  t - 1);
     }
     if (view.text.Holds(t, 2) && (view.text[t] == 0x00 || view.text[t] == 0xFF) &&
         view.text[t] != f.separator && Text(r, view.text[t + 1])) {
-        return Finding{Exit::LooksWrong, Field::TextStart,
-                       "la primera cadena empieza con un byte de relleno (" +
-                           HexDigits(view.text[t], 2) + " en " + Hex(t) + ")"};
+        return at(Finding{Exit::LooksWrong, Field::TextStart,
+                          "la primera cadena empieza con un byte de relleno (" +
+                              HexDigits(view.text[t], 2) + " en " + Hex(t) + ")"},
+                  t + 1);
     }
-    if (OneStringBefore(view, r)) {
-        return Finding{Exit::LooksWrong, Field::TextStart,
-                       "justo antes de " + Hex(t) +
-                           " hay una cadena suelta, tras espacio libre: el texto parece empezar "
-                           "en ella"};
+    if (const auto lone = OneStringBefore(view, r)) {
+        return at(Finding{Exit::LooksWrong, Field::TextStart,
+                          "justo antes de " + Hex(t) +
+                              " hay una cadena suelta, tras espacio libre: el texto parece "
+                              "empezar en ella"},
+                  *lone);
     }
     if (LastIsData(view, r)) {
         const std::size_t j = r.strings.starts.size() - 1;
@@ -438,9 +467,10 @@ std::optional<Finding> TextEdges(const View& view, const Reading& r) {
                            "valores"};
     }
     if (EmptyFirstAndOneLeft(view, r)) {
-        return Finding{Exit::LooksWrong, Field::TextStart,
-                       "la primera cadena leída está vacía y tras la última queda otra antes del "
-                       "espacio libre: el texto parece empezar un byte después"};
+        return at(Finding{Exit::LooksWrong, Field::TextStart,
+                          "la primera cadena leída está vacía y tras la última queda otra antes "
+                          "del espacio libre: el texto parece empezar un byte después"},
+                  t + 1);
     }
     return std::nullopt;
 }

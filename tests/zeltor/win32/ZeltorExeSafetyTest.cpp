@@ -104,7 +104,7 @@ TEST(ZeltorExeSafety, ADryRunReadsBesideAnotherProgram) {
         const Outcome dry =
             RunAndWait(RecalculatorPath(folder), program + "--dry-run rom.smc 100 20 25 2 00");
         EXPECT_EQ(dry.code, 0u) << dry.err;
-        EXPECT_EQ(dry.err, "Simulación: cambiarían 2 de 3 entradas; no se ha escrito nada.\r\n");
+        EXPECT_EQ(dry.err, "Simulación: cambiarían 2 de 3 entradas; mapa lineal; no se ha escrito nada.\r\n");
         const Outcome busy =
             RunAndWait(RecalculatorPath(folder), program + "rom.smc 100 20 25 2 00");
         EXPECT_EQ(busy.code, 6u);
@@ -160,7 +160,7 @@ TEST(ZeltorExeSafety, TheWindowShowsThatAnInterruptedRunWasMended) {
               "¡Punteros recalculados!\r\n\r\nAviso: el recálculo anterior de esta ROM se "
               "interrumpió mientras escribía la tabla (0x20-0x25), que quedó a medias; se han "
               "repuesto sus bytes originales antes de seguir.\r\nHecho: cambian 2 de 3 entradas; "
-              "copia de seguridad «juego.smc.bak1»; registro «juego.smc.zeltor.log».");
+              "mapa lineal; copia de seguridad «juego.smc.bak1»; registro «juego.smc.zeltor.log».");
     EXPECT_EQ(ReadWholeFile(rom), Recalculated());
     EXPECT_EQ(ReadWholeFile(folder + "\\juego.smc.bak1"), SampleRom());
     EXPECT_EQ(Names(folder),
