@@ -426,7 +426,7 @@ TEST_F(FlowTest, ClosingTheWindowLeavesTheRecalculatorToFinish) {
     EXPECT_TRUE(WaitForFile(dir.Sub("finished.txt"), 20000)) << "it finished on its own";
 }
 
-TEST_F(FlowTest, TheRealRecalculatorRefusesTwiceThenRewritesTheDemoTable) {
+TEST_F(FlowTest, TheRealRecalculatorRefusesThriceThenRewritesTheDemoTable) {
     ASSERT_TRUE(CopyFileW(Widen(TestFolder() + "\\Zeltor.exe").c_str(),
                           Widen(dir.Sub("Zeltor.exe")).c_str(), FALSE));
     ASSERT_TRUE(CopyFileW(Widen(TestFolder() + "\\demo.smc").c_str(),
@@ -450,25 +450,35 @@ TEST_F(FlowTest, TheRealRecalculatorRefusesTwiceThenRewritesTheDemoTable) {
     EXPECT_EQ(ReadWholeFile(rom), original);
     EXPECT_EQ(GetFileAttributesW(Widen(rom + ".bak").c_str()), INVALID_FILE_ATTRIBUTES);
 
-    // One entry short: the recalculator refuses what looks like a mistake, and the box says
-    // which field to check.
-    Type(IDC_txtFinPunt, L"10D");
+    // What the evidence shows mistaken is refused, and the box names the field and the value
+    // that agrees: the text's start one byte late, then the table's end one entry short.
+    Type(IDC_txtFinPunt, L"10F");
+    Type(IDC_txtInitext, L"201");
     Press(IDC_cmdRecalcular);
     ASSERT_EQ(boxes.size(), 2u);
     EXPECT_EQ(boxes[1].text,
               "No se han recalculado los punteros: Zeltor.exe terminó con el código 9.\r\n\r\n"
-              "ERROR 9: la tabla parece seguir después de su final: en 0x10E hay 0x825A, justo "
-              "tras su mayor valor (0x8254); si es otra entrada, «Posición final de la tabla de "
-              "punteros» debe ser 0x10F o más.\r\n\r\n"
+              "ERROR 9: el byte anterior al texto (48 en 0x200) parece el primer carácter de la "
+              "primera cadena: revise «Posición inicial del texto» (con 0x200 todo concuerda)."
+              "\r\n\r\nMás detalles en el registro demo.smc.zeltor.log, junto a la ROM.");
+    Type(IDC_txtInitext, L"200");
+    Type(IDC_txtFinPunt, L"10D");
+    Press(IDC_cmdRecalcular);
+    ASSERT_EQ(boxes.size(), 3u);
+    EXPECT_EQ(boxes[2].text,
+              "No se han recalculado los punteros: Zeltor.exe terminó con el código 9.\r\n\r\n"
+              "ERROR 9: la tabla parece seguir después de su final: en 0x10E hay 0x825A, que "
+              "señala justo después de su texto, y tras las cadenas leídas queda una más: "
+              "«Posición final de la tabla de punteros» debe ser 0x10F.\r\n\r\n"
               "Más detalles en el registro demo.smc.zeltor.log, junto a la ROM.");
     EXPECT_EQ(ReadWholeFile(rom), original);
     EXPECT_EQ(GetFileAttributesW(Widen(rom + ".bak").c_str()), INVALID_FILE_ATTRIBUTES);
 
     Type(IDC_txtFinPunt, L"10F");
     Press(IDC_cmdRecalcular);
-    ASSERT_EQ(boxes.size(), 3u);
+    ASSERT_EQ(boxes.size(), 4u);
     // What was done, under the success.
-    EXPECT_EQ(boxes[2].text, "¡Punteros recalculados!\r\n\r\nHecho: cambian 5 de 8 entradas; mapa "
+    EXPECT_EQ(boxes[3].text, "¡Punteros recalculados!\r\n\r\nHecho: cambian 5 de 8 entradas; mapa "
                              "lineal; copia de seguridad «demo.smc.bak»; registro "
                              "«demo.smc.zeltor.log».");
     EXPECT_NE(ReadWholeFile(rom).substr(0x100, 16), original.substr(0x100, 16));

@@ -182,8 +182,9 @@ std::optional<Correction> Agreeing(const View& view, const Reading& r, const Fin
         // What the evidence itself proposes goes first among TEXT's corrections.
         Fields proposed = r.fields;
         proposed.textStart = *finding.textAt;
-        const auto firstText = std::find_if(corrections.begin(), corrections.end(),
-                                            [](const Correction& c) { return c.field == Field::TextStart; });
+        const auto firstText =
+            std::find_if(corrections.begin(), corrections.end(),
+                         [](const Correction& c) { return c.field == Field::TextStart; });
         corrections.insert(firstText, {Field::TextStart, proposed, Hex(*finding.textAt)});
     }
     for (Correction& c : corrections) {

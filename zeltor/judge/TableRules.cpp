@@ -293,9 +293,19 @@ std::optional<Finding> TableGoesOn(const View& view, const Reading& r) {
         tie == Tie::Next ? "la primera de la tabla siguiente, cuyo texto sigue a este sin nada "
                            "en medio"
                          : "de otra tabla que comparte este texto";
+    const std::string goesOn =
+        "la tabla parece seguir después de su final: " + At(r, next, *entry) + ", que " + points;
+    // One string left and then free space or other data: as many strings as this table's
+    // entries would read, and no next block for another table's to point at.
+    if (tie == Tie::Next &&
+        OneStringLeft(view.text, r.strings.end, r.fields.separator, r.charset)) {
+        return Finding{Exit::LooksWrong, Field::TableEnd,
+                       goesOn + ", y tras las cadenas leídas queda una más: " +
+                           FieldName(Field::TableEnd) + " debe ser " + Hex(end),
+                       true};
+    }
     return Finding{Exit::LooksWrong, Field::TableEnd,
-                   "la tabla parece seguir después de su final: " + At(r, next, *entry) + ", que " +
-                       points + ". Si es una entrada de esta tabla, " + FieldName(Field::TableEnd) +
+                   goesOn + ". Si es una entrada de esta tabla, " + FieldName(Field::TableEnd) +
                        " debe ser " + Hex(end) + "; si es " + other +
                        ", indique las dos tablas en un archivo de tablas (--tables) o use --force",
                    true};

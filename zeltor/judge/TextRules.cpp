@@ -410,11 +410,11 @@ std::optional<Finding> TextAndFirst(const View& view, const Reading& r) {
         return std::nullopt;
     }
     Finding typo{Exit::LooksWrong, Field::TextStart,
-                   "el menor valor de la tabla, " + ValueText(r, v0) + ", señala la posición " +
-                       Hex(old.low) + ", no " + Hex(f.textStart),
-                   false,
-                   "; si ha movido el texto a propósito, indique el primer puntero: " +
-                       AsTyped(*here, f.size)};
+                 "el menor valor de la tabla, " + ValueText(r, v0) + ", señala la posición " +
+                     Hex(old.low) + ", no " + Hex(f.textStart),
+                 false,
+                 "; si ha movido el texto a propósito, indique el primer puntero: " +
+                     AsTyped(*here, f.size)};
     typo.textAt = old.low;
     return typo;
 }
@@ -433,9 +433,8 @@ std::optional<Finding> TextEdges(const View& view, const Reading& r) {
     if (t >= 2 && view.text.Holds(t - 2, 2) && !Boundary(view, r, t - 1) &&
         InTextRange(r, view.text[t - 1]) && Boundary(view, r, t - 2)) {
         return at(Finding{Exit::LooksWrong, Field::TextStart,
-                          "el byte anterior al texto (" + HexDigits(view.text[t - 1], 2) +
-                              " en " + Hex(t - 1) +
-                              ") parece el primer carácter de la primera cadena"},
+                          "el byte anterior al texto (" + HexDigits(view.text[t - 1], 2) + " en " +
+                              Hex(t - 1) + ") parece el primer carácter de la primera cadena"},
                   t - 1);
     }
     if (view.text.Holds(t, 2) && (view.text[t] == 0x00 || view.text[t] == 0xFF) &&

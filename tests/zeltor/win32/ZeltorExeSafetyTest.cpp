@@ -104,7 +104,9 @@ TEST(ZeltorExeSafety, ADryRunReadsBesideAnotherProgram) {
         const Outcome dry =
             RunAndWait(RecalculatorPath(folder), program + "--dry-run rom.smc 100 20 25 2 00");
         EXPECT_EQ(dry.code, 0u) << dry.err;
-        EXPECT_EQ(dry.err, "Simulación: cambiarían 2 de 3 entradas; mapa lineal; no se ha escrito nada.\r\n");
+        EXPECT_EQ(
+            dry.err,
+            "Simulación: cambiarían 2 de 3 entradas; mapa lineal; no se ha escrito nada.\r\n");
         const Outcome busy =
             RunAndWait(RecalculatorPath(folder), program + "rom.smc 100 20 25 2 00");
         EXPECT_EQ(busy.code, 6u);
