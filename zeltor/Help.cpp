@@ -42,8 +42,8 @@ Opciones, antes de la ROM y en cualquier orden:
                empieza el siguiente, en orden (TAMAÑO - 1 veces).
 Las líneas con el mismo TEXTO comparten sus cadenas: deben tener el mismo
 tamaño, formato y separador, y el mismo PRIMERO si lo dan varias.
-Desde la ROM, todo argumento es un campo: un campo que diga "-h" o
-"--dry-run" es un campo incorrecto, nunca una opción.
+Las opciones van antes de la ROM: una escrita después de ella es un error de
+uso (código 1), nunca un campo ni una opción.
 
 Los campos, con las palabras de la ventana de ZeltorIGU:
   ROM        el archivo de la ROM (un archivo normal, no una carpeta ni un
@@ -56,7 +56,10 @@ Los campos, con las palabras de la ventana de ZeltorIGU:
   PRIMERO    primer puntero: el valor del puntero a la primera cadena, con
              los bytes tal como están en la ROM (little endian): "00a0" es
              0xA000; en big endian, todos, el más significativo primero:
-             "0000a000". Sin él se usa el menor valor de la tabla anterior.
+             "0000a000". Sin él: con el mapa de una consola (reconocida o
+             con --map), la dirección del inicio del texto, esté donde estaba
+             o se haya movido; en un archivo sin cabecera reconocida, el menor
+             valor de la tabla anterior (el texto sigue donde estaba).
 Las posiciones son del archivo, en hexadecimal y sin prefijo 0x; no son
 direcciones de la consola. (FIN - INICIO + 1) debe ser un número entero de
 punteros.
@@ -95,12 +98,22 @@ estándar y en ROM.zeltor.log, junto a la ROM. La salida de errores lleva un
 aviso por línea y, al final, una línea: el resumen si ha ido bien, el error
 si no.
 
-Se niega (código 9, sin escribir nada) si los campos parecen equivocados: el
-separador deja vacías la mayoría de las cadenas o una se traga varias; el
-primer puntero es el de la tabla con los bytes al revés; la tabla parece
-seguir tras su fin; la tabla es relleno, o sus valores no corresponden a las
-cadenas. Cada negativa nombra el campo que hay que revisar. --force escribe
-igualmente.
+Juicio de los campos (código 9, sin escribir nada): los campos, la tabla
+anterior y la ROM deben contar lo mismo. Con el mapa de una consola, el menor
+valor de la tabla señala el inicio del texto (en su sitio); si las cadenas
+nuevas quedan donde estaban las viejas y no coincide, es un error de TEXTO;
+si quedan lejos, el texto se ha movido y el informe lo dice. Se niega también
+si la tabla es relleno o tiene valores que no son direcciones de la ROM; si
+la entrada que sigue a FIN (o la que precede a INICIO) señala este texto y
+quedan cadenas sin leer; si otro byte termina justo las cadenas de la tabla
+y el separador no; si una cadena empieza en el espacio libre o lo atraviesa;
+si el primer puntero está al revés. La longitud de las cadenas traducidas no
+cuenta. Cada negativa nombra el campo y, si las pruebas lo dan, el valor con
+el que todo concuerda. Si la tabla siguiente empieza justo tras FIN y su
+texto justo tras este, FIN una entrada corto y FIN correcto son los mismos
+bytes: se niega, da las dos lecturas y --tables (las dos tablas) o --force
+lo resuelven. --force escribe igualmente; una tabla de relleno la escribe
+como tabla nueva, una cadena por entrada en su orden.
 
 )";
 

@@ -599,10 +599,8 @@ TEST(Mistakes, RefusedWithTheFieldToCheckAndWrittenOnlyWithForce) {
          0xEE,
          {"100", "20", "25", "2", "00"},
          "ERROR 9: la tabla parece seguir después de su final: en 0x26 hay 0x010D, que señala "
-         "justo después de su texto. Si es una entrada de esta tabla, «Posición final de la tabla "
-         "de punteros» debe ser 0x29; si es la primera de la tabla siguiente, cuyo texto sigue a "
-         "este sin nada en medio, indique las dos tablas en un archivo de tablas (--tables) o use "
-         "--force.",
+         "justo después de su texto, y tras las cadenas leídas queda una más: «Posición final de "
+         "la tabla de punteros» debe ser 0x29.",
          {0x100, 0x104, 0x108}},
         {"separator typed as the free space's byte",
          five,
