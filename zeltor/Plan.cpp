@@ -109,12 +109,19 @@ std::variant<Plan, Refusal> MakePlanUnguarded(const Request& r, File& rom) {
         return std::move(*refusal);
     }
     View& view = std::get<View>(viewed);
-    auto judged = Judge(view, r);
+    // The typed fields read once, for the old text's bytes and for the judgement.
+    std::optional<Reading> typed = Read(view, Fields::Of(r));
+    if (typed) {
+        if (auto refusal = ReadOldText(r, *typed, rom, view)) {
+            return std::move(*refusal);
+        }
+    }
+    auto judged = Judge(view, r, std::move(typed));
     if (auto* refusal = std::get_if<Refusal>(&judged)) {
         return std::move(*refusal);
     }
     Verdict& verdict = std::get<Verdict>(judged);
-    const std::optional<Reading> reading = Read(view, Fields::Of(r));
+    const std::optional<Reading>& reading = verdict.reading;
     Plan plan;
     plan.entries = reading->entries.size();
     const std::uint64_t from = r.tableStart - view.table.from;

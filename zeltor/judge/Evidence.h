@@ -3,6 +3,7 @@
 #include "zeltor/Arguments.h"
 #include "zeltor/judge/View.h"
 
+#include <array>
 #include <bitset>
 #include <cstdint>
 #include <optional>
@@ -37,7 +38,7 @@ public:
     std::optional<std::uint32_t> ValueOf(std::uint64_t position, std::uint32_t like) const;
 
 private:
-    const View& m_View;
+    const View* m_View;
     Fields m_Fields;
     std::int64_t m_Base = 0; // a plain file's
 };
@@ -58,7 +59,10 @@ bool InFreeRun(const Span& bytes, std::uint64_t at);
 // Where the first free space at or after `from` begins, if the view holds one.
 std::optional<std::uint64_t> FreeSpaceFrom(const Span& bytes, std::uint64_t from);
 
-// The bytes the strings are written with, separators left out.
+// How often each byte occurs in the strings, separators left out; and the bytes that do.
+using ByteCounts = std::array<std::uint32_t, 256>;
+ByteCounts CountBytes(const Span& text, const Strings& strings, std::uint8_t separator);
+std::bitset<256> Charset(const ByteCounts& counts);
 std::bitset<256> Charset(const Span& text, const Strings& strings, std::uint8_t separator);
 
 // A string that long is no string of a game's text: other data. (A 200-byte line translated

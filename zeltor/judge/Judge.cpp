@@ -228,8 +228,9 @@ std::optional<Finding> FirstFinding(const View& view, const Reading& reading) {
     return std::nullopt;
 }
 
-std::variant<Verdict, Refusal> Judge(const View& view, const Request& request) {
-    const std::optional<Reading> reading = Read(view, Fields::Of(request));
+std::variant<Verdict, Refusal> Judge(const View& view, const Request& request,
+                                     std::optional<Reading> typed) {
+    const std::optional<Reading>& reading = typed;
     if (!reading) {
         return Bad(Exit::BadTable, "la tabla no se pudo leer entera: revise " +
                                        FieldName(Field::TableStart) + " y " +
@@ -237,7 +238,9 @@ std::variant<Verdict, Refusal> Judge(const View& view, const Request& request) {
     }
     const std::optional<Finding> finding = FirstFinding(view, *reading);
     if (!finding) {
-        return StoryOf(view, *reading);
+        Verdict verdict = StoryOf(view, *reading);
+        verdict.reading = reading;
+        return verdict;
     }
     const std::optional<Correction> fix =
         finding->settled ? std::nullopt : Agreeing(view, *reading, *finding);
@@ -264,6 +267,7 @@ std::variant<Verdict, Refusal> Judge(const View& view, const Request& request) {
     }
     verdict.notes.insert(verdict.notes.begin(),
                          "Aviso: escrito igualmente por --force, aunque " + message + ".");
+    verdict.reading = reading;
     return verdict;
 }
 

@@ -19,6 +19,12 @@
 // makes every rule agree, the value to type.
 namespace zeltor {
 
+// Where the old values point, and the longest distance between two that follow each other.
+struct OldText {
+    std::uint64_t low = 0, high = 0, longestGap = 0;
+    bool known = false;
+};
+
 // The fields read against the view.
 struct Reading {
     Fields fields;
@@ -27,8 +33,14 @@ struct Reading {
     Strings strings;                    // read from TEXT, one per value at most
     bool zeroIsNull = false;
     Basis basis;
+    ByteCounts counts; // of the bytes in the strings read
     std::bitset<256> charset;
     std::optional<std::uint64_t> freeSpace; // where free space begins after TEXT
+    // Where each value points, in the order of `values`; kNowhere where it points at no byte.
+    std::vector<std::uint64_t> at;
+    static constexpr std::uint64_t kNowhere = ~std::uint64_t{0};
+    std::vector<std::uint64_t> positions; // the same, those that point somewhere, ascending
+    OldText old;
 
     bool IsNull(std::uint32_t value) const;
 };
@@ -74,6 +86,8 @@ struct Verdict {
     // A table of padding written with --force: a table being built, one string per entry in
     // the table's order.
     bool inTableOrder = false;
+    // The typed fields as read, for the plan: read once.
+    std::optional<Reading> reading;
 };
 
 // The rules in their order; the first that finds something.
@@ -85,6 +99,7 @@ Verdict StoryOf(const View& view, const Reading& reading);
 // Judges the typed fields. A refusal names the first field, in the order of `Field`, whose
 // correction makes every rule agree, with the value to type; or else the field the first
 // finding points at.
-std::variant<Verdict, Refusal> Judge(const View& view, const Request& request);
+std::variant<Verdict, Refusal> Judge(const View& view, const Request& request,
+                                     std::optional<Reading> typed);
 
 } // namespace zeltor

@@ -1,5 +1,6 @@
 #include "zeltor/Text.h"
 #include "zeltor/judge/Judge.h"
+#include "zeltor/judge/Rules.h"
 
 #include <algorithm>
 
@@ -36,11 +37,36 @@ std::optional<Reading> Read(const View& view, const Fields& f) {
     Basis basis(view, f, values.empty() ? 0 : values.front());
     const std::uint64_t limit = f.tableStart > f.textStart ? f.tableStart : view.fileSize;
     Strings strings = Split(view.text, f.textStart, f.separator, values.size(), limit);
-    std::bitset<256> charset = Charset(view.text, strings, f.separator);
+    const ByteCounts counts = CountBytes(view.text, strings, f.separator);
+    const std::bitset<256> charset = Charset(counts);
     const std::optional<std::uint64_t> freeSpace = FreeSpaceFrom(view.text, f.textStart);
-    return Reading{
-        f,       std::move(entries), std::move(values), std::move(strings), zeroIsNull, basis,
-        charset, freeSpace};
+    std::vector<std::uint64_t> at;
+    std::vector<std::uint64_t> positions;
+    at.reserve(values.size());
+    positions.reserve(values.size());
+    for (const std::uint32_t value : values) {
+        const auto p = basis.Where(value);
+        at.push_back(p.value_or(Reading::kNowhere));
+        if (p) {
+            positions.push_back(*p);
+        }
+    }
+    if (!std::is_sorted(positions.begin(), positions.end())) {
+        std::sort(positions.begin(), positions.end());
+    }
+    const OldText old = OldTextFrom(positions);
+    return Reading{f,
+                   std::move(entries),
+                   std::move(values),
+                   std::move(strings),
+                   zeroIsNull,
+                   basis,
+                   counts,
+                   charset,
+                   freeSpace,
+                   std::move(at),
+                   std::move(positions),
+                   old};
 }
 
 } // namespace zeltor

@@ -24,12 +24,10 @@ std::optional<Finding> Separator(const View& view, const Reading& reading);
 std::optional<Finding> TextAndFirst(const View& view, const Reading& reading);
 std::optional<Finding> TextEdges(const View& view, const Reading& reading);
 
-// Where the old values point, and the longest distance between two that follow each other.
-struct OldText {
-    std::uint64_t low = 0, high = 0, longestGap = 0;
-    bool known = false;
-};
+// The reading's old text, or what it would be without one of the values.
 OldText OldTextOf(const Reading& reading, std::optional<std::uint32_t> without = std::nullopt);
+// The same from positions already in ascending order.
+OldText OldTextFrom(const std::vector<std::uint64_t>& positions);
 
 // A value as the report and the messages show it: 0x8200.
 std::string ValueText(const Reading& reading, std::uint32_t value);

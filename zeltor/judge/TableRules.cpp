@@ -135,25 +135,30 @@ std::string ValueText(const Reading& r, std::uint32_t value) {
     return Hex(value, static_cast<int>(2 * r.fields.size));
 }
 
-OldText OldTextOf(const Reading& r, std::optional<std::uint32_t> without) {
-    std::vector<std::uint64_t> positions;
-    for (const std::uint32_t value : r.values) {
-        if (value != without) {
-            if (const auto p = r.basis.Where(value)) {
-                positions.push_back(*p);
-            }
-        }
-    }
+OldText OldTextFrom(const std::vector<std::uint64_t>& positions) {
     OldText old;
     if (positions.empty()) {
         return old;
     }
-    std::sort(positions.begin(), positions.end());
     old = OldText{positions.front(), positions.back(), 0, true};
     for (std::size_t j = 1; j < positions.size(); ++j) {
         old.longestGap = std::max(old.longestGap, positions[j] - positions[j - 1]);
     }
     return old;
+}
+
+OldText OldTextOf(const Reading& r, std::optional<std::uint32_t> without) {
+    if (!without) {
+        return r.old;
+    }
+    std::vector<std::uint64_t> positions = r.positions;
+    if (const auto p = r.basis.Where(*without)) {
+        const auto at = std::lower_bound(positions.begin(), positions.end(), *p);
+        if (at != positions.end() && *at == *p) {
+            positions.erase(at);
+        }
+    }
+    return OldTextFrom(positions);
 }
 
 std::optional<Finding> WholeEntries(const View&, const Reading& r) {
@@ -226,6 +231,9 @@ std::optional<Finding> Padding(const View& view, const Reading& r) {
 }
 
 std::optional<Finding> Addresses(const View& view, const Reading& r) {
+    if (r.positions.size() == r.values.size()) {
+        return std::nullopt; // every value points at a byte of the ROM
+    }
     for (std::size_t k = 0; k < r.entries.size(); ++k) {
         const std::uint32_t value = r.entries[k];
         if (r.IsNull(value) || r.basis.Where(value)) {

@@ -233,11 +233,12 @@ bool LastIsData(const View& view, const Reading& r) {
     if (m < 4 || r.strings.end == r.strings.starts.back()) {
         return false;
     }
-    Strings before = r.strings;
-    before.starts.pop_back();
-    before.end = r.strings.starts.back() - 1;
-    return !TextLike(view.text, r.strings.starts.back(), r.fields.separator,
-                     Charset(view.text, before, r.fields.separator));
+    // The bytes of the other strings: all the strings' counts, less the last one's own.
+    ByteCounts others = r.counts;
+    for (std::uint64_t at = r.strings.starts.back(); at < r.strings.end; ++at) {
+        --others[view.text[at]];
+    }
+    return !TextLike(view.text, r.strings.starts.back(), r.fields.separator, Charset(others));
 }
 
 // Strings that were empty in the old table (their value one byte below the next) and have text
@@ -248,10 +249,10 @@ std::size_t EmptiesFilled(const Reading& r) {
     std::size_t empties = 0;
     const std::size_t m = std::min(r.values.size(), r.strings.starts.size());
     for (std::size_t j = 0; j + 1 < m; ++j) {
-        const auto p = r.basis.Where(r.values[j]);
-        const auto q = r.basis.Where(r.values[j + 1]);
+        const std::uint64_t p = r.at[j];
+        const std::uint64_t q = r.at[j + 1];
         const std::uint64_t end = r.strings.starts[j + 1] - 1;
-        if (p && q && *q == *p + 1) {
+        if (p != Reading::kNowhere && q == p + 1) {
             ++empties;
             filled += end > r.strings.starts[j] ? 1 : 0;
         }

@@ -21,9 +21,7 @@ constexpr std::size_t kChunk = std::size_t{1} << 20;
 // nor memory.
 constexpr std::uint64_t kMostSharing = 256;
 
-// Past the strings, the view holds at least this much, and up to four times the text read:
-// room for the free space after the text, and for the strings of a separator that ends
-// strings less often than the one typed (a line break typed as the separator).
+// Past the strings, the view holds at least this much.
 constexpr std::uint64_t kLookahead = 64 * 1024;
 // The old text is read when it lies apart from the new one and is no larger than this.
 constexpr std::uint64_t kOldTextMost = 4 * 1024 * 1024;
@@ -68,15 +66,13 @@ std::optional<Refusal> CheckPlaces(const Request& r, std::uint64_t span, std::ui
     return std::nullopt;
 }
 
-// Counts up to `count` strings from the text's start without keeping them, to refuse a table
-// whose declared size the file cannot back before the table is read.
-bool CountStrings(const Request& r, File& rom, std::uint64_t count, std::uint64_t limit,
-                  std::uint64_t& found, std::uint64_t& end) {
+// Finds up to `count` strings from the text's start, keeping only where each ends, to refuse a
+// table whose declared size the file cannot back before the table is read.
+bool FindStringEnds(const Request& r, File& rom, std::uint64_t count, std::uint64_t limit,
+                    std::vector<std::uint64_t>& ends) {
     std::vector<std::uint8_t> buffer;
     std::size_t chunk = kChunk / 64;
-    found = 0;
-    end = r.textStart;
-    for (std::uint64_t at = r.textStart; found < count && at < limit;) {
+    for (std::uint64_t at = r.textStart; ends.size() < count && at < limit;) {
         const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(limit - at, chunk));
         chunk = std::min(chunk * 2, kChunk);
         buffer.resize(std::max(buffer.size(), n));
@@ -85,14 +81,13 @@ bool CountStrings(const Request& r, File& rom, std::uint64_t count, std::uint64_
         }
         const std::uint8_t* p = buffer.data();
         const std::uint8_t* stop = p + n;
-        while (found < count) {
+        while (ends.size() < count) {
             const void* hit = std::memchr(p, r.separator, static_cast<std::size_t>(stop - p));
             if (hit == nullptr) {
                 break;
             }
-            ++found;
             p = static_cast<const std::uint8_t*>(hit) + 1;
-            end = at + static_cast<std::uint64_t>(p - buffer.data());
+            ends.push_back(at + static_cast<std::uint64_t>(p - buffer.data()) - 1);
         }
         at += n;
     }
@@ -113,27 +108,31 @@ std::size_t DistinctValues(const Request& r, const Span& table) {
     return static_cast<std::size_t>(std::unique(values.begin(), values.end()) - values.begin());
 }
 
-// From a little before TEXT to the end of the string after the `strings` needed, then on until
-// free space or the lookahead's end.
-bool ReadText(const Request& r, File& rom, std::uint64_t strings, std::uint64_t limit, Span& text) {
-    std::uint64_t found = 0;
-    std::uint64_t end = r.textStart;
-    if (!CountStrings(r, rom, strings, limit, found, end)) {
+// From a little before TEXT to the end of the few strings after the ones needed, and on: to
+// free space if it comes soon, or as far again as the text, where a separator that ends strings
+// less often than the one typed (a line break typed as the separator) would end them.
+bool ReadText(const Request& r, File& rom, const std::vector<std::uint64_t>& ends,
+              std::size_t strings, std::uint64_t limit, Span& text) {
+    const std::uint64_t end = std::min(strings, ends.size()) == 0
+                                  ? r.textStart
+                                  : ends[std::min(strings, ends.size()) - 1] + 1;
+    const std::uint64_t from = r.textStart - std::min<std::uint64_t>(r.textStart, kMargin);
+    const auto upTo = [&](std::uint64_t ahead) {
+        return std::min(limit, end + std::min(ahead, limit - std::min(limit, end)));
+    };
+    if (!ReadSpan(rom, from, upTo(kLookahead), text)) {
         return false;
     }
-    const std::uint64_t length = end - r.textStart;
-    const std::uint64_t ahead = std::max(kLookahead, 4 * length);
-    const std::uint64_t to = std::min(limit, end + std::min(ahead, limit - std::min(limit, end)));
-    return ReadSpan(rom, r.textStart - std::min<std::uint64_t>(r.textStart, kMargin), to, text);
+    const std::uint64_t further = upTo(std::max(kLookahead, 2 * (end - r.textStart)));
+    if (FreeSpaceFrom(text, end) || further <= text.End()) {
+        return true;
+    }
+    return ReadSpan(rom, from, further, text);
 }
 
 // The old text, where the old values say it was, when the new text does not cover it.
-bool ReadOldText(const Request& r, File& rom, View& view) {
-    const std::optional<Reading> reading = Read(view, Fields::Of(r));
-    if (!reading) {
-        return true;
-    }
-    const OldText old = OldTextOf(*reading);
+bool ReadOldSpan(const Reading& reading, File& rom, View& view) {
+    const OldText old = OldTextOf(reading);
     if (!old.known || old.high - old.low > kOldTextMost) {
         return true;
     }
@@ -152,20 +151,19 @@ bool ReadOldText(const Request& r, File& rom, View& view) {
 // the text. Only files this small are searched, a chunk at a time.
 constexpr std::uint64_t kSearchedMost = 16 * 1024 * 1024;
 
-bool FindOldText(const Request& r, File& rom, View& view) {
-    const std::optional<Reading> reading = Read(view, Fields::Of(r));
-    if (view.mapKnown || !reading || reading->values.size() < 3 || view.fileSize > kSearchedMost) {
+bool FindOldText(const Request& r, const Reading& reading, File& rom, View& view) {
+    if (view.mapKnown || reading.values.size() < 3 || view.fileSize > kSearchedMost) {
         return true;
     }
     std::vector<std::uint64_t> gaps;
-    for (const std::uint32_t v : reading->values) {
-        gaps.push_back(v - reading->values.front());
+    for (const std::uint32_t v : reading.values) {
+        gaps.push_back(v - reading.values.front());
     }
     Span file;
     if (!ReadSpan(rom, 0, view.fileSize, file)) {
         return false;
     }
-    view.oldTextAt = OldTextIn(file, gaps, r.separator, reading->charset, r.textStart);
+    view.oldTextAt = OldTextIn(file, gaps, r.separator, reading.charset, r.textStart);
     return true;
 }
 
@@ -181,13 +179,12 @@ std::variant<View, Refusal> ReadViewUnguarded(const Request& r, File& rom, std::
     const std::uint64_t entries = span / r.pointerSize.Bytes();
     // Strings may not run into a table that follows the text.
     view.textLimit = r.tableStart > r.textStart ? r.tableStart : view.fileSize;
-    std::uint64_t found = 0;
-    std::uint64_t end = 0;
-    if (!CountStrings(r, rom, entries, view.textLimit, found, end)) {
+    std::vector<std::uint64_t> ends;
+    if (!FindStringEnds(r, rom, entries, view.textLimit, ends)) {
         return CannotRead(r, "el texto", rom);
     }
-    if (found < entries && entries / kMostSharing >= found) {
-        return TooFewStrings(r, entries, found, view.textLimit, view.fileSize);
+    if (ends.size() < entries && entries / kMostSharing >= ends.size()) {
+        return TooFewStrings(r, entries, ends.size(), view.textLimit, view.fileSize);
     }
     if (!ReadSpan(rom, r.tableStart - std::min<std::uint64_t>(r.tableStart, kMargin),
                   std::min(view.fileSize, std::uint64_t{r.tableEnd} + 1 + kMargin), view.table)) {
@@ -202,11 +199,8 @@ std::variant<View, Refusal> ReadViewUnguarded(const Request& r, File& rom, std::
     view.mapKnown = std::get<MapChoice>(choice).known;
     view.mapKind = std::get<MapChoice>(choice).kind;
     // A few strings more than the values: what an END a few entries further would need.
-    if (!ReadText(r, rom, DistinctValues(r, view.table) + 4, view.textLimit, view.text)) {
+    if (!ReadText(r, rom, ends, DistinctValues(r, view.table) + 4, view.textLimit, view.text)) {
         return CannotRead(r, "el texto", rom);
-    }
-    if (!ReadOldText(r, rom, view) || !FindOldText(r, rom, view)) {
-        return CannotRead(r, "el texto anterior", rom);
     }
     return view;
 }
@@ -226,6 +220,13 @@ Refusal TooFewStrings(const Request& r, std::uint64_t needed, std::uint64_t foun
     }
     return Bad(Exit::TextTooShort, "la tabla tiene " + what + "el archivo termina después de " +
                                        strings + " (en " + Hex(fileSize) + ")" + check);
+}
+
+std::optional<Refusal> ReadOldText(const Request& r, const Reading& typed, File& rom, View& view) {
+    if (!ReadOldSpan(typed, rom, view) || !FindOldText(r, typed, rom, view)) {
+        return CannotRead(r, "el texto anterior", rom);
+    }
+    return std::nullopt;
 }
 
 std::variant<View, Refusal> ReadView(const Request& r, File& rom) {

@@ -67,4 +67,11 @@ Refusal TooFewStrings(const Request& request, std::uint64_t needed, std::uint64_
 // header. Refuses what cannot be read or does not fit the file.
 std::variant<View, Refusal> ReadView(const Request& request, File& rom);
 
+struct Reading;
+// Then, with where the typed fields say the old values point (`typed`, read from this view),
+// the old text: its bytes where it lies apart from the text, and where it stands in a plain
+// file.
+std::optional<Refusal> ReadOldText(const Request& request, const Reading& typed, File& rom,
+                                   View& view);
+
 } // namespace zeltor
