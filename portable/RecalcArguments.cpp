@@ -24,7 +24,8 @@ std::vector<std::string> BuildRecalcArguments(const RecalcArguments& a) {
     const RecalcOptions& o = a.options;
     for (const auto& [on, name] :
          {std::pair{o.dryRun, "--dry-run"}, std::pair{o.force, "--force"},
-          std::pair{o.bigEndian, "--big-endian"}, std::pair{o.split, "--split"}}) {
+          std::pair{o.bigEndian, "--big-endian"}, std::pair{o.split, "--split"},
+          std::pair{o.keepChecksum, "--keep-checksum"}}) {
         if (on) {
             args.emplace_back(name);
         }
@@ -65,11 +66,12 @@ std::optional<ArgumentsError> ParseOptions(const std::vector<std::string>& args,
             ++at;
             break;
         }
-        bool* flag = option == "--dry-run"      ? &options.dryRun
-                     : option == "--force"      ? &options.force
-                     : option == "--big-endian" ? &options.bigEndian
-                     : option == "--split"      ? &options.split
-                                                : nullptr;
+        bool* flag = option == "--dry-run"         ? &options.dryRun
+                     : option == "--force"         ? &options.force
+                     : option == "--big-endian"    ? &options.bigEndian
+                     : option == "--split"         ? &options.split
+                     : option == "--keep-checksum" ? &options.keepChecksum
+                                                   : nullptr;
         std::optional<std::string>* value = option == "--map"      ? &options.map
                                             : option == "--tables" ? &options.tables
                                                                    : nullptr;

@@ -60,6 +60,9 @@ struct RecalcOptions {
     std::optional<std::string> map; // --map NAME: the console's address map, as typed
     bool bigEndian = false;         // --big-endian: each pointer's most significant byte first
     bool split = false;             // --split: the table is one run of bytes per pointer byte
+    // --keep-checksum: the checksum in the console's header is left as it is, for a ROM whose
+    // checksum is wrong on purpose.
+    bool keepChecksum = false;
     // --tables FILE: every table of the run, one per line of FILE; the ROM is then the only
     // field on the command line.
     std::optional<std::string> tables;

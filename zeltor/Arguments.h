@@ -30,6 +30,8 @@ struct Request {
     std::optional<std::uint32_t> firstPointer;
     // What the first pointer was typed as, for the messages that name it.
     std::string firstPointerText;
+    // The run's options as given: options.keepChecksum (--keep-checksum) holds for the whole
+    // run, never for one table.
     RecalcOptions options;
     std::optional<MapKind> map; // --map, when given
 

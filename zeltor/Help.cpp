@@ -25,6 +25,8 @@ Opciones, antes de la ROM y en cualquier orden:
   --map MAPA   el mapa de direcciones de la consola: linear, lorom, hirom, gb,
                nes, md o gba. Sin --map se reconoce por la cabecera de la ROM.
   --force      escribe aunque los campos parezcan equivocados (código 9).
+  --keep-checksum  deja como está la suma de comprobación de la cabecera (para
+               una ROM que la lleva mal a propósito).
   --big-endian cada puntero con su byte más significativo primero. En una
                Mega Drive es así sin pedirlo (con --map linear, no).
   --split      la tabla son TAMAÑO tramos de N bytes, N el número de
@@ -83,6 +85,15 @@ Mega Drive (la posición misma, big endian) por «SEGA» en 0x100; Game Boy
 Advance (0x08000000 + la posición) por 0x96 en 0xB2 y el complemento de 0xBD.
 Con punteros de 2 bytes, todo el texto debe caber en el banco de la primera
 cadena. El informe dice qué mapa se usó y por qué.
+
+Suma de comprobación: donde se reconoce la cabecera de la consola (con --map,
+solo si es la de ese mapa), la escritura pone al día la suma que guarda, con
+la misma copia y la misma comprobación que la tabla: SNES, la suma de la ROM
+tal como la ve la consola y su complemento (la cabecera de copión no
+cuenta); Game Boy, la suma global de 0x14E, y la de 0x14D si cambia la
+cabecera; Mega Drive, la de 0x18E; Game Boy Advance, el complemento de 0xBD
+si cambia la cabecera. NES y los archivos sin cabecera no tienen suma.
+--keep-checksum la deja como está.
 
 Seguridad: antes de escribir se copia la ROM entera junto a ella, se guarda
 en el disco y solo entonces pasa a llamarse ROM.bak (o .bak1, .bak2..., sin

@@ -75,10 +75,14 @@ std::optional<MapChoice> Snes(HeaderReader& in) {
         return std::nullopt;
     }
     const bool hiRom = hi > lo;
-    return MapChoice{hiRom ? MakeHiRomMap(header) : MakeLoRomMap(header),
+    const MapKind kind = hiRom ? MapKind::HiRom : MapKind::LoRom;
+    const std::uint64_t at = header + (hiRom ? 0xFFC0 : 0x7FC0);
+    MapChoice choice{hiRom ? MakeHiRomMap(header) : MakeLoRomMap(header),
                      std::string("cabecera interna ") + (hiRom ? "HiROM" : "LoROM") + " en " +
-                         Hex(header + (hiRom ? 0xFFC0 : 0x7FC0)) + CopierNote(header),
-                     hiRom ? MapKind::HiRom : MapKind::LoRom, true};
+                         Hex(at) + CopierNote(header),
+                     kind, true};
+    choice.header = RecognisedHeader{kind, at, header};
+    return choice;
 }
 
 // The header at 0x100-0x14F: the logo's first bytes, a ROM size code and the header's own
@@ -140,7 +144,9 @@ std::optional<MapChoice> Nes(HeaderReader& in) {
     if (known == 0) {
         reason += " (mapper sin datos: se suponen bancos de 8 KiB)";
     }
-    return MapChoice{MakeNesMap(prgStart, prgSize, bank), reason, MapKind::Nes, true};
+    MapChoice choice{MakeNesMap(prgStart, prgSize, bank), reason, MapKind::Nes, true};
+    choice.header = RecognisedHeader{MapKind::Nes, 0, 0};
+    return choice;
 }
 
 // "SEGA" at 0x100, where every Mega Drive header begins ("SEGA MEGA DRIVE", "SEGA GENESIS").
@@ -194,29 +200,47 @@ std::variant<MapChoice, Refusal> Asked(MapKind kind, HeaderReader& in) {
                             "ROM no la tiene");
 }
 
+MapChoice Found(MapChoice choice, std::uint64_t at) {
+    choice.header = RecognisedHeader{choice.kind, at, 0};
+    return choice;
+}
+
 MapChoice Recognize(HeaderReader& in) {
     if (auto nes = Nes(in)) {
         return std::move(*nes);
     }
     if (GameBoy(in)) {
-        return MapChoice{MakeGameBoyMap(),
-                         "cabecera de Game Boy en 0x100 con la suma de control de 0x14D correcta",
-                         MapKind::GameBoy, true};
+        return Found({MakeGameBoyMap(),
+                      "cabecera de Game Boy en 0x100 con la suma de control de 0x14D correcta",
+                      MapKind::GameBoy, true},
+                     0x100);
     }
     if (auto snes = Snes(in)) {
         return std::move(*snes);
     }
     if (MegaDrive(in)) {
-        return MegaDriveChoice("«SEGA» en 0x100, cabecera de Mega Drive");
+        return Found(MegaDriveChoice("«SEGA» en 0x100, cabecera de Mega Drive"), 0x100);
     }
     if (Gba(in)) {
-        return MapChoice{MakeGbaMap(),
-                         "cabecera de Game Boy Advance: 0x96 en 0xB2 y el complemento de 0xBD "
-                         "correcto",
-                         MapKind::Gba, true};
+        return Found({MakeGbaMap(),
+                      "cabecera de Game Boy Advance: 0x96 en 0xB2 y el complemento de 0xBD "
+                      "correcto",
+                      MapKind::Gba, true},
+                     0);
     }
     return MapChoice{MakeLinearMap(), "ninguna cabecera de consola reconocida", MapKind::Linear,
                      false};
+}
+
+// A map asked for keeps the header that recognition finds, when it is that console's: --map
+// lorom on a LoROM still brings its checksum up to date, --map hirom on it does not.
+void KeepHeaderOfAsked(std::variant<MapChoice, Refusal>& choice, HeaderReader& in) {
+    if (auto* asked = std::get_if<MapChoice>(&choice); asked != nullptr && !asked->header) {
+        std::optional<RecognisedHeader> found = Recognize(in).header;
+        if (found && found->console == asked->kind) {
+            asked->header = found;
+        }
+    }
 }
 
 } // namespace
@@ -226,6 +250,9 @@ std::variant<MapChoice, Refusal> ChooseMap(std::optional<MapKind> asked, File& r
     HeaderReader in(rom, fileSize);
     std::variant<MapChoice, Refusal> choice =
         asked ? Asked(*asked, in) : std::variant<MapChoice, Refusal>(Recognize(in));
+    if (asked) {
+        KeepHeaderOfAsked(choice, in);
+    }
     if (in.Failed()) {
         return Bad(Exit::CannotOpen,
                    "no se pudo leer la cabecera de la ROM: " + Describe(rom.Error()));

@@ -22,7 +22,7 @@ TEST(RecalcArguments, EveryRequestParsesBackEqual) {
     int checked = 0;
     for (const std::string& rom : texts) {
         for (const std::string& field : texts) {
-            for (int variant = 0; variant < 128; ++variant) {
+            for (int variant = 0; variant < 256; ++variant) {
                 RecalcArguments a = Example();
                 a.fields.romName = rom;
                 a.fields.separator = field;
@@ -36,6 +36,7 @@ TEST(RecalcArguments, EveryRequestParsesBackEqual) {
                 }
                 a.options.bigEndian = (variant & 16) != 0;
                 a.options.split = (variant & 32) != 0;
+                a.options.keepChecksum = (variant & 128) != 0;
                 if (variant & 64) {
                     // The table file holds every other field.
                     a.options.tables = field;
@@ -52,7 +53,7 @@ TEST(RecalcArguments, EveryRequestParsesBackEqual) {
             }
         }
     }
-    EXPECT_EQ(checked, 12800);
+    EXPECT_EQ(checked, 25600);
 }
 
 TEST(RecalcArguments, OptionsOnlyBeforeTheRom) {
@@ -85,6 +86,10 @@ TEST(RecalcArguments, OptionsOnlyBeforeTheRom) {
          std::nullopt,
          RecalcCommand::Recalculate},
         {{"r", "--tables", "t.txt"}, Kind::FieldCount, {}},
+        {{"--keep-checksum", "--dry-run", "r", "1", "2", "3", "2", "00"},
+         std::nullopt,
+         RecalcCommand::Recalculate},
+        {{"--keep", "r", "1", "2", "3", "2", "00"}, Kind::UnknownOption, {}},
     };
     for (const Case& c : cases) {
         const auto parsed = ParseRecalcArguments(c.args);
@@ -105,6 +110,9 @@ TEST(RecalcArguments, OptionsOnlyBeforeTheRom) {
     EXPECT_EQ(tables.options.map, "md");
     EXPECT_EQ(tables.fields, (RecalcFields{"r", "", "", "", "", "", std::nullopt}));
     EXPECT_EQ(std::get<ArgumentsError>(ParseRecalcArguments(cases[13].args)).fieldCount, 6u);
+    const auto kept = std::get<ParsedArguments>(ParseRecalcArguments(cases[16].args)).arguments;
+    EXPECT_TRUE(kept.options.keepChecksum && kept.options.dryRun);
+    EXPECT_FALSE(all.options.keepChecksum);
 }
 
 TEST(PointerSize, OnlyTheThreeSizes) {
