@@ -1,5 +1,6 @@
 #include "main_window/RomMemory.h"
 
+#include "portable/Hex.h"
 #include "portable/RecalcArguments.h"
 #include "request/HexWorks.h"
 #include "win32/Owned.h"
@@ -7,7 +8,6 @@
 
 #include <windows.h>
 
-#include <cwchar>
 #include <string_view>
 
 namespace {
@@ -38,9 +38,8 @@ std::wstring SectionOf(const std::string& romPath) {
     std::wstring section;
     for (const wchar_t c : Widen(romPath)) {
         if (c == L'%' || c == L'[' || c == L']') {
-            wchar_t escaped[4];
-            swprintf(escaped, 4, L"%%%02X", static_cast<unsigned>(c));
-            section += escaped;
+            section += L'%';
+            section += Widen(HexDigits(static_cast<unsigned>(c), 2));
         } else {
             section += c;
         }
