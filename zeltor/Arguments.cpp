@@ -184,9 +184,9 @@ std::variant<Request, Refusal> ReadRequest(const RecalcArguments& a) {
 }
 
 std::variant<Request, Refusal> ParseRequest(const RecalcArguments& a) {
-    if (a.options.tables || a.options.bigEndian || a.options.split) {
-        return Bad(Exit::Usage, "--tables, --big-endian y --split aún no se pueden usar en esta "
-                                "versión: no se ha escrito nada");
+    if (a.options.tables) {
+        return Bad(Exit::Usage, "--tables aún no se puede usar en esta versión: no se ha escrito "
+                                "nada");
     }
     return ReadRequest(a);
 }

@@ -62,7 +62,6 @@ std::optional<Refusal> ComputeNewTable(const Request& r, Plan& plan) {
     if (auto refusal = PlaceStrings(r, plan, newValues)) {
         return refusal;
     }
-    const unsigned size = r.pointerSize.Bytes();
     const std::uint64_t max = r.pointerSize.MaxValue();
     plan.newTable = plan.oldTable;
     for (std::size_t k = 0; k < plan.entries; ++k) {
@@ -76,7 +75,7 @@ std::optional<Refusal> ComputeNewTable(const Request& r, Plan& plan) {
                                            " bytes (máximo " + Hex(max) + "): revise " +
                                            FieldName(Field::FirstPointer));
         }
-        WriteLittleEndian(static_cast<std::uint32_t>(value), size, &plan.newTable[k * size]);
+        EncodeEntry(plan.format, static_cast<std::uint32_t>(value), plan.newTable, k);
     }
     return std::nullopt;
 }
@@ -103,12 +102,35 @@ void PairEntries(const Reading& reading, Plan& plan) {
     }
 }
 
-std::variant<Plan, Refusal> MakePlanUnguarded(const Request& r, File& rom) {
+// A console that stores its pointers most significant byte first makes the table big endian
+// unasked; FIRST is then read again in that order.
+std::optional<Refusal> SettleByteOrder(const View& view, Request& r) {
+    if (!view.bigEndian || r.bigEndian) {
+        return std::nullopt;
+    }
+    r.bigEndian = true;
+    if (r.firstPointer) {
+        r.firstPointer = FirstPointerValue(r.firstPointerText, r.Format());
+        if (!r.firstPointer) {
+            return Bad(Exit::BadField, "el primer puntero " + Quote(r.firstPointerText, kFieldLimit) +
+                                           " " + FirstPointerRule(r.Format()) +
+                                           " (la consola guarda sus punteros en big endian): "
+                                           "revise " + FieldName(Field::FirstPointer));
+        }
+    }
+    return std::nullopt;
+}
+
+std::variant<Plan, Refusal> MakePlanUnguarded(const Request& asked, File& rom) {
+    Request r = asked;
     auto viewed = ReadView(r, rom);
     if (auto* refusal = std::get_if<Refusal>(&viewed)) {
         return std::move(*refusal);
     }
     View& view = std::get<View>(viewed);
+    if (auto refusal = SettleByteOrder(view, r)) {
+        return std::move(*refusal);
+    }
     // The typed fields read once, for the old text's bytes and for the judgement.
     std::optional<Reading> typed = Read(view, Fields::Of(r));
     if (typed) {
@@ -124,11 +146,13 @@ std::variant<Plan, Refusal> MakePlanUnguarded(const Request& r, File& rom) {
     const std::optional<Reading>& reading = verdict.reading;
     Plan plan;
     plan.entries = reading->entries.size();
-    const std::uint64_t from = r.tableStart - view.table.from;
-    plan.oldTable.assign(
-        view.table.bytes.begin() + static_cast<std::ptrdiff_t>(from),
-        view.table.bytes.begin() +
-            static_cast<std::ptrdiff_t>(from + plan.entries * r.pointerSize.Bytes()));
+    plan.format = r.Format();
+    for (const Piece& piece : Fields::Of(r).Pieces()) {
+        const Span* span = view.TableHolding(piece.start, piece.size);
+        const auto from = static_cast<std::ptrdiff_t>(piece.start - span->from);
+        plan.oldTable.insert(plan.oldTable.end(), span->bytes.begin() + from,
+                             span->bytes.begin() + from + static_cast<std::ptrdiff_t>(piece.size));
+    }
     Strings strings = reading->strings;
     if (verdict.inTableOrder) {
         strings = Split(view.text, r.textStart, r.separator, plan.entries, view.textLimit);
@@ -170,16 +194,16 @@ std::uint64_t Plan::EndOf(std::size_t j) const {
     return j + 1 < starts.size() ? starts[j + 1] - 1 : textEnd;
 }
 
-std::uint32_t OldValue(const Request& r, const Plan& plan, std::size_t k) {
-    const unsigned size = r.pointerSize.Bytes();
-    return ReadLittleEndian(&plan.oldTable[k * size], size);
+std::uint32_t OldValue(const Request&, const Plan& plan, std::size_t k) {
+    return DecodeEntry(plan.format, plan.oldTable, k);
 }
 
 Entry EntryAt(const Request& r, const Plan& plan, std::size_t k) {
     const unsigned size = r.pointerSize.Bytes();
     const std::uint32_t old = OldValue(r, plan, k);
-    const std::uint32_t now = ReadLittleEndian(&plan.newTable[k * size], size);
-    const std::uint64_t at = r.tableStart + std::uint64_t{k} * size;
+    const std::uint32_t now = DecodeEntry(plan.format, plan.newTable, k);
+    // A split table's entry is named by where its first run holds it.
+    const std::uint64_t at = r.tableStart + std::uint64_t{k} * (plan.format.split ? 1 : size);
     if (plan.stringOf[k] == Plan::kNoString) {
         return Entry{at, old, now, 0, 0, true};
     }
@@ -189,11 +213,9 @@ Entry EntryAt(const Request& r, const Plan& plan, std::size_t k) {
 }
 
 std::size_t ChangedEntries(const Request& r, const Plan& plan) {
-    const unsigned size = r.pointerSize.Bytes();
     std::size_t changed = 0;
-    for (std::size_t at = 0; at + size <= plan.newTable.size(); at += size) {
-        changed +=
-            std::equal(&plan.newTable[at], &plan.newTable[at] + size, &plan.oldTable[at]) ? 0 : 1;
+    for (std::size_t k = 0; k < plan.entries; ++k) {
+        changed += OldValue(r, plan, k) != DecodeEntry(plan.format, plan.newTable, k) ? 1 : 0;
     }
     return changed;
 }

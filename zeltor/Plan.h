@@ -23,7 +23,10 @@ struct Plan {
     std::vector<std::uint64_t> starts; // offset of string j, one per distinct old value
     std::vector<std::uint32_t> values; // the old table's distinct values, ascending
     std::uint64_t textEnd = 0;         // offset of the last string's separator
+    // The table's bytes before and after, its pieces one after another, and how they hold the
+    // pointers.
     std::vector<std::uint8_t> oldTable, newTable;
+    PointerFormat format;
     std::size_t entries = 0; // in the table
     // The string each entry's old value pairs with; kNoString for an entry of padding, which
     // is left as it is.

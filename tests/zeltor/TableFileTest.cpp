@@ -213,8 +213,6 @@ TEST(Request, TheCommandLinesFormatsReachTheRequest) {
 TEST(TableFile, TheRunRefusesTheNewFormatsUntilItCarriesThemOut) {
     const Bytes rom = MakeRom(0x400, 0x100, {"uno", "dos"}, 0x00, 0x20, 2, {0x100, 0x104});
     const std::vector<std::vector<std::string>> calls = {
-        {"--big-endian", "rom.smc", "100", "20", "23", "2", "00"},
-        {"--split", "rom.smc", "100", "20", "23", "2", "00"},
         {"--tables", "tablas.txt", "rom.smc"},
     };
     for (const auto& args : calls) {

@@ -8,8 +8,37 @@
 namespace zeltor {
 
 Fields Fields::Of(const Request& r) {
-    return Fields{r.textStart,           r.tableStart, r.tableEnd,
-                  r.pointerSize.Bytes(), r.separator,  r.firstPointer};
+    return Fields{r.textStart, r.tableStart, r.tableEnd,  r.pointerSize.Bytes(), r.separator,
+                  r.firstPointer, r.bigEndian, r.split, r.runs};
+}
+
+PointerFormat Fields::Format() const {
+    return {*PointerSize::FromText(std::to_string(size)), bigEndian, split};
+}
+
+TablePlace Fields::Place() const {
+    return {static_cast<std::uint32_t>(tableStart), static_cast<std::uint32_t>(tableEnd), runs};
+}
+
+std::uint64_t Fields::Entries() const {
+    if (tableEnd < tableStart) {
+        return 0;
+    }
+    const std::uint64_t span = tableEnd - tableStart + 1;
+    if (!split) {
+        return span / size;
+    }
+    const auto counted = CountEntries(Place(), Format());
+    const auto* count = std::get_if<std::uint64_t>(&counted);
+    return count != nullptr ? *count : 0;
+}
+
+std::vector<Piece> Fields::Pieces() const {
+    const std::uint64_t entries = Entries();
+    if (!split) {
+        return {Piece{tableStart, entries * size}};
+    }
+    return entries == 0 ? std::vector<Piece>{} : TablePieces(Place(), Format(), entries);
 }
 
 bool IsNull(std::uint32_t value, unsigned size, bool zeroIsNull) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "zeltor/Arguments.h"
+#include "zeltor/PointerFormat.h"
 #include "zeltor/judge/View.h"
 
 #include <array>
@@ -18,8 +19,17 @@ struct Fields {
     unsigned size = 2;
     std::uint8_t separator = 0;
     std::optional<std::uint32_t> first;
+    // How the table stores its pointers, and a split table's later runs when they lie apart.
+    bool bigEndian = false, split = false;
+    std::vector<std::uint32_t> runs;
 
     static Fields Of(const Request& request);
+    PointerFormat Format() const;
+    TablePlace Place() const;
+    // Its entries, START to END as whole entries (a span left over is the rule's to tell) and,
+    // for a split table, where each run lies.
+    std::uint64_t Entries() const;
+    std::vector<Piece> Pieces() const;
     bool operator==(const Fields&) const = default;
 };
 

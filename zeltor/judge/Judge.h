@@ -46,7 +46,10 @@ struct Reading {
 };
 
 // Nothing when `fields` ask for bytes the view does not hold (a correction too far off).
-std::optional<Reading> Read(const View& view, const Fields& fields);
+// `others` are the other tables over the same text block, whose values the strings go to as
+// well.
+std::optional<Reading> Read(const View& view, const Fields& fields,
+                            const std::vector<Fields>& others = {});
 
 // What the evidence shows against one reading.
 struct Finding {

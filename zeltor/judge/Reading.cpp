@@ -10,22 +10,43 @@ bool Reading::IsNull(std::uint32_t value) const {
     return zeltor::IsNull(value, fields.size, zeroIsNull);
 }
 
-std::optional<Reading> Read(const View& view, const Fields& f) {
-    if (f.tableEnd < f.tableStart ||
-        !view.table.Holds(f.tableStart, f.tableEnd - f.tableStart + 1) ||
-        !view.text.Holds(f.textStart, 0) ||
+std::optional<std::vector<std::uint32_t>> TableEntries(const View& view, const Fields& f) {
+    std::vector<std::uint8_t> bytes;
+    for (const Piece& piece : f.Pieces()) {
+        const Span* span = view.TableHolding(piece.start, piece.size);
+        if (span == nullptr) {
+            return std::nullopt;
+        }
+        const auto* p = &span->bytes[static_cast<std::size_t>(piece.start - span->from)];
+        bytes.insert(bytes.end(), p, p + piece.size);
+    }
+    return DecodeTable(f.Format(), bytes);
+}
+
+std::optional<Reading> Read(const View& view, const Fields& f, const std::vector<Fields>& others) {
+    if (f.tableEnd < f.tableStart || !view.text.Holds(f.textStart, 0) ||
         (f.textStart >= f.tableStart && f.textStart <= f.tableEnd)) {
         return std::nullopt;
     }
-    std::vector<std::uint32_t> entries;
-    for (std::uint64_t at = f.tableStart; at + f.size <= f.tableEnd + 1; at += f.size) {
-        entries.push_back(ReadLittleEndian(&view.table.bytes[at - view.table.from], f.size));
+    std::optional<std::vector<std::uint32_t>> own = TableEntries(view, f);
+    if (!own) {
+        return std::nullopt;
+    }
+    std::vector<std::uint32_t> entries = std::move(*own);
+    // The other tables over the same text: their values are strings of the block as well.
+    std::vector<std::uint32_t> block = entries;
+    for (const Fields& other : others) {
+        const auto theirs = TableEntries(view, other);
+        if (!theirs) {
+            return std::nullopt;
+        }
+        block.insert(block.end(), theirs->begin(), theirs->end());
     }
     // Through a console's banks, 0 addresses no text (RAM, registers or interrupt vectors): an
     // entry of zeros is none of the table's pointers.
     const bool zeroIsNull = view.mapKnown && view.mapKind != MapKind::Linear;
     std::vector<std::uint32_t> values;
-    for (const std::uint32_t value : entries) {
+    for (const std::uint32_t value : block) {
         if (!zeltor::IsNull(value, f.size, zeroIsNull)) {
             values.push_back(value);
         }
@@ -35,7 +56,7 @@ std::optional<Reading> Read(const View& view, const Fields& f) {
     }
     values.erase(std::unique(values.begin(), values.end()), values.end());
     Basis basis(view, f, values.empty() ? 0 : values.front());
-    const std::uint64_t limit = f.tableStart > f.textStart ? f.tableStart : view.fileSize;
+    const std::uint64_t limit = std::min(view.textLimit, f.tableStart > f.textStart ? f.tableStart : view.fileSize);
     Strings strings = Split(view.text, f.textStart, f.separator, values.size(), limit);
     const ByteCounts counts = CountBytes(view.text, strings, f.separator);
     const std::bitset<256> charset = Charset(counts);

@@ -31,10 +31,14 @@ std::string At(const Reading& r, std::uint64_t tableOffset, std::uint32_t value)
 std::optional<std::uint32_t> EntryAt(const View& view, const Reading& r, std::uint64_t at) {
     const unsigned size = r.fields.size;
     const std::uint64_t textEnd = std::max(r.strings.end, r.fields.textStart);
-    if (!view.table.Holds(at, size) || (at + size > r.fields.textStart && at <= textEnd)) {
+    const Span* span = view.TableHolding(at, size);
+    // A split table's neighbours are no whole entries.
+    if (r.fields.split || span == nullptr ||
+        (at + size > r.fields.textStart && at <= textEnd)) {
         return std::nullopt;
     }
-    return ReadLittleEndian(&view.table.bytes[at - view.table.from], size);
+    const PointerFormat one{r.fields.Format().size, r.fields.bigEndian, false};
+    return DecodeEntry(one, std::span(&span->bytes[at - span->from], size), 0);
 }
 
 // The old text is still where the old values point: the byte before nearly every string of it

@@ -95,15 +95,17 @@ bool FindStringEnds(const Request& r, File& rom, std::uint64_t count, std::uint6
 }
 
 // The old table's distinct values, for how much text is needed.
-std::size_t DistinctValues(const Request& r, const Span& table) {
-    if (std::uint64_t{r.tableEnd} + 1 - r.tableStart < r.pointerSize.Bytes()) {
-        return 0;
+std::size_t DistinctValues(const Request& r, const View& view) {
+    std::vector<std::uint8_t> bytes;
+    for (const Piece& piece : Fields::Of(r).Pieces()) {
+        const Span* span = view.TableHolding(piece.start, piece.size);
+        if (span == nullptr) {
+            return 0;
+        }
+        const auto* p = &span->bytes[static_cast<std::size_t>(piece.start - span->from)];
+        bytes.insert(bytes.end(), p, p + piece.size);
     }
-    const unsigned size = r.pointerSize.Bytes();
-    std::vector<std::uint32_t> values;
-    for (std::uint64_t at = r.tableStart; at + size <= std::uint64_t{r.tableEnd} + 1; at += size) {
-        values.push_back(ReadLittleEndian(&table.bytes[at - table.from], size));
-    }
+    std::vector<std::uint32_t> values = DecodeTable(r.Format(), bytes);
     std::sort(values.begin(), values.end());
     return static_cast<std::size_t>(std::unique(values.begin(), values.end()) - values.begin());
 }
@@ -167,18 +169,57 @@ bool FindOldText(const Request& r, const Reading& reading, File& rom, View& view
     return true;
 }
 
-std::variant<View, Refusal> ReadViewUnguarded(const Request& r, File& rom, std::uint64_t span) {
+// Each table's bytes and a few entries' worth on either side; a split table's runs each.
+bool ReadTables(const std::vector<Request>& block, File& rom, View& view) {
+    for (const Request& r : block) {
+        for (const Piece& piece : Fields::Of(r).Pieces()) {
+            Span span;
+            if (!ReadSpan(rom, piece.start - std::min<std::uint64_t>(piece.start, kMargin),
+                          std::min(view.fileSize, piece.start + piece.size + kMargin), span)) {
+                return false;
+            }
+            view.tables.push_back(std::move(span));
+        }
+    }
+    return true;
+}
+
+bool ChooseTheMap(const Request& r, File& rom, View& view, std::optional<Refusal>& refusal) {
+    auto choice = ChooseMap(r.map, rom, view.fileSize);
+    if (auto* refused = std::get_if<Refusal>(&choice)) {
+        refusal = std::move(*refused);
+        return false;
+    }
+    MapChoice& chosen = std::get<MapChoice>(choice);
+    view.map = std::move(chosen.map);
+    view.mapReason = std::move(chosen.reason);
+    view.mapKnown = chosen.known;
+    view.mapKind = chosen.kind;
+    view.bigEndian = chosen.bigEndian;
+    view.header = chosen.header;
+    return true;
+}
+
+std::variant<View, Refusal> ReadViewUnguarded(const std::vector<Request>& block, File& rom) {
+    const Request& r = block.front();
     View view;
     if (!rom.Size(view.fileSize)) {
         return Bad(Exit::CannotOpen, "no se pudo leer el tamaño de la ROM " + Quote(r.romName) +
                                          ": " + Describe(rom.Error()));
     }
-    if (auto refusal = CheckPlaces(r, span, view.fileSize)) {
-        return *refusal;
+    std::uint64_t entries = 0;
+    view.textLimit = view.fileSize;
+    for (const Request& table : block) {
+        const std::uint64_t span = std::uint64_t{table.tableEnd} - table.tableStart + 1;
+        if (auto refusal = CheckPlaces(table, span, view.fileSize)) {
+            return *refusal;
+        }
+        entries += span / table.pointerSize.Bytes();
+        // Strings may not run into a table that follows the text.
+        if (table.tableStart > r.textStart) {
+            view.textLimit = std::min<std::uint64_t>(view.textLimit, table.tableStart);
+        }
     }
-    const std::uint64_t entries = span / r.pointerSize.Bytes();
-    // Strings may not run into a table that follows the text.
-    view.textLimit = r.tableStart > r.textStart ? r.tableStart : view.fileSize;
     std::vector<std::uint64_t> ends;
     if (!FindStringEnds(r, rom, entries, view.textLimit, ends)) {
         return CannotRead(r, "el texto", rom);
@@ -186,20 +227,19 @@ std::variant<View, Refusal> ReadViewUnguarded(const Request& r, File& rom, std::
     if (ends.size() < entries && entries / kMostSharing >= ends.size()) {
         return TooFewStrings(r, entries, ends.size(), view.textLimit, view.fileSize);
     }
-    if (!ReadSpan(rom, r.tableStart - std::min<std::uint64_t>(r.tableStart, kMargin),
-                  std::min(view.fileSize, std::uint64_t{r.tableEnd} + 1 + kMargin), view.table)) {
+    if (!ReadTables(block, rom, view)) {
         return CannotRead(r, "la tabla", rom);
     }
-    auto choice = ChooseMap(r.map, rom, view.fileSize);
-    if (const auto* refusal = std::get_if<Refusal>(&choice)) {
+    std::optional<Refusal> refusal;
+    if (!ChooseTheMap(r, rom, view, refusal)) {
         return *refusal;
     }
-    view.map = std::move(std::get<MapChoice>(choice).map);
-    view.mapReason = std::move(std::get<MapChoice>(choice).reason);
-    view.mapKnown = std::get<MapChoice>(choice).known;
-    view.mapKind = std::get<MapChoice>(choice).kind;
     // A few strings more than the values: what an END a few entries further would need.
-    if (!ReadText(r, rom, ends, DistinctValues(r, view.table) + 4, view.textLimit, view.text)) {
+    std::size_t distinct = 0;
+    for (const Request& table : block) {
+        distinct += DistinctValues(table, view);
+    }
+    if (!ReadText(r, rom, ends, distinct + 4, view.textLimit, view.text)) {
         return CannotRead(r, "el texto", rom);
     }
     return view;
@@ -229,9 +269,21 @@ std::optional<Refusal> ReadOldText(const Request& r, const Reading& typed, File&
     return std::nullopt;
 }
 
+std::variant<View, Refusal> ReadView(const std::vector<Request>& block, File& rom) {
+    return ReadViewUnguarded(block, rom);
+}
+
 std::variant<View, Refusal> ReadView(const Request& r, File& rom) {
-    const std::uint64_t span = std::uint64_t{r.tableEnd} - r.tableStart + 1;
-    return ReadViewUnguarded(r, rom, span);
+    return ReadViewUnguarded({r}, rom);
+}
+
+const Span* View::TableHolding(std::uint64_t at, std::uint64_t count) const {
+    for (const Span& span : tables) {
+        if (span.Holds(at, count)) {
+            return &span;
+        }
+    }
+    return nullptr;
 }
 
 } // namespace zeltor

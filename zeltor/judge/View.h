@@ -41,9 +41,13 @@ struct View {
     MapKind mapKind = MapKind::Linear;
     // Where strings may not run: the table, when it comes after the text, or the file's end.
     std::uint64_t textLimit = 0;
-    // The table and a few entries' worth of bytes on either side: what a START or END typed a
-    // little off would take in or leave out.
-    Span table;
+    // The console stores its pointers most significant byte first (a Mega Drive).
+    bool bigEndian = false;
+    // The header a checksum belongs to, when one was recognised.
+    std::optional<RecognisedHeader> header;
+    // Each table of the text block and a few entries' worth of bytes on either side: what a
+    // START or END typed a little off would take in or leave out (a split table's runs each).
+    std::vector<Span> tables;
     // From a little before TEXT to past the strings and what follows them: enough for the
     // strings any separator or start near the typed ones would read, and for the free space
     // after them.
@@ -54,6 +58,9 @@ struct View {
     // A plain file: where the old text was found still standing, if anywhere but at TEXT (each
     // old value, less the smallest, from there, begins a string of it).
     std::optional<std::uint64_t> oldTextAt;
+
+    // The table span that holds `count` bytes from `at`, if one does.
+    const Span* TableHolding(std::uint64_t at, std::uint64_t count) const;
 };
 
 // Bytes held either side of the table and before the text.
@@ -66,6 +73,8 @@ Refusal TooFewStrings(const Request& request, std::uint64_t needed, std::uint64_
 // Reads the view for `request`: the table, the text, the bytes around them and the console's
 // header. Refuses what cannot be read or does not fit the file.
 std::variant<View, Refusal> ReadView(const Request& request, File& rom);
+// The same for the tables of one text block: they share TEXT and the separator.
+std::variant<View, Refusal> ReadView(const std::vector<Request>& block, File& rom);
 
 struct Reading;
 // Then, with where the typed fields say the old values point (`typed`, read from this view),
