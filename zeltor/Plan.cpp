@@ -112,10 +112,12 @@ std::optional<Refusal> SettleByteOrder(const View& view, Request& r) {
     if (r.firstPointer) {
         r.firstPointer = FirstPointerValue(r.firstPointerText, r.Format());
         if (!r.firstPointer) {
-            return Bad(Exit::BadField, "el primer puntero " + Quote(r.firstPointerText, kFieldLimit) +
-                                           " " + FirstPointerRule(r.Format()) +
+            return Bad(Exit::BadField, "el primer puntero " +
+                                           Quote(r.firstPointerText, kFieldLimit) + " " +
+                                           FirstPointerRule(r.Format()) +
                                            " (la consola guarda sus punteros en big endian): "
-                                           "revise " + FieldName(Field::FirstPointer));
+                                           "revise " +
+                                           FieldName(Field::FirstPointer));
         }
     }
     return std::nullopt;

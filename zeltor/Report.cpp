@@ -117,9 +117,8 @@ void WriteReport(const Request& r, const Plan& plan, Pieces& to) {
     to << "ROM: " + Shown(r.romName, kNameLimit) + "\n";
     to << "Texto desde " + Hex(r.textStart) + ", tabla " + Hex(r.tableStart) + "-" +
               Hex(r.tableEnd) + ", punteros de " + r.pointerSize.Text() + " bytes (" +
-              FormatName(plan.format) + "), separador " +
-              Hex(r.separator, 2) + ", primer valor " + Hex(plan.first, digits) + " (" +
-              FirstValueSource(r, plan) + ")\n";
+              FormatName(plan.format) + "), separador " + Hex(r.separator, 2) + ", primer valor " +
+              Hex(plan.first, digits) + " (" + FirstValueSource(r, plan) + ")\n";
     to << "Mapa de direcciones: " + std::string(plan.map->Name()) + " (" + plan.mapReason +
               "). La tabla tiene " +
               Count(plan.values.size(), "valor distinto", "valores distintos") +

@@ -8,8 +8,9 @@
 namespace zeltor {
 
 Fields Fields::Of(const Request& r) {
-    return Fields{r.textStart, r.tableStart, r.tableEnd,  r.pointerSize.Bytes(), r.separator,
-                  r.firstPointer, r.bigEndian, r.split, r.runs};
+    return Fields{r.textStart,           r.tableStart, r.tableEnd,
+                  r.pointerSize.Bytes(), r.separator,  r.firstPointer,
+                  r.bigEndian,           r.split,      r.runs};
 }
 
 PointerFormat Fields::Format() const {

@@ -64,6 +64,23 @@ void AddTable(const Fields& f, std::vector<Correction>& out) {
             add(Field::TableEnd, f.tableStart, end, Hex(end));
         }
     }
+    // The same size in the other layouts a game keeps its pointers in, before other sizes.
+    if (f.runs.empty()) {
+        for (const auto& [bigEndian, split] : {std::pair{false, true}, std::pair{true, false},
+                                               std::pair{true, true}, std::pair{false, false}}) {
+            Fields c = f;
+            c.bigEndian = bigEndian;
+            c.split = split;
+            if (c != f) {
+                const std::string how = bigEndian && split ? "con --big-endian y --split"
+                                        : bigEndian        ? "con --big-endian"
+                                        : split            ? "con --split"
+                                                           : "sin --big-endian ni --split";
+                out.push_back({Field::PointerSize, c, std::to_string(f.size) + ", " + how});
+            }
+        }
+    }
+
     for (const unsigned other : {2u, 3u, 4u}) {
         if (other != f.size) {
             Fields c = f;

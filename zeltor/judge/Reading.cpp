@@ -56,7 +56,8 @@ std::optional<Reading> Read(const View& view, const Fields& f, const std::vector
     }
     values.erase(std::unique(values.begin(), values.end()), values.end());
     Basis basis(view, f, values.empty() ? 0 : values.front());
-    const std::uint64_t limit = std::min(view.textLimit, f.tableStart > f.textStart ? f.tableStart : view.fileSize);
+    const std::uint64_t limit =
+        std::min(view.textLimit, f.tableStart > f.textStart ? f.tableStart : view.fileSize);
     Strings strings = Split(view.text, f.textStart, f.separator, values.size(), limit);
     const ByteCounts counts = CountBytes(view.text, strings, f.separator);
     const std::bitset<256> charset = Charset(counts);

@@ -33,8 +33,7 @@ std::optional<std::uint32_t> EntryAt(const View& view, const Reading& r, std::ui
     const std::uint64_t textEnd = std::max(r.strings.end, r.fields.textStart);
     const Span* span = view.TableHolding(at, size);
     // A split table's neighbours are no whole entries.
-    if (r.fields.split || span == nullptr ||
-        (at + size > r.fields.textStart && at <= textEnd)) {
+    if (r.fields.split || span == nullptr || (at + size > r.fields.textStart && at <= textEnd)) {
         return std::nullopt;
     }
     const PointerFormat one{r.fields.Format().size, r.fields.bigEndian, false};
