@@ -61,6 +61,7 @@ public:
     bool Read(std::uint64_t offset, void* buffer, std::size_t count) override;
     bool Write(std::uint64_t, const void*, std::size_t) override;
     bool Flush() override { return Pass(m_File.Flush()); }
+    bool Info(FileInfo& info) override { return Pass(m_File.Info(info)); }
 
 private:
     bool Pass(bool ok) {

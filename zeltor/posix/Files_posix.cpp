@@ -1,5 +1,6 @@
 #include "zeltor/Files.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -8,7 +9,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <optional>
+#include <string_view>
+#include <vector>
 
 namespace zeltor {
 
@@ -39,6 +45,9 @@ FileError FromErrno(int code) {
     case ENAMETOOLONG:
         error.cause = Cause::NameTooLong;
         break;
+    case ELOOP: // O_NOFOLLOW met a symbolic link
+        error.cause = Cause::Link;
+        break;
     case ENXIO: // a FIFO opened for writing without waiting, and nobody reads it
         error.cause = Cause::Pipe;
         break;
@@ -59,6 +68,7 @@ FileError NotRegular(mode_t mode) {
     error.cause = S_ISDIR(mode)                      ? Cause::Folder
                   : S_ISFIFO(mode) || S_ISSOCK(mode) ? Cause::Pipe
                   : S_ISCHR(mode) || S_ISBLK(mode)   ? Cause::Device
+                  : S_ISLNK(mode)                    ? Cause::Link
                                                      : Cause::Other;
     return error;
 }
@@ -93,6 +103,21 @@ public:
             m_Error = FromErrno(errno);
             return false;
         }
+        return true;
+    }
+
+    bool Info(FileInfo& info) override {
+        struct stat s {};
+        if (::fstat(m_Fd, &s) != 0) {
+            m_Error = FromErrno(errno);
+            return false;
+        }
+        info.device = static_cast<std::uint64_t>(s.st_dev);
+        info.number = static_cast<std::uint64_t>(s.st_ino);
+        info.size = static_cast<std::uint64_t>(s.st_size);
+        info.modified =
+            static_cast<std::int64_t>(s.st_mtim.tv_sec) * 1000000000 + s.st_mtim.tv_nsec;
+        info.names = static_cast<std::uint64_t>(s.st_nlink);
         return true;
     }
 
@@ -251,14 +276,15 @@ public:
     }
 
     bool AppendText(const std::string& path, const std::string& text, FileError& error) override {
-        // As the ROM: only a regular file, and never a wait (O_NONBLOCK: a FIFO without a
-        // reader fails at once, one with a reader is refused once fstat sees it).
+        // As the ROM, only a regular file and never a wait (O_NONBLOCK: a FIFO without a
+        // reader fails at once, one with a reader is refused once fstat sees it); and one of its
+        // own: never through a link, never a file with another name, which may be the ROM.
         struct stat info {};
-        if (::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+        if (::lstat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
             error = NotRegular(info.st_mode);
             return false;
         }
-        constexpr int kFlags = O_WRONLY | O_APPEND | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+        constexpr int kFlags = O_WRONLY | O_APPEND | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC;
         bool created = true;
         int fd = ::open(path.c_str(), kFlags | O_CREAT | O_EXCL, 0644);
         if (fd < 0 && errno == EEXIST) {
@@ -269,9 +295,9 @@ public:
             error = FromErrno(errno);
             return false;
         }
-        if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_nlink > 1) {
             ::close(fd);
-            error = NotRegular(info.st_mode);
+            error = info.st_nlink > 1 ? FileError{Cause::ManyNames, ""} : NotRegular(info.st_mode);
             return false;
         }
         const off_t before = info.st_size;
@@ -296,6 +322,47 @@ public:
             return false;
         }
         return true;
+    }
+
+    NameKind Look(const std::string& path) override {
+        struct stat info {};
+        if (::lstat(path.c_str(), &info) != 0) {
+            return errno == ENOENT || errno == ENOTDIR ? NameKind::None : NameKind::Other;
+        }
+        return S_ISREG(info.st_mode)                              ? NameKind::File
+               : S_ISLNK(info.st_mode)                            ? NameKind::Link
+               : S_ISDIR(info.st_mode)                            ? NameKind::Folder
+               : S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode) ? NameKind::Pipe
+               : S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode)   ? NameKind::Device
+                                                                  : NameKind::Other;
+    }
+
+    std::vector<std::string> List(const std::string& folder, const std::string& prefix,
+                                  const std::string& suffix) override {
+        std::vector<std::string> names;
+        const std::unique_ptr<DIR, int (*)(DIR*)> dir(
+            ::opendir(folder.empty() ? "." : folder.c_str()), &::closedir);
+        while (dir) {
+            const dirent* entry = ::readdir(dir.get());
+            if (entry == nullptr) {
+                break;
+            }
+            const std::string_view name = entry->d_name;
+            if (name.size() >= prefix.size() + suffix.size() && name.starts_with(prefix) &&
+                name.ends_with(suffix)) {
+                names.emplace_back(name);
+            }
+        }
+        return names;
+    }
+
+    std::optional<std::string> RealPath(const std::string& path) override {
+        const std::unique_ptr<char, void (*)(void*)> real(::realpath(path.c_str(), nullptr),
+                                                          &std::free);
+        if (!real) {
+            return std::nullopt;
+        }
+        return std::string(real.get());
     }
 
 private:

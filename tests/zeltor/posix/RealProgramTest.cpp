@@ -145,7 +145,8 @@ TEST(RealProgram, ClosedStandardDescriptorsNeverBecomeTheRom) {
     }
 }
 
-// A log that is no regular file is never waited for nor written: the run ends at once with
+// A log that is no regular file of its own is never waited for nor written, nor written through:
+// not a link, and not another name of a file (the ROM's, above all). The run ends at once with
 // its own exit code and says so in one line, before the error line if there is one.
 TEST(RealProgram, ALogThatIsNoFileIsAWarningAndNeverAWait) {
     struct Case {
@@ -159,7 +160,16 @@ TEST(RealProgram, ALogThatIsNoFileIsAWarningAndNeverAWait) {
         {"folder", [](const fs::path& log) { fs::create_directory(log); },
          "es una carpeta, no un archivo"},
         {"link to /dev/null", [](const fs::path& log) { fs::create_symlink("/dev/null", log); },
-         "es un dispositivo, no un archivo normal"},
+         "es un enlace, no un archivo propio"},
+        {"link to another file",
+         [](const fs::path& log) {
+             WriteAll(log.parent_path() / "otro.txt", {'x'});
+             fs::create_symlink("otro.txt", log);
+         },
+         "es un enlace, no un archivo propio"},
+        {"another name of the ROM",
+         [](const fs::path& log) { fs::create_hard_link(log.parent_path() / "rom.smc", log); },
+         "tiene más de un nombre (un enlace duro, quizá a la ROM)"},
     };
     for (const Case& c : cases) {
         for (const bool refused : {false, true}) {
@@ -178,6 +188,9 @@ TEST(RealProgram, ALogThatIsNoFileIsAWarningAndNeverAWait) {
             EXPECT_EQ(process.code, refused ? 3 : 0);
             EXPECT_LT(process.seconds, 2.0);
             EXPECT_EQ(ReadAll(folder.path / "rom.smc"), refused ? Original() : Expected());
+            if (fs::exists(folder.path / "otro.txt")) {
+                EXPECT_EQ(ReadAll(folder.path / "otro.txt"), Bytes{'x'});
+            }
             const std::string note =
                 std::string("Aviso: ") + (refused ? "aparte del error que sigue, " : "") +
                 "no se pudo escribir el registro «rom.smc.zeltor.log»: " + c.why + ".\n";
