@@ -21,7 +21,7 @@ std::string RangesText(std::span<const Range> ranges) {
     std::string text =
         "(" + Hex(first.offset) + "-" + Hex(first.offset + first.original.size() - 1);
     if (ranges.size() > 1) {
-        text += " y " + Count(ranges.size() - 1, "tramo más", "tramos más");
+        text += " y " + std::to_string(ranges.size() - 1) + " más";
     }
     return text + ")";
 }
@@ -223,7 +223,7 @@ Found Recognize(FileSystem& files, const std::string& rom, const NotePlace& plac
     if (shape == Shape::Unreadable || shape == Shape::Neither) {
         found.stop = Stop(files, place, claim,
                           shape == Shape::Neither
-                              ? "no cuadra con los bytes de la tabla " + range
+                              ? "no cuadra con la tabla " + range
                               : "no se pudo comprobar: " + Describe({romFile.Error().cause, ""}));
         return found;
     }

@@ -53,8 +53,7 @@ Safeguard::Result Safeguard::Carry(File& rom, std::span<const Range> ranges) {
         m_State = RomState::Mending;
         result.refusal = Mend(m_Files, rom, m_Found, readBack);
         if (result.refusal) {
-            m_State = RomState::Damaged;
-            m_Notice.clear(); // the error line says it all
+            m_Notice.clear(); // the error line says it all; the state stays Mending
             result.end = End::MendFailed;
             return result;
         }

@@ -29,6 +29,7 @@ public:
     bool fullDisk = false; // every write writes nothing and fails, as in a hole of a full disk
     bool corruptReadBack = false;      // the first read after a write returns one flipped byte
     std::string faultPath = "rom.smc"; // the faults above touch only this file
+    std::string romPath = "rom.smc";   // the kills below count the writes to this file
     // The run dies once this many bytes have been written to files other than the ROM.
     std::optional<std::size_t> killAfterCopying;
     // The run dies once this many more bytes of the ROM have been written, in whichever write.
@@ -166,7 +167,7 @@ private:
     public:
         FakeFile(FakeFileSystem& owner, const std::string& path, Bytes& bytes)
             : m_Owner(owner), m_Path(path), m_Faulty(path == owner.faultPath),
-              m_IsRom(path == "rom.smc"), m_Bytes(bytes) {}
+              m_IsRom(path == owner.romPath), m_Bytes(bytes) {}
         bool Size(std::uint64_t& size) override {
             m_Owner.Call("Size " + m_Path);
             size = m_Bytes.size();

@@ -90,20 +90,20 @@ TEST(Notes, ANoteThatDoesNotHoldStopsTheRunBeforeAnythingIsWritten) {
                                "medias, recupérela de ";
     ExpectStops({
         {"a table byte changed since", [](FakeFileSystem& f) { f.files["rom.smc"][0x24] = 0x77; },
-         "no cuadra con los bytes de la tabla (0x20-0x25)" + advice + "«rom.smc.bak»"},
+         "no cuadra con la tabla (0x20-0x25)" + advice + "«rom.smc.bak»"},
         {"entry 1 put back by hand, entry 2 set to its new value",
          [](FakeFileSystem& f) {
              f.files["rom.smc"][0x22] = 0x05;
              f.files["rom.smc"][0x24] = 0x08;
          },
-         "no cuadra con los bytes de la tabla (0x20-0x25)" + advice + "«rom.smc.bak»"},
+         "no cuadra con la tabla (0x20-0x25)" + advice + "«rom.smc.bak»"},
         {"that byte, and the backup, changed since",
          [](FakeFileSystem& f) {
              f.files["rom.smc"][0x24] = 0x77;
              f.files["rom.smc.bak"][0x300] ^= 1;
              ++f.stamps["rom.smc.bak"];
          },
-         "no cuadra con los bytes de la tabla (0x20-0x25)" + advice +
+         "no cuadra con la tabla (0x20-0x25)" + advice +
              "una copia de antes de la interrupción"},
         {"the ROM grew", [](FakeFileSystem& f) { f.files["rom.smc"].push_back(0); },
          "es de esta ROM cuando medía 0x400 bytes" + advice + "«rom.smc.bak»"},
