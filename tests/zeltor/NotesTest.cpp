@@ -103,8 +103,7 @@ TEST(Notes, ANoteThatDoesNotHoldStopsTheRunBeforeAnythingIsWritten) {
              f.files["rom.smc.bak"][0x300] ^= 1;
              ++f.stamps["rom.smc.bak"];
          },
-         "no cuadra con la tabla (0x20-0x25)" + advice +
-             "una copia de antes de la interrupción"},
+         "no cuadra con la tabla (0x20-0x25)" + advice + "una copia de antes de la interrupción"},
         {"the ROM grew", [](FakeFileSystem& f) { f.files["rom.smc"].push_back(0); },
          "es de esta ROM cuando medía 0x400 bytes" + advice + "«rom.smc.bak»"},
         {"the note changed in one byte",

@@ -188,20 +188,20 @@ TEST(ZeltorExeSafety, TheWindowShowsThatAnInterruptedRunWasMended) {
 // note of the interrupted run, which is the file's, and mends the table instead of
 // recalculating from it torn.
 TEST(ZeltorExeSafety, EverySpellingOfTheRomFindsItsNote) {
-    for (const std::string spelling : {"JUEGO.SMC", "Juego.smc", "juego.smc.", "juego.smc ",
-                                       "duro.smc"}) {
+    for (const std::string spelling :
+         {"JUEGO.SMC", "Juego.smc", "juego.smc.", "juego.smc ", "duro.smc"}) {
         SCOPED_TRACE("«" + spelling + "»");
         TempFolder temp;
         const std::string folder = FolderWithZeltor(temp, "grafias");
         const std::string rom = temp.Write("grafias\\juego.smc", SampleRom());
         InterruptInTheTable(temp, rom);
         if (spelling == "duro.smc") {
-            ASSERT_TRUE(CreateHardLinkW(Widen(folder + "\\duro.smc").c_str(), Widen(rom).c_str(),
-                                        nullptr));
+            ASSERT_TRUE(
+                CreateHardLinkW(Widen(folder + "\\duro.smc").c_str(), Widen(rom).c_str(), nullptr));
         }
         const Outcome run =
-            RunAndWait(RecalculatorPath(folder), "\"" + RecalculatorPath(folder) + "\" \"" +
-                                                     spelling + "\" 100 20 25 2 00");
+            RunAndWait(RecalculatorPath(folder),
+                       "\"" + RecalculatorPath(folder) + "\" \"" + spelling + "\" 100 20 25 2 00");
         EXPECT_EQ(run.code, 0u) << run.err;
         EXPECT_EQ(run.err.rfind(kMended, 0), 0u) << run.err;
         EXPECT_EQ(ReadWholeFile(rom), Recalculated());
