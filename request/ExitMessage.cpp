@@ -31,9 +31,9 @@ std::string CodeText(std::uint32_t code) {
 std::string Advice(std::uint32_t code) {
     switch (code) {
     case 10:
-        return "No se ha escrito nada en la ROM: junto a ella hay una nota de un recálculo "
-               "interrumpido que no cuadra con ella. El motivo dice qué hacer: compruebe la ROM y, "
-               "después, borre la nota.";
+        return "No se ha escrito nada en la ROM: Zeltor.exe se ha detenido por la nota de un "
+               "recálculo interrumpido (zeltor-….pendiente, junto a la ROM). El motivo dice qué "
+               "ha encontrado y qué hacer.";
     case 11:
         return "Otro programa sustituyó la ROM mientras se recalculaba: el archivo que lleva ahora "
                "su nombre no se ha tocado. Vuelva a pulsar «Recalcular punteros».";

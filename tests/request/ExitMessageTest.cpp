@@ -33,9 +33,9 @@ TEST(ExitMessage, ReportsWhatTheRecalculatorSaid) {
          "No se han recalculado los punteros: Zeltor.exe terminó con el código 1."},
         {"a note not believed: what to do first", 10, "ERROR 10: la nota «x» no cuadra.\r\n", true,
          "No se han recalculado los punteros: Zeltor.exe terminó con el código 10.\r\n\r\n"
-         "No se ha escrito nada en la ROM: junto a ella hay una nota de un recálculo "
-         "interrumpido que no cuadra con ella. El motivo dice qué hacer: compruebe la ROM y, "
-         "después, borre la nota.\r\n\r\nERROR 10: la nota «x» no cuadra.\r\n\r\n"
+         "No se ha escrito nada en la ROM: Zeltor.exe se ha detenido por la nota de un "
+         "recálculo interrumpido (zeltor-….pendiente, junto a la ROM). El motivo dice qué ha "
+         "encontrado y qué hacer.\r\n\r\nERROR 10: la nota «x» no cuadra.\r\n\r\n"
          "Más detalles en el registro juego.smc.zeltor.log, junto a la ROM."},
         {"the ROM replaced meanwhile", 11, "", false,
          "No se han recalculado los punteros: Zeltor.exe terminó con el código 11.\r\n\r\n"

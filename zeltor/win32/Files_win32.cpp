@@ -135,7 +135,6 @@ std::optional<Cause> NotAFile(HANDLE handle) {
 
 namespace {
 
-using win32files::FromWin32;
 using win32files::IsDeviceName;
 using win32files::LastError;
 using win32files::LastErrorFor;

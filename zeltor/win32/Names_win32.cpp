@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <limits>
+#include <optional>
 
 namespace zeltor::win32files {
 
@@ -62,6 +63,20 @@ bool Append(HANDLE handle, bool created, const std::string& text, DWORD& failure
     return true;
 }
 
+// What stands under the log's name, before it is opened for writing: a handle that may only
+// read attributes conflicts with nobody's sharing, not even the ROM's own handle, so another
+// name of the ROM is told as such and not as a file in use. Nothing there is no objection.
+std::optional<Cause> NotOwnName(const std::wstring& wide) {
+    if (IsDeviceName(wide)) {
+        return Cause::Device;
+    }
+    const UniqueHandle probe{
+        CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr)};
+    return probe.Valid() ? NotOwnFile(probe.Get()) : std::nullopt;
+}
+
 } // namespace
 
 bool AppendOwnFile(const std::string& path, const std::string& text, FileError& error) {
@@ -69,12 +84,8 @@ bool AppendOwnFile(const std::string& path, const std::string& text, FileError& 
     // As the ROM: only a regular file, and one of its own: never through a link or another
     // reparse point, never a file with another name, which may be the ROM. A folder would
     // only say "access denied".
-    if (const NameKind kind = Look(path); kind != NameKind::None && kind != NameKind::File) {
-        error = FileError{kind == NameKind::Link     ? Cause::Link
-                          : kind == NameKind::Device ? Cause::Device
-                          : kind == NameKind::Folder ? Cause::Folder
-                                                     : Cause::Other,
-                          ""};
+    if (const auto other = NotOwnName(wide)) {
+        error = FileError{*other, ""};
         return false;
     }
     UniqueHandle log{CreateFileW(wide.c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES,

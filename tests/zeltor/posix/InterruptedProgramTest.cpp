@@ -32,7 +32,7 @@ Bytes KillInTheTable(const fs::path& folder) {
     Wait(process);
     ::close(signal[0]);
     EXPECT_TRUE(reached) << "the run never reached the table";
-    const Bytes torn = ReadAll(folder / "rom.smc");
+    Bytes torn = ReadAll(folder / "rom.smc");
     EXPECT_EQ(TableOf(torn, 0x20, 3, 2), (std::vector<std::uint32_t>{0x100, 0x104, 0x10A}));
     EXPECT_EQ(ReadAll(folder / "rom.smc.bak"), Original());
     return torn;

@@ -211,4 +211,24 @@ TEST(ZeltorExeSafety, EverySpellingOfTheRomFindsItsNote) {
     }
 }
 
+// The log is written only into a file of its own: one that is another name of the ROM (a hard
+// link) is a warning, and the report never lands in the ROM.
+TEST(ZeltorExeSafety, ALogThatIsAnotherNameOfTheRomIsNeverWritten) {
+    TempFolder temp;
+    const std::string folder = FolderWithZeltor(temp, "registro");
+    const std::string rom = temp.Write("registro\\rom.smc", SampleRom());
+    ASSERT_TRUE(CreateHardLinkW(Widen(folder + "\\rom.smc.zeltor.log").c_str(), Widen(rom).c_str(),
+                                nullptr));
+    const Outcome run = RunAndWait(RecalculatorPath(folder),
+                                   "\"" + RecalculatorPath(folder) + "\" rom.smc 100 20 25 2 00");
+    EXPECT_EQ(run.code, 0u) << run.err;
+    EXPECT_EQ(ReadWholeFile(rom), Recalculated());
+    EXPECT_EQ(
+        run.err.rfind("Aviso: no se pudo escribir el registro «rom.smc.zeltor.log»: tiene más "
+                      "de un nombre (un enlace duro, quizá a la ROM).\r\nHecho: ",
+                      0),
+        0u)
+        << run.err;
+}
+
 } // namespace
