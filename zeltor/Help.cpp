@@ -99,7 +99,8 @@ const char kEndings[] = R"(Códigos de salida:
   6  no se puede abrir la ROM (para escribir, salvo con --dry-run) o no es
      un archivo normal
   7  falló la copia de seguridad, la escritura o la comprobación; la ROM
-     quedó byte a byte como estaba
+     quedó byte a byte como estaba (o con la tabla a medias ya repuesta,
+     si el mensaje lo dice)
   8  falló la escritura y la ROM quedó distinta: recupérela de la copia .bak
      que nombra el mensaje
   9  los campos parecen equivocados: no se ha escrito nada; revise el campo

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <exception>
 #include <memory>
 #include <utility>
 
@@ -267,17 +268,30 @@ std::optional<Refusal> Mend(FileSystem& files, File& rom, const Found& found,
                             std::vector<std::uint8_t>& back) {
     const Step step = PutBack(rom, found.torn->ranges, back);
     if (step == Step::Done) {
-        files.Remove(found.tornPath);
+        try {
+            files.Remove(found.tornPath);
+        } catch (const std::exception&) {
+            // A note left of a table now whole only draws a warning from the next run.
+        }
         return std::nullopt;
     }
     const std::string why = step == Step::Differs
                                 ? std::string("no se leyeron igual al comprobarlos")
                                 : Describe(rom.Error());
+    const std::string range = RangesText(found.torn->ranges);
+    // The put-back may have reached the file though its flush or check failed: what the file
+    // holds decides what is said. The note stays either way.
+    if (Classify(rom, found.torn->ranges, back) == Shape::Original) {
+        return Refusal{Exit::WriteFailed, "no se pudo confirmar en el disco la tabla " + range +
+                                              " repuesta: " + why +
+                                              "; en la ROM solo se ha repuesto la tabla que un "
+                                              "recálculo anterior dejó a medias, y su nota se "
+                                              "conserva"};
+    }
     // The backup's name is never shortened: the translator must be able to find it.
     return Refusal{
         Exit::RestoreFailed,
-        "el recálculo anterior de esta ROM se interrumpió mientras escribía la tabla " +
-            RangesText(found.torn->ranges) +
+        "el recálculo anterior de esta ROM se interrumpió mientras escribía la tabla " + range +
             " y no se han podido reponer sus bytes originales: " + why + "; recupere la ROM de " +
             (found.wholeBackup ? "la copia de seguridad «" + found.wholeBackup->name + "»"
                                : std::string("una copia de antes de la interrupción"))};

@@ -42,8 +42,9 @@ std::string TornNotice(const Found& found, Mending mending, const std::string& o
 
 // Puts the torn table's original bytes back (after the run's own backup), then removes its
 // note; the note stays until they are on the disk. A failure is exit 8, naming the backup the
-// note vouches for. `back` holds LargestRange of the torn ranges: this asks for no memory
-// until it fails.
+// note vouches for, unless the file holds the original bytes all the same (exit 7: the ROM is
+// mended, the note kept). `back` holds LargestRange of the torn ranges: this asks for no
+// memory until it fails.
 std::optional<Refusal> Mend(FileSystem& files, File& rom, const Found& found,
                             std::vector<std::uint8_t>& back);
 

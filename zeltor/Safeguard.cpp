@@ -53,7 +53,11 @@ Safeguard::Result Safeguard::Carry(File& rom, std::span<const Range> ranges) {
         m_State = RomState::Mending;
         result.refusal = Mend(m_Files, rom, m_Found, readBack);
         if (result.refusal) {
-            m_Notice.clear(); // the error line says it all; the state stays Mending
+            m_Notice.clear(); // the error line says it all
+            if (result.refusal->code != Exit::RestoreFailed) {
+                m_State = RomState::Mended; // mended, though not confirmed on the disk
+                m_Mended = true;
+            }
             result.end = End::MendFailed;
             return result;
         }

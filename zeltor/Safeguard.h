@@ -44,7 +44,7 @@ public:
         Written,    // the ranges are written and checked (or there were none)
         NotWritten, // the backup or the note failed: `error` says why; nothing of this run's
                     // own was written
-        MendFailed, // a torn table could not be put back: `refusal`
+        MendFailed, // a torn table could not be put back, or not confirmed: `refusal`
         Failed,     // the write failed: `settled` says what the ROM holds
         Replaced    // written, but the ROM's name now names another file
     };

@@ -256,4 +256,57 @@ TEST(Faults, NoDoubleFaultMakesARunSayWhatIsNotOnDisk) {
     EXPECT_GT(runs, 100u);
 }
 
+// The same, every call in turn throwing, on a run that finds a torn table and mends it: exit 7
+// leaves the ROM torn as it was, or mended and says so; exit 8 keeps a note and names the backup
+// from before the interruption; the backups are the ROM before the interruption and as the run
+// found it; and the next run always ends with the right table.
+TEST(Faults, NoFaultWhileMendingMakesARunSayWhatIsNotOnDisk) {
+    FakeFileSystem count;
+    KillInTheTable(count, 3);
+    const Bytes torn = count.files["rom.smc"];
+    count.calls = 0;
+    RunZeltor(count, kArgs);
+    for (std::size_t n = 1; n <= count.calls; ++n) {
+        FakeFileSystem fs;
+        KillInTheTable(fs, 3);
+        fs.calls = 0;
+        fs.callNames.clear();
+        fs.throwAtCall = n;
+        const Outcome run = RunZeltor(fs, kArgs);
+        SCOPED_TRACE("throws at call " + std::to_string(n) + ": " +
+                     (n <= fs.callNames.size() ? fs.callNames[n - 1] : "?") + "; " + run.err);
+        const Bytes& rom = fs.files["rom.smc"];
+        const std::string last = LastLine(run.err);
+        switch (run.code) {
+        case 0:
+            EXPECT_EQ(rom, Expected());
+            break;
+        case 3: // memory ran out while planning: a refusal
+            EXPECT_EQ(rom, torn);
+            break;
+        case 7:
+            EXPECT_TRUE(rom == torn || rom == Original());
+            EXPECT_NE(last.find(rom == torn ? "no se ha escrito nada en la ROM"
+                                            : "la tabla que un recálculo anterior dejó a medias"),
+                      std::string::npos);
+            break;
+        case 8:
+            EXPECT_NE(rom, Original());
+            EXPECT_NE(last.find("recuper"), std::string::npos);
+            EXPECT_NE(last.find("«rom.smc.bak»"), std::string::npos);
+            break;
+        default:
+            ADD_FAILURE() << "exit " << run.code;
+        }
+        EXPECT_EQ(fs.files["rom.smc.bak"], Original());
+        if (fs.files.count("rom.smc.bak1") != 0) {
+            EXPECT_EQ(fs.files["rom.smc.bak1"], torn);
+        }
+        fs.throwAtCall.reset();
+        const Outcome again = RunZeltor(fs, kArgs);
+        EXPECT_EQ(again.code, 0) << again.err;
+        EXPECT_EQ(fs.files["rom.smc"], Expected());
+    }
+}
+
 } // namespace
