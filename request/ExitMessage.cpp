@@ -26,6 +26,22 @@ std::string CodeText(std::uint32_t code) {
     return text;
 }
 
+// What the window adds for the endings that ask the translator to do something first. The codes
+// are Zeltor.exe's (zeltor/Outcome.h).
+std::string Advice(std::uint32_t code) {
+    switch (code) {
+    case 10:
+        return "No se ha escrito nada en la ROM: Zeltor.exe se ha detenido por la nota de un "
+               "recálculo interrumpido (zeltor-….pendiente, junto a la ROM). El motivo dice qué "
+               "ha encontrado y qué hacer.";
+    case 11:
+        return "Otro programa sustituyó la ROM mientras se recalculaba: el archivo que lleva ahora "
+               "su nombre no se ha tocado. Vuelva a pulsar «Recalcular punteros».";
+    default:
+        return "";
+    }
+}
+
 } // namespace
 
 std::string LastLines(std::string_view text) {
@@ -84,6 +100,9 @@ std::string ExitMessage(const RecalculatorExit& exit, const std::string& logName
     }
     std::string message = "No se han recalculado los punteros: Zeltor.exe terminó con el código " +
                           CodeText(exit.code) + ".";
+    if (const std::string advice = Advice(exit.code); !advice.empty()) {
+        message += "\r\n\r\n" + advice;
+    }
     if (!said.empty()) {
         message += "\r\n\r\n" + said;
     }

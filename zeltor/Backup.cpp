@@ -97,14 +97,18 @@ bool NameBackup(const std::string& rom, FileSystem& files, const std::string& te
 
 } // namespace
 
-std::string ScratchPath(const std::string& rom, const char* ending) {
-    // FNV-1a over the name, without its folder: 64 bits, so two ROMs in one folder never meet.
-    const std::size_t start = NameStart(rom);
+std::string NameKey(std::string_view bytes) {
+    // 64 bits, so two ROMs in one folder never meet.
     std::uint64_t key = 0xCBF29CE484222325u;
-    for (std::size_t i = start; i < rom.size(); ++i) {
-        key = (key ^ static_cast<unsigned char>(rom[i])) * 0x100000001B3u;
+    for (const char c : bytes) {
+        key = (key ^ static_cast<unsigned char>(c)) * 0x100000001B3u;
     }
-    return rom.substr(0, start) + "zeltor-" + HexDigits(key, 16) + ending;
+    return HexDigits(key, 16);
+}
+
+std::string ScratchPath(const std::string& rom, const char* ending) {
+    // Keyed by the name, without its folder.
+    return RomFolder(rom) + "zeltor-" + NameKey(RomBaseName(rom)) + ending;
 }
 
 CreateResult CreateScratch(FileSystem& files, const std::string& path, std::unique_ptr<File>& file,
@@ -119,6 +123,10 @@ CreateResult CreateScratch(FileSystem& files, const std::string& path, std::uniq
 
 std::string RomBaseName(const std::string& rom) {
     return rom.substr(NameStart(rom));
+}
+
+std::string RomFolder(const std::string& rom) {
+    return rom.substr(0, NameStart(rom));
 }
 
 std::string TemporaryBackupPath(const std::string& rom) {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace zeltor {
@@ -16,6 +17,11 @@ std::string ScratchPath(const std::string& rom, const char* ending);
 
 // The ROM's name without its folder.
 std::string RomBaseName(const std::string& rom);
+// Its folder: "" or what comes before its name, separator included.
+std::string RomFolder(const std::string& rom);
+
+// 16 hexadecimal digits from `bytes` (FNV-1a, 64 bits): names of this program's own files.
+std::string NameKey(std::string_view bytes);
 
 // Creates a scratch file of this program's own, removing first one that a run stopped halfway
 // left under that name. No other run can be writing it now: the ROM is open for writing by this

@@ -37,6 +37,12 @@ std::string Describe(const FileError& error) {
     case Cause::NameTooLong:
         text = "el nombre es demasiado largo";
         break;
+    case Cause::Link:
+        text = "es un enlace, no un archivo propio";
+        break;
+    case Cause::ManyNames:
+        text = "tiene más de un nombre (un enlace duro, quizá a la ROM)";
+        break;
     case Cause::Other:
         text = "error del sistema";
         break;

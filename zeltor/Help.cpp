@@ -98,10 +98,13 @@ si cambia la cabecera. NES y los archivos sin cabecera no tienen suma.
 Seguridad: antes de escribir se copia la ROM entera junto a ella, se guarda
 en el disco y solo entonces pasa a llamarse ROM.bak (o .bak1, .bak2..., sin
 pisar nunca una copia anterior): un archivo .bak es siempre una copia
-completa. Antes de tocar la tabla se anota el cambio junto a la ROM; si el
-recálculo se corta a medias, el siguiente repone la tabla original y lo dice.
-Solo se escriben los bytes de la tabla, que se vuelven a leer y comparar. Si
-algo falla, se reponen los bytes originales antes de nada más.
+completa. Antes de tocar la tabla se deja una nota (zeltor-....pendiente)
+en la carpeta del archivo de la ROM, atada a ese archivo; si el recálculo se
+corta a medias, el siguiente que escriba repone la tabla original tras su
+copia y lo dice. Una nota que no cuadra con la ROM detiene el recálculo sin
+escribir nada (código 10). Solo se escriben los bytes de la tabla, que se
+vuelven a leer y comparar. Si algo falla, se reponen los bytes originales
+antes de nada más.
 
 Informe: una línea por entrada (índice, posición en la tabla, valor anterior,
 valor nuevo, inicio y longitud de la cadena) y un resumen, en la salida
@@ -143,11 +146,17 @@ const char kEndings[] = R"(Códigos de salida:
   6  no se puede abrir la ROM (para escribir, salvo con --dry-run) o no es
      un archivo normal
   7  falló la copia de seguridad, la escritura o la comprobación; la ROM
-     quedó byte a byte como estaba
+     quedó byte a byte como estaba (o con la tabla a medias ya repuesta,
+     si el mensaje lo dice)
   8  falló la escritura y la ROM quedó distinta: recupérela de la copia .bak
      que nombra el mensaje
   9  los campos parecen equivocados: no se ha escrito nada; revise el campo
      que nombra el mensaje, o use --force para escribir igualmente
+ 10  la nota de un recálculo interrumpido no cuadra con la ROM, o su nombre
+     está ocupado: no se ha escrito nada; compruebe la ROM, recupere la copia
+     que nombra el mensaje si la tabla quedó a medias y borre la nota
+ 11  otro programa sustituyó la ROM durante el recálculo: el archivo que
+     lleva ahora su nombre no se ha tocado; repita el recálculo
 )";
 
 } // namespace

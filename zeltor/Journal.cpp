@@ -3,22 +3,29 @@
 #include "portable/Hex.h"
 #include "zeltor/Backup.h"
 #include "zeltor/Text.h"
-#include "zeltor/Write.h"
 
-#include <algorithm>
 #include <array>
 #include <cstring>
 #include <memory>
 
 namespace zeltor {
 
+const char kNotePrefix[] = "zeltor-";
+const char kNoteEnding[] = ".pendiente";
+
 namespace {
 
-// The note: magic, ROM size, table offset, table length n, name length a, backup name length
-// b (little endian), then the ROM's name, the backup's name, the n original bytes, the n new
-// ones, and a CRC-32 of everything before it.
-constexpr char kMagic[8] = {'Z', 'E', 'L', 'T', 'O', 'R', 'N', '1'};
-constexpr std::size_t kHeader = 40;
+// The note: a header of kHeader bytes (magic, the file's device and number, its size, the
+// backup's size and time, the number of ranges k, the lengths of the ROM's name a and of the
+// backup's name b, all little endian), then the two names, k pairs of offset and length, each
+// range's original and new bytes in turn, and a CRC-32 of everything before it.
+constexpr char kMagic[8] = {'Z', 'E', 'L', 'T', 'O', 'R', 'N', '2'};
+// 1.1.0's: magic, ROM size, offset, length, then the name's length at kOldNameAt, the name at
+// kOldHeader.
+constexpr char kOldMagic[8] = {'Z', 'E', 'L', 'T', 'O', 'R', 'N', '1'};
+constexpr std::size_t kOldNameAt = 32;
+constexpr std::size_t kOldHeader = 40;
+constexpr std::size_t kHeader = 64;
 constexpr std::uint64_t kNameMax = 4096;
 
 constexpr std::array<std::uint32_t, 256> MakeCrcTable() {
@@ -34,10 +41,10 @@ constexpr std::array<std::uint32_t, 256> MakeCrcTable() {
 }
 constexpr std::array<std::uint32_t, 256> kCrcTable = MakeCrcTable();
 
-std::uint32_t Crc(std::uint32_t crc, const std::uint8_t* p, std::size_t n) {
+std::uint32_t Crc(std::uint32_t crc, std::span<const std::uint8_t> bytes) {
     crc = ~crc;
-    for (std::size_t i = 0; i < n; ++i) {
-        crc = kCrcTable[(crc ^ p[i]) & 0xFF] ^ (crc >> 8);
+    for (const std::uint8_t b : bytes) {
+        crc = kCrcTable[(crc ^ b) & 0xFF] ^ (crc >> 8);
     }
     return ~crc;
 }
@@ -56,251 +63,222 @@ std::uint64_t Get(const std::uint8_t* bytes, unsigned size) {
     return value;
 }
 
-struct Note {
-    std::uint64_t romSize = 0, offset = 0;
-    std::string backup;
-    std::vector<std::uint8_t> original, replacement;
-};
-
-enum class Reading { Ours, NotOurs, Bad };
-
-// Reads and checks a note; memory follows the note's own size, never what it claims.
-Reading ReadNote(File& file, const std::string& name, Note& note) {
-    std::uint64_t size = 0;
-    std::uint8_t head[kHeader];
-    if (!file.Size(size) || size < kHeader + 4 || !file.Read(0, head, kHeader) ||
-        std::memcmp(head, kMagic, sizeof kMagic) != 0) {
-        return Reading::Bad;
+// The header, the names and the ranges' places: everything before their bytes.
+std::vector<std::uint8_t> Head(const NotePlace& place, const Intent& intent) {
+    const std::string backup = intent.backup ? intent.backup->name : "";
+    std::vector<std::uint8_t> head(kHeader + place.realName.size() + backup.size());
+    std::memcpy(head.data(), kMagic, sizeof kMagic);
+    Put(head, 8, place.rom.device, 8);
+    Put(head, 16, place.rom.number, 8);
+    Put(head, 24, place.rom.size, 8);
+    Put(head, 32, intent.backup ? intent.backup->size : 0, 8);
+    Put(head, 40, static_cast<std::uint64_t>(intent.backup ? intent.backup->modified : 0), 8);
+    Put(head, 48, intent.ranges.size(), 4);
+    Put(head, 52, place.realName.size(), 4);
+    Put(head, 56, backup.size(), 4);
+    std::memcpy(head.data() + kHeader, place.realName.data(), place.realName.size());
+    std::memcpy(head.data() + kHeader + place.realName.size(), backup.data(), backup.size());
+    for (const Range& range : intent.ranges) {
+        const std::size_t at = head.size();
+        head.resize(at + 16);
+        Put(head, at, range.offset, 8);
+        Put(head, at + 8, range.original.size(), 8);
     }
-    note.romSize = Get(head + 8, 8);
-    note.offset = Get(head + 16, 8);
-    const std::uint64_t n = Get(head + 24, 8);
-    const std::uint64_t a = Get(head + 32, 4);
-    const std::uint64_t b = Get(head + 36, 4);
-    if (n == 0 || a > kNameMax || b > kNameMax || n > size / 2 ||
-        kHeader + a + b + 2 * n + 4 != size || n > note.romSize || note.offset > note.romSize - n) {
-        return Reading::Bad;
-    }
-    std::vector<std::uint8_t> names(a + b);
-    note.original.resize(n);
-    note.replacement.resize(n);
-    std::uint8_t stored[4];
-    if (!file.Read(kHeader, names.data(), names.size()) ||
-        !file.Read(kHeader + a + b, note.original.data(), n) ||
-        !file.Read(kHeader + a + b + n, note.replacement.data(), n) ||
-        !file.Read(kHeader + a + b + 2 * n, stored, 4)) {
-        return Reading::Bad;
-    }
-    std::uint32_t crc = Crc(0, head, kHeader);
-    crc = Crc(crc, names.data(), names.size());
-    crc = Crc(crc, note.original.data(), n);
-    crc = Crc(crc, note.replacement.data(), n);
-    if (crc != Get(stored, 4)) {
-        return Reading::Bad;
-    }
-    note.backup.assign(names.begin() + static_cast<std::ptrdiff_t>(a), names.end());
-    return std::equal(names.begin(), names.begin() + static_cast<std::ptrdiff_t>(a), name.begin(),
-                      name.end())
-               ? Reading::Ours
-               : Reading::NotOurs;
+    return head;
 }
 
-// What the table's bytes say of how the interrupted run ended. The note is kept only when the
-// ROM could not be read: it may serve the next run.
-enum class State { BadNote, Unreadable, Changed, Untouched, Whole, Torn };
-
-State Classify(const Note& note, File& rom, std::vector<std::uint8_t>& current) {
-    std::uint64_t size = 0;
-    if (!rom.Size(size)) {
-        return State::Unreadable;
+bool WriteNote(File& file, const std::vector<std::uint8_t>& head, const Intent& intent) {
+    std::uint32_t crc = Crc(0, head);
+    std::uint64_t at = head.size();
+    if (!file.Write(0, head.data(), head.size())) {
+        return false;
     }
-    if (size != note.romSize) {
-        return State::Changed;
-    }
-    current.resize(note.original.size());
-    if (!rom.Read(note.offset, current.data(), current.size())) {
-        return State::Unreadable;
-    }
-    bool allOld = true;
-    bool allNew = true;
-    for (std::size_t i = 0; i < current.size(); ++i) {
-        const bool isOld = current[i] == note.original[i];
-        const bool isNew = current[i] == note.replacement[i];
-        if (!isOld && !isNew) {
-            return State::Changed;
+    for (const Range& range : intent.ranges) {
+        for (const auto bytes : {range.original, range.replacement}) {
+            crc = Crc(crc, bytes);
+            if (!file.Write(at, bytes.data(), bytes.size())) {
+                return false;
+            }
+            at += bytes.size();
         }
-        allOld = allOld && isOld;
-        allNew = allNew && isNew;
     }
-    return allOld ? State::Untouched : allNew ? State::Whole : State::Torn;
+    std::vector<std::uint8_t> tail(4);
+    Put(tail, 0, crc, 4);
+    return file.Write(at, tail.data(), 4) && file.Flush();
 }
 
-std::string Range(const Note& note) {
-    return "(" + Hex(note.offset) + "-" + Hex(note.offset + note.original.size() - 1) + ")";
+// The ranges' places and bytes, once the header has been checked against the note's size.
+bool ReadRanges(Note& note, std::uint64_t count, std::size_t at) {
+    std::uint64_t total = 0;
+    for (std::uint64_t i = 0; i < count; ++i, at += 16) {
+        const std::uint64_t length = Get(note.bytes.data() + at + 8, 8);
+        if (length == 0 || length > note.bytes.size() || total > note.bytes.size()) {
+            return false;
+        }
+        total += length;
+    }
+    if (at + 2 * total + 4 != note.bytes.size()) {
+        return false;
+    }
+    std::size_t data = at;
+    at -= static_cast<std::size_t>(16 * count);
+    for (std::uint64_t i = 0; i < count; ++i, at += 16) {
+        const auto length = static_cast<std::size_t>(Get(note.bytes.data() + at + 8, 8));
+        const std::uint8_t* bytes = note.bytes.data() + data;
+        note.ranges.push_back(
+            Range{Get(note.bytes.data() + at, 8), {bytes, length}, {bytes + length, length}});
+        data += 2 * length;
+    }
+    return true;
 }
 
-const char kInterrupted[] = "Aviso: el recálculo anterior de esta ROM se interrumpió ";
-
-std::string Notice(State state, const Note& note) {
-    switch (state) {
-    case State::Untouched:
-        return kInterrupted + ("antes de escribir la tabla " + Range(note)) +
-               "; la ROM no había cambiado.";
-    case State::Whole:
-        return kInterrupted + ("cuando ya había escrito la tabla " + Range(note)) +
-               " entera; la tabla nueva está completa y se ha dejado como está.";
-    case State::Changed:
-        return kInterrupted + ("mientras escribía la tabla " + Range(note)) +
-               ", pero la ROM ha cambiado después y no se ha tocado; si la tabla quedó a medias, "
-               "recupere la ROM de la copia de seguridad " +
-               Quote(note.backup) + ".";
-    case State::BadNote:
-    case State::Unreadable:
-    case State::Torn:
-        break;
+void ReadCurrent(Note& note) {
+    const std::uint8_t* head = note.bytes.data();
+    const std::uint64_t size = note.bytes.size();
+    const std::uint64_t count = Get(head + 48, 4);
+    const std::uint64_t a = Get(head + 52, 4);
+    const std::uint64_t b = Get(head + 56, 4);
+    if (count == 0 || a > kNameMax || b > kNameMax || count > size / 16 ||
+        kHeader + a + b + 16 * count + 4 > size ||
+        Crc(0, std::span(head, size - 4)) != Get(head + size - 4, 4)) {
+        return;
     }
-    return "Aviso: un recálculo anterior de esta ROM se interrumpió y no se ha podido comprobar "
-           "cómo dejó la tabla; no se ha tocado la ROM: si su tabla quedó a medias, recupérela de "
-           "la última copia de seguridad (.bak).";
-}
-
-// Puts a torn table's original bytes back; the note stays until they are on the disk.
-Recovery PutBack(FileSystem& files, const std::string& path, File& rom, const Note& note,
-                 std::vector<std::uint8_t>& back) {
-    Recovery result;
-    const Step step = WriteAndCheck(rom, note.offset, note.original, back);
-    if (step == Step::Done) {
-        files.Remove(path);
-        result.notice = kInterrupted + ("mientras escribía la tabla " + Range(note)) +
-                        ", que quedó a medias; se han repuesto sus bytes originales antes de "
-                        "seguir.";
-        return result;
+    note.rom.device = Get(head + 8, 8);
+    note.rom.number = Get(head + 16, 8);
+    note.rom.size = Get(head + 24, 8);
+    note.name.assign(reinterpret_cast<const char*>(head) + kHeader, a);
+    if (b != 0) {
+        note.backup = BackupMark{std::string(reinterpret_cast<const char*>(head) + kHeader + a, b),
+                                 Get(head + 32, 8), static_cast<std::int64_t>(Get(head + 40, 8))};
     }
-    const std::string why = step == Step::Differs
-                                ? std::string("no se leyeron igual al comprobarlos")
-                                : Describe(rom.Error());
-    // The backup's name is never shortened: the translator must be able to find it.
-    result.failure =
-        Refusal{Exit::RestoreFailed,
-                "el recálculo anterior de esta ROM se interrumpió mientras escribía la tabla " +
-                    Range(note) + " y no se han podido reponer sus bytes originales: " + why +
-                    "; recupere la ROM de la copia de seguridad «" + note.backup + "»"};
-    return result;
+    if (ReadRanges(note, count, static_cast<std::size_t>(kHeader + a + b))) {
+        note.kind = Note::Kind::Current;
+    } else {
+        note.ranges.clear();
+    }
 }
 
 } // namespace
 
-std::string JournalPath(const std::string& rom) {
-    return ScratchPath(rom, ".pendiente");
+bool PlaceNotes(FileSystem& files, const std::string& rom, File& romFile, NotePlace& place,
+                FileError& error) {
+    if (!romFile.Info(place.rom)) {
+        error = romFile.Error();
+        return false;
+    }
+    const std::optional<std::string> real = files.RealPath(rom);
+    place.folder = real && files.Look(rom) == NameKind::Link ? RomFolder(*real) : RomFolder(rom);
+    place.realName = RomBaseName(real ? *real : rom);
+    std::string identity(16, '\0');
+    for (unsigned i = 0; i < 8; ++i) {
+        identity[i] = static_cast<char>(place.rom.device >> (8 * i));
+        identity[8 + i] = static_cast<char>(place.rom.number >> (8 * i));
+    }
+    place.path = place.folder + kNotePrefix + NameKey(identity) + kNoteEnding;
+    place.temporary = place.path + ".tmp";
+    return true;
 }
 
-std::string TemporaryJournalPath(const std::string& rom) {
-    return ScratchPath(rom, ".pendiente.tmp");
+std::string OldNotePath(const std::string& folder, const std::string& name) {
+    return ScratchPath(folder + name, kNoteEnding);
 }
 
-bool WriteJournal(FileSystem& files, const std::string& rom, const Intent& intent,
+std::optional<BackupMark> MarkBackup(FileSystem& files, const NotePlace& place,
+                                     const std::string& path) {
+    FileError ignored;
+    const std::unique_ptr<File> file = files.Open(path, false, ignored);
+    FileInfo info;
+    if (!file || !file->Info(info)) {
+        return std::nullopt;
+    }
+    return BackupMark{RomFolder(path) == place.folder ? RomBaseName(path) : path, info.size,
+                      info.modified};
+}
+
+bool WriteJournal(FileSystem& files, const NotePlace& place, const Intent& intent,
                   std::string& error) {
-    const std::string name = RomBaseName(rom);
-    const std::size_t n = intent.original.size();
-    std::vector<std::uint8_t> head(kHeader);
-    std::memcpy(head.data(), kMagic, sizeof kMagic);
-    Put(head, 8, intent.romSize, 8);
-    Put(head, 16, intent.offset, 8);
-    Put(head, 24, n, 8);
-    Put(head, 32, name.size(), 4);
-    Put(head, 36, intent.backupPath.size(), 4);
-    head.insert(head.end(), name.begin(), name.end());
-    head.insert(head.end(), intent.backupPath.begin(), intent.backupPath.end());
-    std::uint32_t crc = Crc(0, head.data(), head.size());
-    crc = Crc(crc, intent.original.data(), n);
-    crc = Crc(crc, intent.replacement.data(), n);
-    std::vector<std::uint8_t> tail(4);
-    Put(tail, 0, crc, 4);
-
-    const std::string temp = TemporaryJournalPath(rom);
-    const std::string path = JournalPath(rom);
+    const std::vector<std::uint8_t> head = Head(place, intent);
     FileError why;
     std::unique_ptr<File> file;
-    CreateResult created = CreateScratch(files, temp, file, why);
+    CreateResult created = CreateScratch(files, place.temporary, file, why);
     if (created == CreateResult::Created) {
-        ScratchGuard unfinished(files, temp);
-        const bool written = file->Write(0, head.data(), head.size()) &&
-                             file->Write(head.size(), intent.original.data(), n) &&
-                             file->Write(head.size() + n, intent.replacement.data(), n) &&
-                             file->Write(head.size() + 2 * n, tail.data(), 4) && file->Flush();
+        ScratchGuard unfinished(files, place.temporary);
+        const bool written = WriteNote(*file, head, intent);
         if (!written) {
             why = file->Error();
         }
         file.reset();
-        created = written ? files.MoveNew(temp, path, why) : CreateResult::Failed;
+        created = written ? files.MoveNew(place.temporary, place.path, why) : CreateResult::Failed;
         if (created == CreateResult::Created) {
             unfinished.Keep();
             return true;
         }
     }
-    error = "no se pudo preparar la escritura de la tabla (" + Hex(2 * n) + " bytes en " +
-            RomFolderText(rom) + "): " +
+    std::uint64_t bytes = 0;
+    for (const Range& range : intent.ranges) {
+        bytes += 2 * range.original.size();
+    }
+    error = "no se pudo preparar la escritura de la tabla (" + Hex(bytes) + " bytes en " +
+            RomFolderText(place.path) + "): " +
             (created == CreateResult::AlreadyExists
-                 ? "queda " + Quote(path) + ", de un recálculo interrumpido, y no se pudo borrar"
+                 ? "queda " + Quote(place.path) +
+                       ", de un recálculo interrumpido, y no se pudo "
+                       "borrar"
                  : Describe(why));
     return false;
 }
 
-Recovery Recover(FileSystem& files, const std::string& rom, File& romFile, bool dryRun) {
-    if (!dryRun) {
-        files.Remove(TemporaryJournalPath(rom));
-        files.Remove(TemporaryBackupPath(rom));
-    }
-    const std::string path = JournalPath(rom);
-    FileError ignored;
-    std::unique_ptr<File> file = files.Open(path, false, ignored);
-    Recovery result;
-    if (!file) {
-        return result;
-    }
+Note ReadJournal(File& file, std::uint64_t romSize) {
     Note note;
-    const Reading reading = ReadNote(*file, RomBaseName(rom), note);
-    file.reset();
-    if (reading == Reading::NotOurs) {
-        return result;
+    std::uint64_t size = 0;
+    std::uint8_t magic[sizeof kMagic];
+    if (!file.Size(size) || size < sizeof kMagic || !file.Read(0, magic, sizeof magic)) {
+        return note;
     }
-    std::vector<std::uint8_t> current;
-    const State state = reading == Reading::Bad ? State::BadNote : Classify(note, romFile, current);
-    if (state == State::Torn && !dryRun) {
-        return PutBack(files, path, romFile, note, current);
+    if (std::memcmp(magic, kOldMagic, sizeof magic) == 0) {
+        std::uint8_t length[4];
+        if (size >= kOldHeader && file.Read(kOldNameAt, length, 4) &&
+            Get(length, 4) <= std::min(kNameMax, size - kOldHeader)) {
+            note.name.resize(Get(length, 4));
+            if (file.Read(kOldHeader, note.name.data(), note.name.size())) {
+                note.kind = Note::Kind::Old;
+            }
+        }
+        return note;
     }
-    if (state == State::Torn) {
-        result.notice = kInterrupted + ("mientras escribía la tabla " + Range(note)) +
-                        ", que quedó a medias; esta simulación no escribe nada: el próximo "
-                        "recálculo sin --dry-run repondrá sus bytes originales, y este informe "
-                        "ya cuenta con ellos.";
-        result.offset = note.offset;
-        result.original = std::move(note.original);
-        return result;
+    // Ranges that do not overlap and lie inside the ROM, each with its place and two copies.
+    const std::uint64_t largest = kHeader + 2 * kNameMax + 18 * romSize + 4;
+    if (std::memcmp(magic, kMagic, sizeof magic) != 0 || size < kHeader + 4 || size > largest) {
+        return note;
     }
-    result.notice = Notice(state, note);
-    if (!dryRun && state != State::Unreadable) {
-        files.Remove(path);
+    note.bytes.resize(size);
+    if (file.Read(0, note.bytes.data(), note.bytes.size())) {
+        ReadCurrent(note);
     }
-    return result;
+    return note;
 }
 
-bool PatchedFile::Read(std::uint64_t offset, void* buffer, std::size_t count) {
-    if (!Pass(m_File.Read(offset, buffer, count))) {
-        return false;
+Shape Classify(File& rom, std::span<const Range> ranges, std::vector<std::uint8_t>& buffer) {
+    buffer.resize(LargestRange(ranges));
+    // The bytes are new while `writing`, and must all be original after the first that is not.
+    bool writing = true;
+    bool allOriginal = true;
+    bool shaped = true;
+    for (const Range& range : ranges) {
+        if (!rom.Read(range.offset, buffer.data(), range.original.size())) {
+            return Shape::Unreadable;
+        }
+        for (std::size_t i = 0; i < range.original.size(); ++i) {
+            const bool isOriginal = buffer[i] == range.original[i];
+            writing = writing && buffer[i] == range.replacement[i];
+            shaped = shaped && (writing || isOriginal);
+            allOriginal = allOriginal && isOriginal;
+        }
     }
-    const std::uint64_t from = std::max(offset, m_Offset);
-    const std::uint64_t to = std::min(offset + count, m_Offset + m_Bytes.size());
-    if (from < to) {
-        std::memcpy(static_cast<std::uint8_t*>(buffer) + (from - offset),
-                    m_Bytes.data() + (from - m_Offset), static_cast<std::size_t>(to - from));
-    }
-    return true;
-}
-
-bool PatchedFile::Write(std::uint64_t, const void*, std::size_t) {
-    m_Error = FileError{Cause::Other, "solo lectura"};
-    return false;
+    return writing       ? Shape::Written
+           : allOriginal ? Shape::Original
+           : shaped      ? Shape::Torn
+                         : Shape::Neither;
 }
 
 } // namespace zeltor

@@ -1,77 +1,92 @@
 #pragma once
 
 #include "zeltor/Files.h"
-#include "zeltor/Outcome.h"
+#include "zeltor/Write.h"
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
 namespace zeltor {
 
-// Before the first byte of a table is written, a note of the write is made durable beside
-// the ROM: the ROM's size, the table's place, its original bytes and its new ones, and a
-// checksum. It goes once the new table is written, read back and flushed. A run that finds
-// one therefore knows that an earlier run on this ROM stopped while the table was being
-// written, and has all it needs to put the original table back: the note does not depend on
-// the backup, which the translator may have moved or deleted since.
+// Before the first byte of a table is written, a note of the write is made durable in the
+// folder of the ROM's file: which file it is (its identity and size, its name), the ranges
+// written with their original and new bytes, the backup made before it, and a checksum. It
+// goes once the new bytes are written, read back and flushed. A note is a claim about one
+// file: a run acts on it only when it finds that file's identity and size in it, its ranges
+// inside the file, and there exactly what an interrupted write of it leaves.
 
-// Where the note lies, and where it is written before it gets that name.
-std::string JournalPath(const std::string& rom);
-std::string TemporaryJournalPath(const std::string& rom);
+// Where the notes of the file a ROM's name reaches lie, and what that file is.
+struct NotePlace {
+    FileInfo rom;         // the ROM's file, as opened
+    std::string folder;   // the real file's folder ("" or ending in a separator): a
+                          // symbolic link's target's, not the link's
+    std::string realName; // the real file's own name
+    std::string path;     // its note: the name comes from the file's identity
+    std::string temporary;
+};
+
+// The place of the notes of the file that `romFile`, opened through `rom`, is. False when the
+// system cannot say what the file is (`error` then says why).
+bool PlaceNotes(FileSystem& files, const std::string& rom, File& romFile, NotePlace& place,
+                FileError& error);
+
+// The note of notes from before identities were kept (1.1.0): found by the ROM's name.
+std::string OldNotePath(const std::string& folder, const std::string& name);
+
+// "zeltor-", then what ends every note's name.
+extern const char kNotePrefix[];
+extern const char kNoteEnding[];
+
+// A backup as a note names it: whole, made before the write, and recognisable later.
+struct BackupMark {
+    std::string name;
+    std::uint64_t size = 0;
+    std::int64_t modified = 0;
+};
+
+// The mark of the backup just made at `path`, named as the note's folder finds it.
+std::optional<BackupMark> MarkBackup(FileSystem& files, const NotePlace& place,
+                                     const std::string& path);
 
 struct Intent {
-    std::uint64_t romSize = 0;
-    std::uint64_t offset = 0;
-    const std::vector<std::uint8_t>& original;
-    const std::vector<std::uint8_t>& replacement;
-    const std::string& backupPath;
+    std::span<const Range> ranges; // in the order they are written
+    std::optional<BackupMark> backup;
 };
 
 // Writes the note under its temporary name, flushes it, and only then gives it its name, so a
 // note under that name is always whole. On failure `error` says why and no file is left.
-bool WriteJournal(FileSystem& files, const std::string& rom, const Intent& intent,
+bool WriteJournal(FileSystem& files, const NotePlace& place, const Intent& intent,
                   std::string& error);
 
-// What a run found of an earlier, interrupted one, before doing anything else.
-struct Recovery {
-    std::string notice;             // one line for stderr and the log; empty: nothing found
-    std::optional<Refusal> failure; // a torn table that could not be put back
-    // For a dry run, which writes nothing: the original bytes of a torn table, to be read in
-    // place of the ROM's (`original` is empty otherwise).
-    std::uint64_t offset = 0;
-    std::vector<std::uint8_t> original;
+// A note as read back. The ranges point into `bytes`, so a note is moved, never copied.
+struct Note {
+    Note() = default;
+    Note(Note&&) = default;
+    Note& operator=(Note&&) = default;
+    Note(const Note&) = delete;
+    Note& operator=(const Note&) = delete;
+
+    enum class Kind { Current, Old, Unreadable } kind = Kind::Unreadable;
+    FileInfo rom;     // identity and size (Current only)
+    std::string name; // the ROM's name as it was written (Current and Old)
+    std::optional<BackupMark> backup;
+    std::vector<Range> ranges;
+    std::vector<std::uint8_t> bytes;
 };
 
-// Looks for a note beside the ROM, which `romFile` holds open (for writing, unless `dryRun`).
-// A table that the note shows torn (every byte old or new, both kinds present) gets its
-// original bytes back; a table left whole, old or new, is left alone, and so is one that has
-// changed since in any other way. Then the note goes. A dry run only says what it found.
-// Leftovers of an interrupted backup or note are removed too.
-Recovery Recover(FileSystem& files, const std::string& rom, File& romFile, bool dryRun);
+// Reads and checks a note; memory follows the note's own size, never what it claims, and no
+// note larger than one for a ROM of `romSize` bytes is read. An Old note gives only its name;
+// a note that fails any check is Unreadable.
+Note ReadJournal(File& file, std::uint64_t romSize);
 
-// The ROM as a run would find it after Recover: `bytes` read in place of the file's own at
-// `offset`.
-class PatchedFile final : public File {
-public:
-    PatchedFile(File& file, std::uint64_t offset, const std::vector<std::uint8_t>& bytes)
-        : m_File(file), m_Offset(offset), m_Bytes(bytes) {}
-    bool Size(std::uint64_t& size) override { return Pass(m_File.Size(size)); }
-    bool Read(std::uint64_t offset, void* buffer, std::size_t count) override;
-    bool Write(std::uint64_t, const void*, std::size_t) override;
-    bool Flush() override { return Pass(m_File.Flush()); }
+// How the bytes in a note's ranges stand against its write: all original, all new, new up to
+// some point of the ranges taken in order and original after it, or anything else.
+enum class Shape { Original, Written, Torn, Neither, Unreadable };
 
-private:
-    bool Pass(bool ok) {
-        if (!ok) {
-            m_Error = m_File.Error();
-        }
-        return ok;
-    }
-    File& m_File;
-    std::uint64_t m_Offset;
-    const std::vector<std::uint8_t>& m_Bytes;
-};
+// Reads the ranges from the ROM; `buffer` is for the reading.
+Shape Classify(File& rom, std::span<const Range> ranges, std::vector<std::uint8_t>& buffer);
 
 } // namespace zeltor

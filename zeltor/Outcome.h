@@ -21,6 +21,10 @@ enum class Exit : int {
     RestoreFailed = 8, // a write failed and the original bytes could not be put back
     LooksWrong = 9,    // the fields look mistaken (separator, first pointer, table's end,
                        // values that are no pointers): nothing written; --force writes anyway
+    Note = 10,         // the note of an interrupted run cannot be believed, or something else
+                       // holds its name: nothing written; the ROM may well be fine
+    Replaced = 11,     // written, but the ROM's name now names another file, which was not
+                       // touched: the recalculation must be run again
 };
 
 // Why a run stops before it writes anything.

@@ -1,10 +1,9 @@
 #include "portable/Hex.h"
-#include "zeltor/Journal.h"
 #include "zeltor/Plan.h"
 #include "zeltor/Recalculator.h"
 #include "zeltor/Report.h"
+#include "zeltor/Safeguard.h"
 #include "zeltor/Text.h"
-#include "zeltor/Write.h"
 
 #include <algorithm>
 #include <exception>
@@ -15,10 +14,6 @@
 namespace zeltor {
 
 namespace {
-
-// The backup's copy goes through a buffer that stays in the processor's cache: a 1 MiB one
-// made the copy about twice as slow as `cp`.
-constexpr std::size_t kCopyChunk = std::size_t{1} << 18;
 
 using Body = std::function<void(Pieces&)>;
 
@@ -47,6 +42,11 @@ private:
     int Finish(Exit code, const std::string& errorLine = "");
     // The last line of a run that went through: what it did, and where to look.
     std::string Summary(const Request& r, const Plan& plan) const;
+    // The backup that a message points at, quoted.
+    std::string BackupNamed() const;
+    // How a failed run leaves the ROM, when it mended a torn table before it failed.
+    std::string NothingWritten() const;
+    std::string AsItWas() const;
     int Refuse(const Refusal& refusal, bool log,
                const char* logged = " La ROM no se ha modificado.");
     // Appends one entry to the log: the header, then whatever `body` writes.
@@ -62,46 +62,51 @@ private:
     std::string m_Recovered; // what was found of an interrupted run: printed whatever the end
     std::string m_Summary;   // the last line on stderr of a run that went through
     std::optional<std::string> m_LogFailure; // why the log could not be written
-    // What the ROM holds, for a run cut short by an exception; Writing until the table's write
-    // is settled.
-    enum class Rom { Untouched, Writing, Written, Restored, Damaged } m_Rom = Rom::Untouched;
-    std::string m_BackupPath;
-    std::string m_Scratch[2]; // files of this run's own that must not outlive it
-    std::string m_Journal;    // the note of the table's write, once there is one
+    // What the run does to the ROM, and what it holds, for a run cut short by an exception.
+    std::optional<Safeguard> m_Guard;
 };
 
 int Session::Abandon() {
-    // Memory ran out, or something else threw, after the ROM was settled: the table's write
-    // lets nothing escape. Plain literals, so that this needs no memory of its own.
-    const bool settled = m_Rom == Rom::Written || m_Rom == Rom::Restored;
-    for (const std::string* path : {&m_Scratch[0], &m_Scratch[1], settled ? &m_Journal : nullptr}) {
-        if (path != nullptr && !path->empty()) {
-            try {
-                m_Files.Remove(*path);
-            } catch (...) {
-            }
-        }
+    // Memory ran out, or something else threw, after the ROM was settled: the write lets
+    // nothing escape. Plain literals, so that this needs no memory of its own.
+    const RomState state = m_Guard ? m_Guard->State() : RomState::Untouched;
+    if (m_Guard) {
+        m_Guard->Abandon();
     }
-    switch (m_Rom) {
-    case Rom::Written:
+    const bool mended = m_Guard && m_Guard->Mended();
+    switch (state) {
+    case RomState::Written:
         m_Err << "Hecho: la tabla se ha escrito y comprobado, pero no quedó memoria para el "
                  "informe ni el registro.\n";
         return static_cast<int>(Exit::Ok);
-    case Rom::Restored:
+    case RomState::Restored:
         m_Err << "ERROR 7: no se pudo escribir la tabla y no quedó memoria para decir por qué; la "
-                 "ROM está byte a byte como estaba.\n";
+                 "ROM está byte a byte como estaba"
+              << (mended ? " tras reponer la tabla que un recálculo anterior dejó a medias.\n"
+                         : ".\n");
         return static_cast<int>(Exit::WriteFailed);
-    case Rom::Writing:
-    case Rom::Damaged:
-        m_Err << "ERROR 8: no se pudo escribir la tabla ni reponer los bytes originales; la ROM "
-                 "puede estar dañada: recupérela de la copia de seguridad «"
-              << m_BackupPath << "».\n";
+    case RomState::Mending:
+    case RomState::Writing:
+    case RomState::Damaged:
+        m_Err << (state == RomState::Mending
+                      ? "ERROR 8: no se pudo reponer la tabla que un recálculo anterior dejó a "
+                        "medias; "
+                      : "ERROR 8: no se pudo escribir la tabla ni reponer los bytes originales; ")
+              << "la ROM puede estar dañada: recupérela de ";
+        if (const std::string* whole = m_Guard->WholeBackup()) {
+            m_Err << "la copia de seguridad «" << *whole << "».\n";
+        } else {
+            m_Err << "una copia de antes de la interrupción.\n";
+        }
         return static_cast<int>(Exit::RestoreFailed);
-    case Rom::Untouched:
+    case RomState::Mended:
+    case RomState::Untouched:
         break;
     }
-    m_Err << "ERROR 7: no hay memoria suficiente para terminar; no se ha escrito nada en la "
-             "ROM.\n";
+    m_Err << "ERROR 7: no hay memoria suficiente para terminar; "
+          << (mended ? "en la ROM solo se ha repuesto la tabla que un recálculo anterior dejó a "
+                       "medias.\n"
+                     : "no se ha escrito nada en la ROM.\n");
     return static_cast<int>(Exit::WriteFailed);
 }
 
@@ -142,13 +147,31 @@ std::string Session::Summary(const Request& r, const Plan& plan) const {
         return "Simulación: " + std::string(changed == 1 ? "cambiaría " : "cambiarían ") +
                std::to_string(changed) + of + "; no se ha escrito nada.";
     }
-    if (changed == 0) {
+    if (changed == 0 && !m_Guard->Mended()) {
         return "Hecho: la tabla ya estaba al día (no cambia ninguna" + of +
                "); no se ha escrito nada; " + log + ".";
     }
     return "Hecho: " + std::string(changed == 1 ? "cambia " : "cambian ") +
-           std::to_string(changed) + of + "; copia de seguridad " +
-           Quote(RomBaseName(m_BackupPath)) + "; " + log + ".";
+           std::to_string(changed) + of + "; copia de seguridad " + BackupNamed() + "; " + log +
+           ".";
+}
+
+std::string Session::BackupNamed() const {
+    if (const std::string* whole = m_Guard->WholeBackup()) {
+        return Quote(RomBaseName(*whole));
+    }
+    return Quote(RomBaseName(m_Guard->BackupPath())) + ", con la tabla a medias";
+}
+
+std::string Session::NothingWritten() const {
+    return m_Guard->Mended()
+               ? "; en la ROM solo se ha repuesto la tabla que un recálculo anterior dejó a medias"
+               : "; no se ha escrito nada en la ROM";
+}
+
+std::string Session::AsItWas() const {
+    return m_Guard->Mended() ? " tras reponer la tabla que un recálculo anterior dejó a medias"
+                             : "";
 }
 
 int Session::End(Exit code, const Request& r, const Plan& plan, const std::string& after,
@@ -234,16 +257,16 @@ int Session::Recalculate(const std::vector<std::string>& args, const RecalcArgum
     m_LogPath = LogName(romName);
     m_Header = LogHeader(args, romName);
 
-    // An interrupted run is mended first, whatever this one asks: the ROM must be open, and
-    // for writing (so that no other run is writing it), to be looked at.
+    // The notes of interrupted runs are looked at first, whatever this one asks: the ROM must be
+    // open, and for writing (so that no other run is writing it), to be looked at.
     FileError openError;
     const std::unique_ptr<File> rom = m_Files.Open(romName, !dryRun, openError);
-    Recovery recovery;
+    m_Guard.emplace(m_Files, romName);
     if (rom) {
-        recovery = Recover(m_Files, romName, *rom, dryRun);
-        m_Recovered = recovery.notice;
-        if (recovery.failure) {
-            return Refuse(*recovery.failure, m_Logging, "");
+        const std::optional<Refusal> stop = m_Guard->Recognize(*rom, dryRun);
+        m_Recovered = m_Guard->Notice();
+        if (stop) {
+            return Refuse(*stop, m_Logging);
         }
     }
     const auto request = ParseRequest(arguments);
@@ -263,9 +286,9 @@ int Session::Recalculate(const std::vector<std::string>& args, const RecalcArgum
                                                     Describe(openError)},
                       false);
     }
-    // A dry run leaves a torn table as it is, but plans as the next run will find it.
-    PatchedFile mended(*rom, recovery.offset, recovery.original);
-    auto planned = MakePlan(r, recovery.original.empty() ? *rom : mended);
+    // A torn table is mended only after a backup: until then a run plans as if it were.
+    PatchedFile mended(*rom, m_Guard->Torn());
+    auto planned = MakePlan(r, m_Guard->Torn().empty() ? *rom : mended);
     if (const auto* refusal = std::get_if<Refusal>(&planned)) {
         return Refuse(*refusal, m_Logging);
     }
@@ -275,58 +298,54 @@ int Session::Recalculate(const std::vector<std::string>& args, const RecalcArgum
         return End(Exit::Ok, r, plan,
                    "Simulación (--dry-run): no se ha escrito nada, tampoco el registro.\n");
     }
-    if (plan.newTable == plan.oldTable) {
+    if (plan.newTable == plan.oldTable && m_Guard->Torn().empty()) {
         return End(Exit::Ok, r, plan, "La tabla ya estaba al día: no se ha escrito nada.\n");
     }
     return Carry(r, *rom, plan);
 }
 
-// Backs the ROM up, notes the write beside it, then writes the new table and checks it.
+// Backs the ROM up, mends a torn table, notes the write, then writes the new table and checks
+// it: the guard does it; this says how it went.
 int Session::Carry(const Request& r, File& rom, const Plan& plan) {
-    // Everything the write and its undoing need is made now: once the table is being written,
-    // nothing may fail for want of memory.
-    std::vector<std::uint8_t> copyBuffer(kCopyChunk);
-    std::vector<std::uint8_t> readBack(plan.newTable.size());
-    std::string system;
-    system.reserve(512);
-    m_Journal = JournalPath(r.romName);
-    m_Scratch[0] = TemporaryBackupPath(r.romName);
-    m_Scratch[1] = TemporaryJournalPath(r.romName);
-    std::uint64_t romSize = 0;
-    std::string error;
-    if (!MakeBackup(r.romName, rom, m_Files, copyBuffer, m_BackupPath, error) ||
-        !rom.Size(romSize) ||
-        !WriteJournal(m_Files, r.romName,
-                      Intent{romSize, r.tableStart, plan.oldTable, plan.newTable, m_BackupPath},
-                      error)) {
-        if (error.empty()) {
-            error = "no se pudo leer el tamaño de la ROM " + Quote(r.romName) + ": " +
-                    Describe(rom.Error());
-        }
-        const std::string line =
-            ErrorLine({Exit::WriteFailed, error + "; no se ha escrito nada en la ROM"});
-        const std::string backup =
-            m_BackupPath.empty() ? "" : "Copia de seguridad: " + m_BackupPath + "\n";
-        return End(Exit::WriteFailed, r, plan, backup + line + "\n", line);
+    const Range table{r.tableStart, plan.oldTable, plan.newTable};
+    // A table already up to date is not written, though a torn one is still mended.
+    const auto ranges = plan.newTable == plan.oldTable ? std::span<const Range>()
+                                                       : std::span<const Range>(&table, 1);
+    const Safeguard::Result result = m_Guard->Carry(rom, ranges);
+    m_Recovered = m_Guard->Notice();
+    const std::string& backupPath = m_Guard->BackupPath();
+    const std::string backup = backupPath.empty() ? "" : "Copia de seguridad: " + backupPath + "\n";
+    std::optional<Refusal> failure;
+    switch (result.end) {
+    case Safeguard::End::NotWritten:
+        failure = Refusal{Exit::WriteFailed, result.error + NothingWritten()};
+        break;
+    case Safeguard::End::MendFailed:
+        failure = result.refusal;
+        break;
+    case Safeguard::End::Failed:
+        return Failed(r, plan, result.settled, result.system);
+    case Safeguard::End::Replaced:
+        failure = Refusal{Exit::Replaced,
+                          "la tabla se escribió y comprobó, pero " + Quote(r.romName) +
+                              " ya no es el archivo que se abrió: otro programa lo sustituyó "
+                              "mientras tanto, y el que lleva ahora ese nombre no se ha tocado; "
+                              "vuelva a hacer el recálculo"};
+        break;
+    case Safeguard::End::Written:
+        break;
     }
-    m_Rom = Rom::Writing;
-    const Settled settled =
-        WriteTable(rom, r.tableStart, plan.newTable, plan.oldTable, readBack, system);
-    m_Rom = settled.state == TableState::Written   ? Rom::Written
-            : settled.state == TableState::Damaged ? Rom::Damaged
-                                                   : Rom::Restored;
-    if (m_Rom != Rom::Damaged) {
-        // Settled: the note has done its work. One left behind by a damaged ROM lets the next
-        // run put the original table back.
-        m_Files.Remove(m_Journal);
-    }
-    if (m_Rom != Rom::Written) {
-        return Failed(r, plan, settled, system);
+    if (failure) {
+        const std::string line = ErrorLine(*failure);
+        return End(failure->code, r, plan, backup + line + "\n", line);
     }
     return End(Exit::Ok, r, plan,
-               "Copia de seguridad: " + m_BackupPath +
-                   "\nTabla escrita y comprobada: " + Hex(plan.newTable.size()) + " bytes en " +
-                   Hex(r.tableStart) + "-" + Hex(r.tableEnd) + ".\n");
+               backup +
+                   (ranges.empty()
+                        ? "La tabla ya estaba al día: solo se ha repuesto la que quedó a "
+                          "medias.\n"
+                        : "Tabla escrita y comprobada: " + Hex(plan.newTable.size()) +
+                              " bytes en " + Hex(r.tableStart) + "-" + Hex(r.tableEnd) + ".\n"));
 }
 
 // The table could not be written as planned, and WriteTable has settled what the ROM holds:
@@ -343,17 +362,22 @@ int Session::Failed(const Request& r, const Plan& plan, const Settled& settled,
         const std::string line = ErrorLine(
             {Exit::WriteFailed,
              what + (settled.state == TableState::PutBack
-                         ? "; se han repuesto los bytes originales y la ROM está como estaba"
+                         ? "; se han repuesto los bytes originales y la ROM está como estaba" +
+                               AsItWas()
                          : "; tampoco se pudieron volver a escribir los bytes originales, pero la "
-                           "ROM sigue byte a byte como estaba")});
+                           "ROM sigue byte a byte como estaba" +
+                               AsItWas())});
         return End(Exit::WriteFailed, r, plan,
-                   "Copia de seguridad: " + m_BackupPath + "\n" + line + "\n", line);
+                   "Copia de seguridad: " + m_Guard->BackupPath() + "\n" + line + "\n", line);
     }
     // The backup's name is never shortened: the translator must be able to find it.
+    const std::string* whole = m_Guard->WholeBackup();
     const std::string line =
         "ERROR 8: no se pudo escribir la tabla ni reponer los bytes originales; la ROM puede "
-        "estar dañada: recupérela de la copia de seguridad «" +
-        m_BackupPath + "».";
+        "estar dañada: recupérela de " +
+        (whole ? "la copia de seguridad «" + *whole + "»"
+               : std::string("una copia de antes de la interrupción")) +
+        ".";
     return End(Exit::RestoreFailed, r, plan, "Causa: " + what + ".\n" + line + "\n", line);
 }
 

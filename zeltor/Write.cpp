@@ -5,24 +5,82 @@
 
 namespace zeltor {
 
-Step WriteAndCheck(File& rom, std::uint64_t offset, const std::vector<std::uint8_t>& bytes,
-                   std::vector<std::uint8_t>& back) {
-    if (!rom.Write(offset, bytes.data(), bytes.size()) || !rom.Flush()) {
-        return Step::WriteFailed;
-    }
-    if (!rom.Read(offset, back.data(), back.size())) {
-        return Step::ReadFailed;
-    }
-    return back == bytes ? Step::Done : Step::Differs;
-}
-
 namespace {
 
-// WriteAndCheck, where a std::exception counts as a failed write.
-Step TryWriteAndCheck(File& rom, std::uint64_t offset, const std::vector<std::uint8_t>& bytes,
-                      std::vector<std::uint8_t>& back, bool& threw) {
+// A write of at most one page, aligned to one, reaches the file whole or not at all when the
+// process is killed: the system copies a write into the file page by page and stops only
+// between pages.
+constexpr std::uint64_t kPage = 4096;
+
+bool Matches(const std::vector<std::uint8_t>& back, std::span<const std::uint8_t> bytes) {
+    return std::equal(bytes.begin(), bytes.end(), back.begin());
+}
+
+// Reads every range back and compares it with its original or its new bytes.
+Step ReadBack(File& rom, std::span<const Range> ranges, bool original,
+              std::vector<std::uint8_t>& back) {
+    for (const Range& range : ranges) {
+        const auto bytes = original ? range.original : range.replacement;
+        if (!rom.Read(range.offset, back.data(), bytes.size())) {
+            return Step::ReadFailed;
+        }
+        if (!Matches(back, bytes)) {
+            return Step::Differs;
+        }
+    }
+    return Step::Done;
+}
+
+Step WriteForward(File& rom, std::span<const Range> ranges, std::vector<std::uint8_t>& back) {
+    for (const Range& range : ranges) {
+        if (!rom.Write(range.offset, range.replacement.data(), range.replacement.size()) ||
+            !rom.Flush()) {
+            return Step::WriteFailed;
+        }
+        const Step check = ReadBack(rom, std::span<const Range>(&range, 1), false, back);
+        if (check != Step::Done) {
+            return check;
+        }
+    }
+    return Step::Done;
+}
+
+// A page that failed is written once more at once: a failure that passes must not leave the
+// page half put back, its first bytes old before new ones, which no note describes.
+bool WritePage(File& rom, std::uint64_t at, const std::uint8_t* bytes, std::size_t count) {
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        try {
+            if (rom.Write(at, bytes, count)) {
+                return true;
+            }
+        } catch (const std::exception&) {
+        }
+    }
+    return false;
+}
+
+Step WriteBackward(File& rom, std::span<const Range> ranges, std::vector<std::uint8_t>& back) {
+    for (auto range = ranges.rbegin(); range != ranges.rend(); ++range) {
+        for (std::uint64_t end = range->offset + range->original.size(); end > range->offset;) {
+            const std::uint64_t start = std::max(range->offset, (end - 1) / kPage * kPage);
+            if (!WritePage(rom, start, range->original.data() + (start - range->offset),
+                           static_cast<std::size_t>(end - start))) {
+                return Step::WriteFailed;
+            }
+            end = start;
+        }
+    }
+    if (!rom.Flush()) {
+        return Step::WriteFailed;
+    }
+    return ReadBack(rom, ranges, true, back);
+}
+
+// A step where a std::exception counts as a failed write.
+template <class Work>
+Step Guarded(Work work, bool& threw) {
     try {
-        return WriteAndCheck(rom, offset, bytes, back);
+        return work();
     } catch (const std::exception&) {
         threw = true;
         return Step::WriteFailed;
@@ -31,12 +89,24 @@ Step TryWriteAndCheck(File& rom, std::uint64_t offset, const std::vector<std::ui
 
 } // namespace
 
-Settled WriteTable(File& rom, std::uint64_t offset, const std::vector<std::uint8_t>& replacement,
-                   const std::vector<std::uint8_t>& original, std::vector<std::uint8_t>& back,
+std::size_t LargestRange(std::span<const Range> ranges) {
+    std::size_t largest = 0;
+    for (const Range& range : ranges) {
+        largest = std::max(largest, range.original.size());
+    }
+    return largest;
+}
+
+Step PutBack(File& rom, std::span<const Range> ranges, std::vector<std::uint8_t>& back) {
+    bool ignored = false;
+    return Guarded([&] { return WriteBackward(rom, ranges, back); }, ignored);
+}
+
+Settled WriteTable(File& rom, std::span<const Range> ranges, std::vector<std::uint8_t>& back,
                    std::string& system) {
     Settled settled;
     bool threw = false;
-    settled.step = TryWriteAndCheck(rom, offset, replacement, back, threw);
+    settled.step = Guarded([&] { return WriteForward(rom, ranges, back); }, threw);
     if (settled.step == Step::Done) {
         settled.state = TableState::Written;
         return settled;
@@ -47,8 +117,7 @@ Settled WriteTable(File& rom, std::uint64_t offset, const std::vector<std::uint8
         settled.cause = error.cause;
         system.assign(error.system, 0, std::min(error.system.size(), system.capacity()));
     }
-    bool ignored = false;
-    if (TryWriteAndCheck(rom, offset, original, back, ignored) == Step::Done) {
+    if (PutBack(rom, ranges, back) == Step::Done) {
         settled.state = TableState::PutBack;
         return settled;
     }
@@ -56,12 +125,11 @@ Settled WriteTable(File& rom, std::uint64_t offset, const std::vector<std::uint8
     // second look, in case the first failed only for the moment: only a ROM that cannot be
     // read at all, or one that really differs, is called damaged.
     for (int attempt = 0; attempt < 2; ++attempt) {
-        try {
-            if (rom.Read(offset, back.data(), back.size())) {
-                settled.state = back == original ? TableState::Unchanged : TableState::Damaged;
-                break;
-            }
-        } catch (const std::exception&) {
+        bool failed = false;
+        const Step look = Guarded([&] { return ReadBack(rom, ranges, true, back); }, failed);
+        if (!failed && look != Step::ReadFailed) {
+            settled.state = look == Step::Done ? TableState::Unchanged : TableState::Damaged;
+            break;
         }
     }
     return settled;

@@ -3,18 +3,23 @@
 #include "zeltor/Files.h"
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
 namespace zeltor {
 
-enum class Step { Done, WriteFailed, ReadFailed, Differs };
+// One stretch of the ROM that a protected write changes: its bytes before and after, of the
+// same length. The bytes belong to the caller.
+struct Range {
+    std::uint64_t offset = 0;
+    std::span<const std::uint8_t> original, replacement;
+};
 
-// Writes, flushes, reads back and compares. `back` is allocated beforehand: once the table is
-// being written, nothing may fail for want of memory. The same serves to put the original
-// bytes back.
-Step WriteAndCheck(File& rom, std::uint64_t offset, const std::vector<std::uint8_t>& bytes,
-                   std::vector<std::uint8_t>& back);
+// The bytes a write of `ranges` needs to read each one back: as many as the largest.
+std::size_t LargestRange(std::span<const Range> ranges);
+
+enum class Step { Done, WriteFailed, ReadFailed, Differs };
 
 // What is on the disk once the write of a table has been settled.
 enum class TableState {
@@ -31,13 +36,20 @@ struct Settled {
     Cause cause = Cause::Other;    // why it failed, with the system's words in `system`
 };
 
-// Writes the new table and, if that fails, puts the original bytes back and checks what is on
-// the disk. It asks for no memory and lets no std::exception escape, not even one thrown while
-// the file layer words a failure (std::bad_alloc): what it returns is always what the disk
-// holds. `back` is as
-// large as the table; `system` gets at most its capacity of the system's words.
-Settled WriteTable(File& rom, std::uint64_t offset, const std::vector<std::uint8_t>& replacement,
-                   const std::vector<std::uint8_t>& original, std::vector<std::uint8_t>& back,
+// Writes the ranges' new bytes in list order, each flushed and read back before the next, and,
+// if anything fails, puts every range's original bytes back and checks what is on the disk. A
+// run stopped meanwhile leaves each byte old or new, new up to some point of the ranges taken
+// in order and old after it, which is what the note of the write recognises. It asks for no
+// memory and lets no std::exception escape, not even one thrown while the file layer words a
+// failure (std::bad_alloc): what it returns is always what the disk holds. `back` holds
+// LargestRange(ranges) bytes; `system` gets at most its capacity of the system's words.
+Settled WriteTable(File& rom, std::span<const Range> ranges, std::vector<std::uint8_t>& back,
                    std::string& system);
+
+// Puts the ranges' original bytes back from the last byte to the first, one page at a time, so
+// that the bytes stay new up to some point and old after it while it works: a run stopped
+// halfway leaves what the same note still describes. Then flushes, reads back and compares.
+// Asks for no memory and lets no std::exception escape; `back` as for WriteTable.
+Step PutBack(File& rom, std::span<const Range> ranges, std::vector<std::uint8_t>& back);
 
 } // namespace zeltor

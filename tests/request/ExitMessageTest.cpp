@@ -31,6 +31,16 @@ TEST(ExitMessage, ReportsWhatTheRecalculatorSaid) {
          "(0xC000013A)."},
         {"blank output is no output", 1, " \r\n\r\n", false,
          "No se han recalculado los punteros: Zeltor.exe terminó con el código 1."},
+        {"a note not believed: what to do first", 10, "ERROR 10: la nota «x» no cuadra.\r\n", true,
+         "No se han recalculado los punteros: Zeltor.exe terminó con el código 10.\r\n\r\n"
+         "No se ha escrito nada en la ROM: Zeltor.exe se ha detenido por la nota de un "
+         "recálculo interrumpido (zeltor-….pendiente, junto a la ROM). El motivo dice qué ha "
+         "encontrado y qué hacer.\r\n\r\nERROR 10: la nota «x» no cuadra.\r\n\r\n"
+         "Más detalles en el registro juego.smc.zeltor.log, junto a la ROM."},
+        {"the ROM replaced meanwhile", 11, "", false,
+         "No se han recalculado los punteros: Zeltor.exe terminó con el código 11.\r\n\r\n"
+         "Otro programa sustituyó la ROM mientras se recalculaba: el archivo que lleva ahora su "
+         "nombre no se ha tocado. Vuelva a pulsar «Recalcular punteros»."},
     };
     for (const Case& c : cases) {
         std::vector<std::string> searched;

@@ -41,6 +41,7 @@ public:
     }
     bool Write(std::uint64_t, const void*, std::size_t) override { return false; }
     bool Flush() override { return true; }
+    bool Info(zeltor::FileInfo&) override { return false; }
 
 private:
     const Bytes& m_Bytes;

@@ -29,16 +29,32 @@ public:
     bool fullDisk = false; // every write writes nothing and fails, as in a hole of a full disk
     bool corruptReadBack = false;      // the first read after a write returns one flipped byte
     std::string faultPath = "rom.smc"; // the faults above touch only this file
+    std::string romPath = "rom.smc";   // the kills below count the writes to this file
     // The run dies once this many bytes have been written to files other than the ROM.
     std::optional<std::size_t> killAfterCopying;
-    // The run dies in its first write to the ROM, once this many bytes of it are written.
+    // The run dies once this many more bytes of the ROM have been written, in whichever write.
     std::optional<std::size_t> killInTableWrite;
+    // The write that the kill above stops keeps only its whole pages, as the system's writes
+    // do: a kill stops them between two pages of the file, never inside one.
+    bool killByPages = false;
     // Every call into the file system or a file counts; the one numbered `throwAtCall` (from
     // 1) throws std::bad_alloc, as the layer does when wording a failure finds no memory. A
     // write that throws has written half its bytes first.
     std::size_t calls = 0;
     std::optional<std::size_t> throwAtCall;
     std::vector<std::string> callNames; // what each call was, for the tests' messages
+    // Which file each name holds: a new number for every file created; a test that gives two
+    // names one number makes them one file as far as identities go (their bytes stay apart).
+    std::map<std::string, std::uint64_t> ids;
+    std::map<std::string, std::int64_t> stamps; // each write to a file moves its time on
+    // Names held by what is no regular file: a folder, a FIFO, a link.
+    std::map<std::string, zeltor::NameKind> occupied;
+
+    std::uint64_t IdOf(const std::string& path) {
+        auto [at, added] = ids.emplace(path, m_NextId);
+        m_NextId += added ? 1 : 0;
+        return at->second;
+    }
 
     // Counts a call; true when this one is to throw.
     bool Count(const std::string& what) {
@@ -55,6 +71,12 @@ public:
     std::unique_ptr<zeltor::File> Open(const std::string& path, bool writable,
                                        zeltor::FileError& error) override {
         Call("Open " + path);
+        if (occupied.count(path)) {
+            error = {occupied[path] == zeltor::NameKind::Folder ? zeltor::Cause::Folder
+                                                                : zeltor::Cause::Pipe,
+                     ""};
+            return nullptr;
+        }
         if (!files.count(path)) {
             error = {zeltor::Cause::NotFound, "not found"};
             return nullptr;
@@ -68,20 +90,22 @@ public:
     zeltor::CreateResult CreateNew(const std::string& path, std::unique_ptr<zeltor::File>& file,
                                    zeltor::FileError& error) override {
         Call("CreateNew " + path);
-        if (files.count(path)) {
+        if (files.count(path) || occupied.count(path)) {
             return zeltor::CreateResult::AlreadyExists;
         }
         if (failCreate) {
             error = {zeltor::Cause::DiskFull, "disk full"};
             return zeltor::CreateResult::Failed;
         }
+        ids.erase(path);
+        IdOf(path);
         file = std::make_unique<FakeFile>(*this, path, files[path]);
         return zeltor::CreateResult::Created;
     }
     zeltor::CreateResult MoveNew(const std::string& from, const std::string& to,
                                  zeltor::FileError& error) override {
         Call("MoveNew " + from + " " + to);
-        if (files.count(to)) {
+        if (files.count(to) || occupied.count(to)) {
             return zeltor::CreateResult::AlreadyExists;
         }
         if (!files.count(from)) {
@@ -91,10 +115,13 @@ public:
         Bytes bytes = std::move(files[from]);
         files.erase(from);
         files[to] = std::move(bytes);
+        ids[to] = IdOf(from);
+        ids.erase(from);
         return zeltor::CreateResult::Created;
     }
     bool Remove(const std::string& path) override {
         Call("Remove " + path);
+        ids.erase(path);
         return files.erase(path) == 1;
     }
     bool AppendText(const std::string& path, const std::string& text,
@@ -107,8 +134,31 @@ public:
         texts[path] += text;
         return true;
     }
+    zeltor::NameKind Look(const std::string& path) override {
+        Call("Look " + path);
+        if (occupied.count(path)) {
+            return occupied[path];
+        }
+        return files.count(path) ? zeltor::NameKind::File : zeltor::NameKind::None;
+    }
+    std::vector<std::string> List(const std::string& folder, const std::string& prefix,
+                                  const std::string& suffix) override {
+        Call("List " + folder);
+        std::vector<std::string> names;
+        for (const auto& [name, bytes] : files) {
+            if (name.starts_with(folder + prefix) && name.ends_with(suffix)) {
+                names.push_back(name.substr(folder.size()));
+            }
+        }
+        return names;
+    }
+    std::optional<std::string> RealPath(const std::string& path) override {
+        Call("RealPath " + path);
+        return files.count(path) ? std::optional<std::string>(path) : std::nullopt;
+    }
 
 private:
+    std::uint64_t m_NextId = 1;
     bool m_Armed = false;
     bool m_BrokenOnce = false;
     std::size_t m_Copied = 0;
@@ -117,7 +167,7 @@ private:
     public:
         FakeFile(FakeFileSystem& owner, const std::string& path, Bytes& bytes)
             : m_Owner(owner), m_Path(path), m_Faulty(path == owner.faultPath),
-              m_IsRom(path == "rom.smc"), m_Bytes(bytes) {}
+              m_IsRom(path == owner.romPath), m_Bytes(bytes) {}
         bool Size(std::uint64_t& size) override {
             m_Owner.Call("Size " + m_Path);
             size = m_Bytes.size();
@@ -146,8 +196,15 @@ private:
                 allowed = count / 2;
             } else if (m_IsRom && m_Owner.killInTableWrite) {
                 allowed = std::min(count, *m_Owner.killInTableWrite);
-                m_Owner.killInTableWrite.reset();
-                killed = true;
+                *m_Owner.killInTableWrite -= allowed;
+                killed = allowed < count || *m_Owner.killInTableWrite == 0;
+                if (killed) {
+                    m_Owner.killInTableWrite.reset();
+                }
+                if (allowed < count && m_Owner.killByPages) {
+                    const std::uint64_t end = (offset + allowed) / 4096 * 4096;
+                    allowed = end > offset ? static_cast<std::size_t>(end - offset) : 0;
+                }
             } else if (m_Faulty && m_Owner.fullDisk) {
                 allowed = 0;
             } else if (m_Faulty && m_Owner.breakAllWrites) {
@@ -166,6 +223,7 @@ private:
                 m_Bytes.resize(offset + allowed);
             }
             std::memcpy(m_Bytes.data() + offset, buffer, allowed);
+            ++m_Owner.stamps[m_Path];
             if (killed) {
                 throw Killed{};
             }
@@ -180,6 +238,11 @@ private:
         }
         bool Flush() override {
             m_Owner.Call("Flush " + m_Path);
+            return true;
+        }
+        bool Info(zeltor::FileInfo& info) override {
+            m_Owner.Call("Info " + m_Path);
+            info = {1, m_Owner.IdOf(m_Path), m_Bytes.size(), m_Owner.stamps[m_Path], 1};
             return true;
         }
 

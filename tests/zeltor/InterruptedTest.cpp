@@ -22,7 +22,6 @@ Bytes Expected() {
     return MakeRom(0x400, 0x100, {"uno", "dos", "tres"}, 0x00, 0x20, 2, {0x100, 0x104, 0x108});
 }
 const std::vector<std::string> kArgs = {"rom.smc", "100", "20", "25", "2", "00"};
-const std::string kJournal = zeltor::JournalPath("rom.smc");
 
 std::string FirstLine(const std::string& text) {
     return text.substr(0, text.find('\n'));
@@ -38,55 +37,47 @@ void KillInTheTable(FakeFileSystem& fs, std::size_t written) {
     fs.files["rom.smc"] = Original();
     fs.killInTableWrite = written;
     EXPECT_THROW(RunZeltor(fs, kArgs), Killed);
-    ASSERT_EQ(fs.files.count(kJournal), 1u) << "the note was made before the table's first byte";
-    EXPECT_EQ(fs.files.count(zeltor::TemporaryJournalPath("rom.smc")), 0u);
+    ASSERT_EQ(fs.files.count(NotesOf(fs).path), 1u)
+        << "the note was made before the table's first byte";
+    EXPECT_EQ(fs.files.count(NotesOf(fs).temporary), 0u);
     EXPECT_EQ(fs.files["rom.smc.bak"], Original());
 }
 
-const char kBefore[] = "Aviso: el recálculo anterior de esta ROM se interrumpió ";
+const char kBefore[] = "Aviso: el recálculo anterior de esta ROM se interrumpió";
+const std::string kTorn = kBefore + std::string(" mientras escribía la tabla (0x20-0x25), que "
+                                                "quedó a medias; ");
+const std::string kWhole = kBefore + std::string(", pero la tabla (0x20-0x25) está entera, con "
+                                                 "sus bytes originales; no había nada que "
+                                                 "reponer.");
 
-// The next run finds the note first: a torn table gets its original bytes back before the
-// backup is made; a table left whole, or changed since, is left alone. Each case says so in
+// The next run that writes mends a torn table once its own backup (which keeps the table torn)
+// is on the disk, and points at the backup from before the interruption; a table left whole,
+// old or new, or put back by hand, is left alone and called what it is. Each case says so in
 // one line, which the log keeps too, and the note goes.
-TEST(Interrupted, TheNextRunMendsATornTableAndSaysWhatItFound) {
+TEST(Interrupted, TheNextRunThatWritesMendsATornTableAfterItsBackup) {
     struct Case {
         const char* name;
         std::size_t written; // bytes of the table written when the run was killed
         std::function<void(FakeFileSystem&)> after;
         std::string notice;
-        bool mended; // the next run's backup is the ROM as it was before the killed run
+        // The backup the summary names, when the next run writes: its own, unless it holds a
+        // torn table.
+        const char* backup;
     };
     const auto nothing = [](FakeFileSystem&) {};
     const Case cases[] = {
         {"torn", 3, nothing,
-         kBefore + std::string("mientras escribía la tabla (0x20-0x25), que quedó a medias; se han "
-                               "repuesto sus bytes originales antes de seguir."),
-         true},
-        {"nothing written yet", 0, nothing,
-         kBefore + std::string("antes de escribir la tabla (0x20-0x25); la ROM no había cambiado."),
-         true},
+         kTorn + "se han repuesto sus bytes originales antes de seguir («rom.smc.bak1» la "
+                 "guarda a medias).",
+         "rom.smc.bak"},
+        {"nothing written yet", 0, nothing, kWhole, "rom.smc.bak1"},
+        {"put back by hand from the backup", 3,
+         [](FakeFileSystem& f) { f.files["rom.smc"] = f.files["rom.smc.bak"]; }, kWhole,
+         "rom.smc.bak1"},
         {"the whole table written", 6, nothing,
-         kBefore +
-             std::string("cuando ya había escrito la tabla (0x20-0x25) entera; la tabla nueva "
-                         "está completa y se ha dejado como está."),
-         false},
-        {"a table byte changed since", 3,
-         [](FakeFileSystem& f) { f.files["rom.smc"][0x24] = 0x77; },
-         kBefore + std::string("mientras escribía la tabla (0x20-0x25), pero la ROM ha cambiado "
-                               "después y no se ha tocado; si la tabla quedó a medias, recupere la "
-                               "ROM de la copia de seguridad «rom.smc.bak»."),
-         false},
-        {"the ROM grew since", 3, [](FakeFileSystem& f) { f.files["rom.smc"].push_back(0); },
-         kBefore + std::string("mientras escribía la tabla (0x20-0x25), pero la ROM ha cambiado"),
-         false},
-        {"the note damaged", 3, [](FakeFileSystem& f) { f.files[kJournal][50] ^= 1; },
-         "Aviso: un recálculo anterior de esta ROM se interrumpió y no se ha podido comprobar cómo "
-         "dejó la tabla; no se ha tocado la ROM: si su tabla quedó a medias, recupérela de la "
-         "última copia de seguridad (.bak).",
-         false},
-        {"the note cut short", 3, [](FakeFileSystem& f) { f.files[kJournal].resize(30); },
-         "Aviso: un recálculo anterior de esta ROM se interrumpió y no se ha podido comprobar",
-         false},
+         kBefore + std::string(" cuando ya había escrito la tabla (0x20-0x25) entera; la tabla "
+                               "nueva está completa y se ha dejado como está."),
+         nullptr},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -96,62 +87,70 @@ TEST(Interrupted, TheNextRunMendsATornTableAndSaysWhatItFound) {
         const Bytes before = fs.files["rom.smc"];
         const Outcome next = RunZeltor(fs, kArgs);
         EXPECT_EQ(next.code, 0) << next.err;
-        EXPECT_EQ(FirstLine(next.err).rfind(c.notice, 0), 0u) << next.err;
-        EXPECT_NE(fs.texts["rom.smc.zeltor.log"].find(FirstLine(next.err)), std::string::npos);
-        const Bytes& after = fs.files["rom.smc"];
-        EXPECT_EQ(TableOf(after, 0x20, 3, 2), TableOf(Expected(), 0x20, 3, 2));
-        if (c.name != std::string("the ROM grew since")) {
-            EXPECT_EQ(after.size(), Expected().size());
+        EXPECT_EQ(next.err, c.notice + "\n");
+        EXPECT_NE(fs.texts["rom.smc.zeltor.log"].find(c.notice), std::string::npos);
+        EXPECT_EQ(fs.files["rom.smc"], Expected());
+        if (c.backup != nullptr) {
+            EXPECT_EQ(fs.files["rom.smc.bak1"], before) << "the ROM as this run found it";
+            EXPECT_EQ(next.summary,
+                      "Hecho: cambian 2 de 3 entradas; mapa lineal; copia de seguridad «" +
+                          std::string(c.backup) + "»; registro «rom.smc.zeltor.log».");
+        } else {
+            EXPECT_EQ(fs.files.count("rom.smc.bak1"), 0u);
         }
-        if (c.mended) {
-            EXPECT_EQ(fs.files["rom.smc.bak1"], Original());
-        } else if (fs.files.count("rom.smc.bak1") != 0) {
-            EXPECT_EQ(fs.files["rom.smc.bak1"], before) << "left as it was found";
-        }
-        EXPECT_EQ(fs.files.count(kJournal), 0u);
+        EXPECT_EQ(fs.files.count(NotesOf(fs).path), 0u);
         // The note is read once: a third run has nothing to say.
         EXPECT_EQ(RunZeltor(fs, kArgs).err, "");
     }
 }
 
-// A dry run writes nothing, not even the mending, but plans as the next run will find the
-// ROM; any other run mends first, even one refused for a bad field, and its error line stays
-// the last.
-TEST(Interrupted, ADryRunOnlyTellsAndARefusedRunStillMends) {
+// A run that does not write, a dry run or a refused one, mends nothing and writes nothing, not
+// even a backup: it plans as if the table were mended and says that the next run that writes
+// will mend it. The error line stays the last, and what the log says of the ROM is true.
+TEST(Interrupted, ADryOrRefusedRunWritesNothingAndSaysTheTableIsTorn) {
     FakeFileSystem fs;
     KillInTheTable(fs, 3);
-    const Bytes torn = fs.files["rom.smc"];
-    ASSERT_NE(torn, Original());
-    ASSERT_NE(TableOf(torn, 0x20, 3, 2), TableOf(Expected(), 0x20, 3, 2));
+    const auto torn = fs.files;
+    ASSERT_NE(fs.files["rom.smc"], Original());
     fs.readOnly.insert("rom.smc");
     auto dryArgs = kArgs;
     dryArgs.insert(dryArgs.begin(), "--dry-run");
     const Outcome dry = RunZeltor(fs, dryArgs);
     EXPECT_EQ(dry.code, 0) << dry.err;
-    EXPECT_EQ(dry.err,
-              kBefore + std::string("mientras escribía la tabla (0x20-0x25), que quedó a medias; "
-                                    "esta simulación no escribe nada: el próximo recálculo sin "
-                                    "--dry-run repondrá sus bytes originales, y este informe ya "
-                                    "cuenta con ellos.\n"));
+    EXPECT_EQ(dry.err, kTorn + "esta simulación no escribe nada: el próximo recálculo sin "
+                               "--dry-run repondrá sus bytes originales, y este informe ya "
+                               "cuenta con ellos.\n");
     // Entry 1's torn value is 0x0104; the report shows the original one.
     EXPECT_NE(dry.out.find("       1  0x000022   0x0105     0x0104"), std::string::npos) << dry.out;
-    EXPECT_EQ(fs.files["rom.smc"], torn);
-    EXPECT_EQ(fs.files.count(kJournal), 1u);
+    EXPECT_EQ(fs.files, torn);
     EXPECT_EQ(fs.texts.size(), 0u);
-
     fs.readOnly.clear();
+
     auto badField = kArgs;
     badField[1] = "1G";
-    const Outcome refused = RunZeltor(fs, badField);
-    EXPECT_EQ(refused.code, static_cast<int>(Exit::BadField));
-    EXPECT_EQ(FirstLine(refused.err).rfind(kBefore, 0), 0u) << refused.err;
-    EXPECT_EQ(LastLine(refused.err).rfind("ERROR 2: ", 0), 0u) << refused.err;
-    EXPECT_EQ(fs.files["rom.smc"], Original());
-    EXPECT_EQ(fs.files.count(kJournal), 0u);
+    auto shortTable = kArgs;
+    shortTable[3] = "24";
+    for (const auto& [args, code] :
+         {std::pair{badField, Exit::BadField}, std::pair{shortTable, Exit::BadTable}}) {
+        fs.texts.clear();
+        const Outcome refused = RunZeltor(fs, args);
+        EXPECT_EQ(refused.code, static_cast<int>(code));
+        EXPECT_EQ(FirstLine(refused.err), kTorn + "no se ha tocado: el próximo recálculo que "
+                                                  "escriba repondrá sus bytes originales.");
+        EXPECT_EQ(LastLine(refused.err).rfind("ERROR " + std::to_string(static_cast<int>(code)), 0),
+                  0u)
+            << refused.err;
+        EXPECT_EQ(fs.files, torn);
+        EXPECT_NE(fs.texts["rom.smc.zeltor.log"].find("La ROM no se ha modificado."),
+                  std::string::npos);
+    }
+    EXPECT_EQ(RunZeltor(fs, kArgs).code, 0);
+    EXPECT_EQ(fs.files["rom.smc"], Expected());
 }
 
 // When the original bytes cannot be put back, the run stops with exit 8 and keeps the note,
-// so the run after it, on a disk that works again, mends the table.
+// naming the backup from before the interruption, not its own, which holds the table torn; the
+// run after it, on a disk that works again, mends the table.
 TEST(Interrupted, ATableThatCannotBePutBackIsExit8UntilItCan) {
     FakeFileSystem fs;
     KillInTheTable(fs, 3);
@@ -165,15 +164,16 @@ TEST(Interrupted, ATableThatCannotBePutBackIsExit8UntilItCan) {
         "(0x20-0x25) y no se han podido reponer sus bytes originales: no hay espacio en el "
         "disco (disk full); recupere la ROM de la copia de seguridad «rom.smc.bak».\n");
     EXPECT_EQ(fs.files["rom.smc"], torn);
-    EXPECT_EQ(fs.files.count(kJournal), 1u);
+    EXPECT_EQ(fs.files["rom.smc.bak1"], torn);
+    EXPECT_EQ(fs.files.count(NotesOf(fs).path), 1u);
     EXPECT_NE(fs.texts["rom.smc.zeltor.log"].find(LastLine(stuck.err)), std::string::npos);
 
     fs.fullDisk = false;
     const Outcome next = RunZeltor(fs, kArgs);
     EXPECT_EQ(next.code, 0) << next.err;
-    EXPECT_EQ(FirstLine(next.err).rfind(kBefore, 0), 0u);
+    EXPECT_EQ(FirstLine(next.err).rfind(kTorn, 0), 0u);
     EXPECT_EQ(fs.files["rom.smc"], Expected());
-    EXPECT_EQ(fs.files["rom.smc.bak1"], Original());
+    EXPECT_EQ(fs.files["rom.smc.bak"], Original());
 }
 
 // Every call into the file system, in turn, throws std::bad_alloc (a write that throws has
@@ -227,15 +227,15 @@ TEST(Faults, NoDoubleFaultMakesARunSayWhatIsNotOnDisk) {
             case 8:
                 EXPECT_NE(rom, Original());
                 EXPECT_EQ(last.rfind("ERROR 8: ", 0), 0u);
-                EXPECT_EQ(fs.files.count(kJournal), 1u) << "kept for the next run";
+                EXPECT_EQ(fs.files.count(NotesOf(fs).path), 1u) << "kept for the next run";
                 break;
             default:
                 ADD_FAILURE() << "exit " << run.code;
             }
             EXPECT_EQ(fs.files.count(zeltor::TemporaryBackupPath("rom.smc")), 0u);
-            EXPECT_EQ(fs.files.count(zeltor::TemporaryJournalPath("rom.smc")), 0u);
+            EXPECT_EQ(fs.files.count(NotesOf(fs).temporary), 0u);
             if (run.code != 8) {
-                EXPECT_EQ(fs.files.count(kJournal), 0u);
+                EXPECT_EQ(fs.files.count(NotesOf(fs).path), 0u);
             }
             if (fs.files.count("rom.smc.bak") != 0) {
                 EXPECT_EQ(fs.files["rom.smc.bak"], Original());
@@ -250,10 +250,63 @@ TEST(Faults, NoDoubleFaultMakesARunSayWhatIsNotOnDisk) {
             const Outcome again = RunZeltor(next, kArgs);
             EXPECT_EQ(again.code, 0) << again.err;
             EXPECT_EQ(next.files["rom.smc"], Expected());
-            EXPECT_EQ(next.files.count(kJournal), 0u);
+            EXPECT_EQ(next.files.count(NotesOf(fs).path), 0u);
         }
     }
     EXPECT_GT(runs, 100u);
+}
+
+// The same, every call in turn throwing, on a run that finds a torn table and mends it: exit 7
+// leaves the ROM torn as it was, or mended and says so; exit 8 keeps a note and names the backup
+// from before the interruption; the backups are the ROM before the interruption and as the run
+// found it; and the next run always ends with the right table.
+TEST(Faults, NoFaultWhileMendingMakesARunSayWhatIsNotOnDisk) {
+    FakeFileSystem count;
+    KillInTheTable(count, 3);
+    const Bytes torn = count.files["rom.smc"];
+    count.calls = 0;
+    RunZeltor(count, kArgs);
+    for (std::size_t n = 1; n <= count.calls; ++n) {
+        FakeFileSystem fs;
+        KillInTheTable(fs, 3);
+        fs.calls = 0;
+        fs.callNames.clear();
+        fs.throwAtCall = n;
+        const Outcome run = RunZeltor(fs, kArgs);
+        SCOPED_TRACE("throws at call " + std::to_string(n) + ": " +
+                     (n <= fs.callNames.size() ? fs.callNames[n - 1] : "?") + "; " + run.err);
+        const Bytes& rom = fs.files["rom.smc"];
+        const std::string last = LastLine(run.err);
+        switch (run.code) {
+        case 0:
+            EXPECT_EQ(rom, Expected());
+            break;
+        case 3: // memory ran out while planning: a refusal
+            EXPECT_EQ(rom, torn);
+            break;
+        case 7:
+            EXPECT_TRUE(rom == torn || rom == Original());
+            EXPECT_NE(last.find(rom == torn ? "no se ha escrito nada en la ROM"
+                                            : "la tabla que un recálculo anterior dejó a medias"),
+                      std::string::npos);
+            break;
+        case 8:
+            EXPECT_NE(rom, Original());
+            EXPECT_NE(last.find("recuper"), std::string::npos);
+            EXPECT_NE(last.find("«rom.smc.bak»"), std::string::npos);
+            break;
+        default:
+            ADD_FAILURE() << "exit " << run.code;
+        }
+        EXPECT_EQ(fs.files["rom.smc.bak"], Original());
+        if (fs.files.count("rom.smc.bak1") != 0) {
+            EXPECT_EQ(fs.files["rom.smc.bak1"], torn);
+        }
+        fs.throwAtCall.reset();
+        const Outcome again = RunZeltor(fs, kArgs);
+        EXPECT_EQ(again.code, 0) << again.err;
+        EXPECT_EQ(fs.files["rom.smc"], Expected());
+    }
 }
 
 } // namespace

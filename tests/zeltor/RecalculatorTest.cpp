@@ -759,6 +759,15 @@ TEST(Report, EveryLineStaysUnder300Characters) {
          },
          Exit::RestoreFailed},
         {{std::string(400, 'y'), "100", "20", "25", "2", "00"}, none, Exit::CannotOpen},
+        // A torn table edited since: the note names the backup from before the interruption.
+        {{name, "100", "20", "25", "2", "00"},
+         [](FakeFileSystem& f, const std::string& n) {
+             f.romPath = n;
+             f.killInTableWrite = 3;
+             EXPECT_THROW(RunZeltor(f, {n, "100", "20", "25", "2", "00"}), Killed);
+             f.files[n][0x24] = 0x77;
+         },
+         Exit::Note},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args[1] + " " + std::to_string(static_cast<int>(c.code)));

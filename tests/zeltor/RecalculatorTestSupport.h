@@ -1,6 +1,7 @@
 #pragma once
 
 #include "tests/zeltor/FakeFileSystem.h"
+#include "zeltor/Journal.h"
 #include "zeltor/Recalculator.h"
 
 #include <gtest/gtest.h>
@@ -74,4 +75,14 @@ inline Outcome RunZeltor(zeltor::FileSystem& files, const std::vector<std::strin
     std::ostringstream out, err;
     const int code = zeltor::Run(args, files, out, err);
     return SplitSummary(code, out.str(), err.str());
+}
+
+// Where a run puts the note of its write to `rom`: the folder of the file, a name from its
+// identity.
+inline zeltor::NotePlace NotesOf(zeltor::FileSystem& files, const std::string& rom = "rom.smc") {
+    zeltor::FileError error;
+    const auto file = files.Open(rom, false, error);
+    zeltor::NotePlace place;
+    EXPECT_TRUE(file && zeltor::PlaceNotes(files, rom, *file, place, error)) << rom;
+    return place;
 }

@@ -1,4 +1,4 @@
-#include "zeltor/Files.h"
+#include "zeltor/posix/Posix.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -9,10 +9,13 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <memory>
+#include <optional>
+#include <vector>
 
 namespace zeltor {
 
-namespace {
+namespace posix {
 
 FileError FromErrno(int code) {
     FileError error;
@@ -39,6 +42,9 @@ FileError FromErrno(int code) {
     case ENAMETOOLONG:
         error.cause = Cause::NameTooLong;
         break;
+    case ELOOP: // O_NOFOLLOW met a symbolic link
+        error.cause = Cause::Link;
+        break;
     case ENXIO: // a FIFO opened for writing without waiting, and nobody reads it
         error.cause = Cause::Pipe;
         break;
@@ -59,9 +65,17 @@ FileError NotRegular(mode_t mode) {
     error.cause = S_ISDIR(mode)                      ? Cause::Folder
                   : S_ISFIFO(mode) || S_ISSOCK(mode) ? Cause::Pipe
                   : S_ISCHR(mode) || S_ISBLK(mode)   ? Cause::Device
+                  : S_ISLNK(mode)                    ? Cause::Link
                                                      : Cause::Other;
     return error;
 }
+
+} // namespace posix
+
+namespace {
+
+using posix::FromErrno;
+using posix::NotRegular;
 
 class PosixFile final : public File {
 public:
@@ -93,6 +107,21 @@ public:
             m_Error = FromErrno(errno);
             return false;
         }
+        return true;
+    }
+
+    bool Info(FileInfo& info) override {
+        struct stat s {};
+        if (::fstat(m_Fd, &s) != 0) {
+            m_Error = FromErrno(errno);
+            return false;
+        }
+        info.device = static_cast<std::uint64_t>(s.st_dev);
+        info.number = static_cast<std::uint64_t>(s.st_ino);
+        info.size = static_cast<std::uint64_t>(s.st_size);
+        info.modified =
+            static_cast<std::int64_t>(s.st_mtim.tv_sec) * 1000000000 + s.st_mtim.tv_nsec;
+        info.names = static_cast<std::uint64_t>(s.st_nlink);
         return true;
     }
 
@@ -251,73 +280,20 @@ public:
     }
 
     bool AppendText(const std::string& path, const std::string& text, FileError& error) override {
-        // As the ROM: only a regular file, and never a wait (O_NONBLOCK: a FIFO without a
-        // reader fails at once, one with a reader is refused once fstat sees it).
-        struct stat info {};
-        if (::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
-            error = NotRegular(info.st_mode);
-            return false;
-        }
-        constexpr int kFlags = O_WRONLY | O_APPEND | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
-        bool created = true;
-        int fd = ::open(path.c_str(), kFlags | O_CREAT | O_EXCL, 0644);
-        if (fd < 0 && errno == EEXIST) {
-            created = false;
-            fd = ::open(path.c_str(), kFlags);
-        }
-        if (fd < 0) {
-            error = FromErrno(errno);
-            return false;
-        }
-        if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-            ::close(fd);
-            error = NotRegular(info.st_mode);
-            return false;
-        }
-        const off_t before = info.st_size;
-        const int failure = WriteAll(fd, text);
-        if (failure != 0) {
-            // Undone before the error is worded: that may need memory. A log this call made
-            // goes; an existing one loses the part just written, unless another run has
-            // appended to it meanwhile.
-            if (created) {
-                ::unlink(path.c_str());
-            } else if (::fstat(fd, &info) == 0 &&
-                       info.st_size <= before + static_cast<off_t>(text.size())) {
-                const int ignored = ::ftruncate(fd, before);
-                (void)ignored;
-            }
-            ::close(fd);
-            error = failure > 0 ? FromErrno(failure) : FileError{Cause::DiskFull, ""};
-            return false;
-        }
-        if (::close(fd) != 0) {
-            error = FromErrno(errno);
-            return false;
-        }
-        return true;
+        return posix::AppendOwnFile(path, text, error);
+    }
+    NameKind Look(const std::string& path) override {
+        return posix::Look(path);
+    }
+    std::vector<std::string> List(const std::string& folder, const std::string& prefix,
+                                  const std::string& suffix) override {
+        return posix::List(folder, prefix, suffix);
+    }
+    std::optional<std::string> RealPath(const std::string& path) override {
+        return posix::RealPath(path);
     }
 
 private:
-    // Writes all of `text`; 0 when it did, otherwise errno, or -1 for a write that moved
-    // nothing.
-    static int WriteAll(int fd, const std::string& text) {
-        const char* p = text.data();
-        std::size_t left = text.size();
-        while (left > 0) {
-            const ssize_t n = ::write(fd, p, left);
-            if (n < 0 && errno == EINTR) {
-                continue;
-            }
-            if (n <= 0) {
-                return n < 0 ? errno : -1;
-            }
-            p += n;
-            left -= static_cast<std::size_t>(n);
-        }
-        return 0;
-    }
-
     static CreateResult Failure(int code, FileError& error) {
         if (code == EEXIST) {
             return CreateResult::AlreadyExists;

@@ -1,4 +1,4 @@
-#include "zeltor/Files.h"
+#include "zeltor/win32/Win32Files.h"
 
 #include "win32/Owned.h"
 #include "win32/Utf.h"
@@ -9,14 +9,20 @@
 #include <cwctype>
 #include <limits>
 #include <optional>
+#include <string>
+#include <vector>
 
 namespace zeltor {
+
+namespace win32files {
 
 namespace {
 
 std::string SystemMessage(DWORD code) {
     return SystemErrorText(code) + " (" + std::to_string(code) + ")";
 }
+
+} // namespace
 
 FileError FromWin32(DWORD code) {
     FileError error;
@@ -59,6 +65,8 @@ FileError LastError() {
     return FromWin32(GetLastError());
 }
 
+namespace {
+
 // Wine answers "not found" for a name longer than the system allows: that name cannot exist,
 // and the translator must be told why.
 bool HasOverlongPart(const std::wstring& path) {
@@ -71,6 +79,8 @@ bool HasOverlongPart(const std::wstring& path) {
     }
     return false;
 }
+
+} // namespace
 
 FileError LastErrorFor(const std::wstring& path) {
     FileError error = LastError();
@@ -103,6 +113,32 @@ bool IsDeviceName(const std::wstring& path) {
     return (digit >= L'0' && digit <= L'9') || digit == L'\u00B9' || digit == L'\u00B2' ||
            digit == L'\u00B3';
 }
+
+// What the handle is when it is not a regular file.
+std::optional<Cause> NotAFile(HANDLE handle) {
+    const DWORD type = GetFileType(handle);
+    if (type == FILE_TYPE_PIPE) {
+        return Cause::Pipe;
+    }
+    if (type != FILE_TYPE_DISK) {
+        return Cause::Device;
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (GetFileInformationByHandle(handle, &info) &&
+        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return Cause::Folder;
+    }
+    return std::nullopt;
+}
+
+} // namespace win32files
+
+namespace {
+
+using win32files::IsDeviceName;
+using win32files::LastError;
+using win32files::LastErrorFor;
+using win32files::NotAFile;
 
 OVERLAPPED At(std::uint64_t offset) {
     OVERLAPPED where{};
@@ -147,6 +183,22 @@ public:
             m_Error = LastError();
             return false;
         }
+        return true;
+    }
+
+    bool Info(FileInfo& info) override {
+        BY_HANDLE_FILE_INFORMATION facts{};
+        if (!GetFileInformationByHandle(m_Handle.Get(), &facts)) {
+            m_Error = LastError();
+            return false;
+        }
+        info.device = facts.dwVolumeSerialNumber;
+        info.number = std::uint64_t{facts.nFileIndexHigh} << 32 | facts.nFileIndexLow;
+        info.size = std::uint64_t{facts.nFileSizeHigh} << 32 | facts.nFileSizeLow;
+        info.modified =
+            static_cast<std::int64_t>(std::uint64_t{facts.ftLastWriteTime.dwHighDateTime} << 32 |
+                                      facts.ftLastWriteTime.dwLowDateTime);
+        info.names = facts.nNumberOfLinks;
         return true;
     }
 
@@ -256,79 +308,18 @@ public:
     bool Remove(const std::string& path) override { return DeleteFileW(Widen(path).c_str()) != 0; }
 
     bool AppendText(const std::string& path, const std::string& text, FileError& error) override {
-        const std::wstring wide = Widen(path);
-        // As the ROM: only a regular file. A folder would only say "access denied".
-        const DWORD attributes = GetFileAttributesW(wide.c_str());
-        if (IsDeviceName(wide) || (attributes != INVALID_FILE_ATTRIBUTES &&
-                                   (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)) {
-            error = FileError{IsDeviceName(wide) ? Cause::Device : Cause::Folder, ""};
-            return false;
-        }
-        UniqueHandle log{CreateFileW(wide.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
-                                     OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)};
-        if (!log.Valid()) {
-            error = LastErrorFor(wide);
-            return false;
-        }
-        const bool created = GetLastError() != ERROR_ALREADY_EXISTS;
-        if (const auto other = NotAFile(log.Get())) {
-            error = FileError{*other, ""};
-            return false;
-        }
-        DWORD failure = ERROR_SUCCESS;
-        if (!Append(log.Get(), created, text, failure)) {
-            // A log this call made goes, before the error is worded: that may need memory.
-            log.Reset();
-            if (created) {
-                DeleteFileW(wide.c_str());
-            }
-            error = FromWin32(failure);
-            return false;
-        }
-        return true;
+        return win32files::AppendOwnFile(path, text, error);
+    }
+    NameKind Look(const std::string& path) override { return win32files::Look(path); }
+    std::vector<std::string> List(const std::string& folder, const std::string& prefix,
+                                  const std::string& suffix) override {
+        return win32files::List(folder, prefix, suffix);
+    }
+    std::optional<std::string> RealPath(const std::string& path) override {
+        return win32files::RealPath(path);
     }
 
 private:
-    // What the handle is when it is not a regular file.
-    static std::optional<Cause> NotAFile(HANDLE handle) {
-        const DWORD type = GetFileType(handle);
-        if (type == FILE_TYPE_PIPE) {
-            return Cause::Pipe;
-        }
-        if (type != FILE_TYPE_DISK) {
-            return Cause::Device;
-        }
-        BY_HANDLE_FILE_INFORMATION info{};
-        if (GetFileInformationByHandle(handle, &info) &&
-            (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-            return Cause::Folder;
-        }
-        return std::nullopt;
-    }
-
-    // Writes `text` with CRLF line ends, as Windows readers expect, after the mark that
-    // Notepad on older Windows needs to read a new log as UTF-8.
-    static bool Append(HANDLE handle, bool created, const std::string& text, DWORD& failure) {
-        std::string bytes = created ? "\xEF\xBB\xBF" : "";
-        for (char c : text) {
-            if (c == '\n') {
-                bytes += '\r';
-            }
-            bytes += c;
-        }
-        DWORD put = 0;
-        if (bytes.size() > std::numeric_limits<DWORD>::max()) {
-            failure = ERROR_NOT_ENOUGH_MEMORY;
-            return false;
-        }
-        if (!WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &put, nullptr) ||
-            put != bytes.size()) {
-            failure = GetLastError() == ERROR_SUCCESS ? ERROR_DISK_FULL : GetLastError();
-            return false;
-        }
-        return true;
-    }
-
     static CreateResult Failure(const std::wstring& path, FileError& error) {
         const DWORD code = GetLastError();
         if (code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS) {

@@ -67,6 +67,26 @@ void WaitForAKey() {
     }
 }
 
+// Started from Unix with its standard descriptors closed, Wine's loader takes their numbers for
+// its own files, the working folder first and then its link to the Wine server, and the program
+// gets those as its standard handles. A report written there goes down the server's link: the
+// program then never ends, or ends with a wrong exit code, and may leave the server stuck. A
+// standard handle that is a folder shows that this happened (nothing else makes one), and then
+// no standard handle is written: the log and the exit code still tell everything.
+bool StandardHandlesAreOurs() {
+    for (const DWORD which : {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE}) {
+        const HANDLE handle = GetStdHandle(which);
+        FILE_ATTRIBUTE_TAG_INFO tag{};
+        if (handle != nullptr && handle != INVALID_HANDLE_VALUE &&
+            GetFileType(handle) == FILE_TYPE_DISK &&
+            GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &tag, sizeof tag) &&
+            (tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 // wmain: the C runtime splits the UTF-16 command line, so quoted pieces and ROM names
@@ -86,7 +106,10 @@ int wmain(int argc, wchar_t** argv) {
                      "ZeltorIGU.exe o desde una consola.\n\n";
     }
     const auto files = zeltor::MakeNativeFileSystem();
-    const int code = zeltor::Run(args, *files, std::cout, std::cerr);
+    std::ostream nowhere(nullptr);
+    const bool ours = StandardHandlesAreOurs();
+    const int code =
+        zeltor::Run(args, *files, ours ? std::cout : nowhere, ours ? std::cerr : nowhere);
     if (doubleClicked) {
         std::cerr << '\n';
         WaitForAKey();

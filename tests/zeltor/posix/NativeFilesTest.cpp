@@ -135,7 +135,9 @@ TEST(NativeProcess, RunsThatCannotStartAndDryRunsLeaveNothingBehind) {
             EXPECT_EQ(err.rfind(c.error, 0), 0u) << err;
             EXPECT_EQ(err.find('\n'), err.size() - 1) << err;
         } else {
-            EXPECT_EQ(err, "Simulación: cambiarían 2 de 3 entradas; mapa lineal; no se ha escrito nada.\n");
+            EXPECT_EQ(
+                err,
+                "Simulación: cambiarían 2 de 3 entradas; mapa lineal; no se ha escrito nada.\n");
         }
         EXPECT_EQ(folder.Names(), names);
         EXPECT_EQ(ReadAll(folder.path / "rom.smc"), original);

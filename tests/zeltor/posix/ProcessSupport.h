@@ -42,9 +42,10 @@ struct Folder {
     ~Folder() { fs::remove_all(path); }
     Folder(const Folder&) = delete;
     Folder& operator=(const Folder&) = delete;
-    std::set<std::string> Names() const {
+    std::set<std::string> Names() const { return NamesIn(path); }
+    static std::set<std::string> NamesIn(const fs::path& folder) {
         std::set<std::string> names;
-        for (const auto& entry : fs::directory_iterator(path)) {
+        for (const auto& entry : fs::directory_iterator(folder)) {
             names.insert(entry.path().filename().string());
         }
         return names;

@@ -1,6 +1,6 @@
 // The real Zeltor.exe where the world is unkind: started without standard handles, with names
 // as long as the system allows, beside another program that holds the ROM, and after a run
-// that was stopped halfway through the table.
+// that was stopped halfway through the table, reached by any spelling of the ROM's name.
 #include "portable/RecalcArguments.h"
 #include "request/ExitMessage.h"
 #include "tests/zeltor/win32/ZeltorExeSupport.h"
@@ -125,26 +125,43 @@ TEST(ZeltorExeSafety, ADryRunReadsBesideAnotherProgram) {
     EXPECT_EQ(Names(folder), (std::vector<std::string>{".", "..", "Zeltor.exe", "rom.smc"}));
 }
 
-// A run stopped halfway through the table leaves it torn and its note beside the ROM (made
-// here with the program's own code, then torn by hand). The next run from the window puts the
-// original bytes back first, and the window shows the line that says so, like any warning.
+// What a run stopped halfway through the table leaves (made here with the program's own code,
+// then torn by hand): the backup it made, its note, and the table with its first entry new.
+void InterruptInTheTable(TempFolder& temp, const std::string& rom) {
+    const std::string original = SampleRom().substr(0x20, 6);
+    const std::vector<std::uint8_t> oldBytes(original.begin(), original.end());
+    const std::vector<std::uint8_t> newBytes(kNewTable.begin(), kNewTable.end());
+    const std::string folder = rom.substr(0, rom.rfind('\\') + 1);
+    temp.Write(rom.substr(temp.Path().size() + 1) + ".bak", SampleRom());
+    const auto files = zeltor::MakeNativeFileSystem();
+    zeltor::FileError why;
+    zeltor::NotePlace place;
+    {
+        const auto file = files->Open(rom, false, why);
+        ASSERT_TRUE(file && zeltor::PlaceNotes(*files, rom, *file, place, why)) << rom;
+    }
+    const zeltor::Range range{0x20, oldBytes, newBytes};
+    std::string error;
+    ASSERT_TRUE(zeltor::WriteJournal(
+        *files, place, {{&range, 1}, zeltor::MarkBackup(*files, place, rom + ".bak")}, error))
+        << error;
+    std::string torn = SampleRom();
+    torn.replace(0x20, 3, kNewTable.substr(0, 3));
+    temp.Write(rom.substr(temp.Path().size() + 1), torn);
+}
+
+const char kMended[] = "Aviso: el recálculo anterior de esta ROM se interrumpió mientras "
+                       "escribía la tabla (0x20-0x25), que quedó a medias; se han repuesto sus "
+                       "bytes originales antes de seguir";
+
+// The next run from the window puts the original bytes back after its own backup, and the
+// window shows the line that says so, like any warning, and the backup from before the
+// interruption.
 TEST(ZeltorExeSafety, TheWindowShowsThatAnInterruptedRunWasMended) {
     TempFolder temp;
     const std::string folder = FolderWithZeltor(temp, "interrumpida");
     const std::string rom = temp.Write("interrumpida\\juego.smc", SampleRom());
-    const std::string original = SampleRom().substr(0x20, 6);
-    const std::vector<std::uint8_t> oldBytes(original.begin(), original.end());
-    const std::vector<std::uint8_t> newBytes(kNewTable.begin(), kNewTable.end());
-    const std::string backup = "juego.smc.bak";
-    temp.Write("interrumpida\\" + backup, SampleRom());
-    const auto files = zeltor::MakeNativeFileSystem();
-    std::string error;
-    ASSERT_TRUE(zeltor::WriteJournal(
-        *files, rom, zeltor::Intent{SampleRom().size(), 0x20, oldBytes, newBytes, backup}, error))
-        << error;
-    std::string torn = SampleRom();
-    torn.replace(0x20, 3, kNewTable.substr(0, 3));
-    temp.Write("interrumpida\\juego.smc", torn);
+    InterruptInTheTable(temp, rom);
 
     RecalcRequest f;
     f.appFolder = folder;
@@ -158,16 +175,63 @@ TEST(ZeltorExeSafety, TheWindowShowsThatAnInterruptedRunWasMended) {
         RunRecalculator({RecalculatorPath(folder), RecalcCommandLine(f), {}});
     ASSERT_TRUE(exit.has_value());
     EXPECT_EQ(exit->code, 0u) << exit->errorOutput;
-    EXPECT_EQ(ExitMessage(*exit, LogName("juego.smc")),
-              "¡Punteros recalculados!\r\n\r\nAviso: el recálculo anterior de esta ROM se "
-              "interrumpió mientras escribía la tabla (0x20-0x25), que quedó a medias; se han "
-              "repuesto sus bytes originales antes de seguir.\r\nHecho: cambian 2 de 3 entradas; "
-              "mapa lineal; copia de seguridad «juego.smc.bak1»; registro «juego.smc.zeltor.log».");
+    EXPECT_EQ(
+        ExitMessage(*exit, LogName("juego.smc")),
+        "¡Punteros recalculados!\r\n\r\n" + std::string(kMended) +
+            " («juego.smc.bak1» la guarda a medias).\r\nHecho: cambian 2 de 3 entradas; "
+            "mapa lineal; copia de seguridad «juego.smc.bak»; registro «juego.smc.zeltor.log».");
     EXPECT_EQ(ReadWholeFile(rom), Recalculated());
-    EXPECT_EQ(ReadWholeFile(folder + "\\juego.smc.bak1"), SampleRom());
+    EXPECT_EQ(ReadWholeFile(folder + "\\juego.smc.bak1").substr(0x20, 3), kNewTable.substr(0, 3));
     EXPECT_EQ(Names(folder),
               (std::vector<std::string>{".", "..", "Zeltor.exe", "juego.smc", "juego.smc.bak",
                                         "juego.smc.bak1", "juego.smc.zeltor.log"}));
+}
+
+// Windows reaches one file by several spellings of its name, and by a hard link: each finds the
+// note of the interrupted run, which is the file's, and mends the table instead of
+// recalculating from it torn.
+TEST(ZeltorExeSafety, EverySpellingOfTheRomFindsItsNote) {
+    for (const std::string spelling :
+         {"JUEGO.SMC", "Juego.smc", "juego.smc.", "juego.smc ", "duro.smc"}) {
+        SCOPED_TRACE("«" + spelling + "»");
+        TempFolder temp;
+        const std::string folder = FolderWithZeltor(temp, "grafias");
+        const std::string rom = temp.Write("grafias\\juego.smc", SampleRom());
+        InterruptInTheTable(temp, rom);
+        if (spelling == "duro.smc") {
+            ASSERT_TRUE(
+                CreateHardLinkW(Widen(folder + "\\duro.smc").c_str(), Widen(rom).c_str(), nullptr));
+        }
+        const Outcome run =
+            RunAndWait(RecalculatorPath(folder),
+                       "\"" + RecalculatorPath(folder) + "\" \"" + spelling + "\" 100 20 25 2 00");
+        EXPECT_EQ(run.code, 0u) << run.err;
+        EXPECT_EQ(run.err.rfind(kMended, 0), 0u) << run.err;
+        EXPECT_EQ(ReadWholeFile(rom), Recalculated());
+        for (const std::string& name : Names(folder)) {
+            EXPECT_EQ(name.find(".pendiente"), std::string::npos) << name;
+        }
+    }
+}
+
+// The log is written only into a file of its own: one that is another name of the ROM (a hard
+// link) is a warning, and the report never lands in the ROM.
+TEST(ZeltorExeSafety, ALogThatIsAnotherNameOfTheRomIsNeverWritten) {
+    TempFolder temp;
+    const std::string folder = FolderWithZeltor(temp, "registro");
+    const std::string rom = temp.Write("registro\\rom.smc", SampleRom());
+    ASSERT_TRUE(CreateHardLinkW(Widen(folder + "\\rom.smc.zeltor.log").c_str(), Widen(rom).c_str(),
+                                nullptr));
+    const Outcome run = RunAndWait(RecalculatorPath(folder),
+                                   "\"" + RecalculatorPath(folder) + "\" rom.smc 100 20 25 2 00");
+    EXPECT_EQ(run.code, 0u) << run.err;
+    EXPECT_EQ(ReadWholeFile(rom), Recalculated());
+    EXPECT_EQ(
+        run.err.rfind("Aviso: no se pudo escribir el registro «rom.smc.zeltor.log»: tiene más "
+                      "de un nombre (un enlace duro, quizá a la ROM).\r\nHecho: ",
+                      0),
+        0u)
+        << run.err;
 }
 
 } // namespace
