@@ -184,10 +184,6 @@ std::variant<Request, Refusal> ReadRequest(const RecalcArguments& a) {
 }
 
 std::variant<Request, Refusal> ParseRequest(const RecalcArguments& a) {
-    if (a.options.tables) {
-        return Bad(Exit::Usage, "--tables aún no se puede usar en esta versión: no se ha escrito "
-                                "nada");
-    }
     return ReadRequest(a);
 }
 

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <ostream>
+#include <sstream>
 #include <string>
+#include <string_view>
 
 namespace zeltor {
 
@@ -37,9 +40,16 @@ inline Refusal Bad(Exit code, std::string message) {
     return Refusal{code, std::move(message)};
 }
 
-// "ERROR 3: ...": the line stderr ends with.
+// "ERROR 3: ...": the line stderr ends with, written here and nowhere else. The stream form
+// asks for no memory of its own, for a run that has none left.
+inline std::ostream& PutErrorLine(std::ostream& out, Exit code, std::string_view message) {
+    return out << "ERROR " << static_cast<int>(code) << ": " << message << ".";
+}
+
 inline std::string ErrorLine(const Refusal& refusal) {
-    return "ERROR " + std::to_string(static_cast<int>(refusal.code)) + ": " + refusal.message + ".";
+    std::ostringstream line;
+    PutErrorLine(line, refusal.code, refusal.message);
+    return line.str();
 }
 
 } // namespace zeltor

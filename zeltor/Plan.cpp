@@ -5,6 +5,7 @@
 #include "zeltor/judge/View.h"
 
 #include <algorithm>
+#include <map>
 #include <new>
 #include <stdexcept>
 
@@ -12,94 +13,97 @@ namespace zeltor {
 
 namespace {
 
+using Outcomes = std::vector<std::variant<Plan, Refusal>>;
+
 // A 2-byte pointer holds an address inside one bank: the one the game has switched in for
 // the text, which is the first string's.
-Refusal OutOfBank(const Plan& plan, std::size_t j, const Place& origin) {
+Refusal OutOfBank(const Block& block, std::size_t j, const Place& origin, const char* map) {
     return Bad(Exit::Overflow,
-               StringAt(j, plan.starts[j]) +
-                   (plan.starts[j] > origin.bankLast ? " empieza" : " termina") +
+               StringAt(j, block.starts[j]) +
+                   (block.starts[j] > origin.bankLast ? " empieza" : " termina") +
                    " después del final del banco del texto (" + Hex(origin.bankLast) + ", mapa " +
-                   plan.map->Name() +
+                   map +
                    "): un puntero de 2 bytes no llega a otro banco; mueva el texto para que "
                    "quepa en el banco o, si el juego lee punteros de 3 bytes, use ese tamaño");
 }
 
-Refusal Unseen(const Plan& plan, std::size_t j) {
-    return Bad(Exit::Overflow,
-               StringAt(j, plan.starts[j]) + " está donde la consola no ve la ROM con el mapa " +
-                   plan.map->Name() + " (en una cabecera, o fuera de la PRG): " + "revise " +
-                   FieldName(Field::TextStart));
+Refusal Unseen(const Block& block, std::size_t j, const char* map) {
+    return Bad(Exit::Overflow, StringAt(j, block.starts[j]) +
+                                   " está donde la consola no ve la ROM con el mapa " + map +
+                                   " (en una cabecera, o fuera de la PRG): revise " +
+                                   FieldName(Field::TextStart));
 }
 
 // String j's new value: the first plus the distance between the two strings' addresses on
 // the console.
-std::optional<Refusal> PlaceStrings(const Request& r, Plan& plan,
-                                    std::vector<std::uint64_t>& newValues) {
-    const std::optional<Place> origin = plan.map->Locate(plan.starts[0]);
+std::optional<Refusal> PlaceStrings(const AddressMap& map, unsigned size, Block& block,
+                                    std::vector<std::string>& warnings) {
+    block.newValues.assign(block.starts.size(), 0);
+    if (block.starts.empty()) {
+        return std::nullopt;
+    }
+    const std::optional<Place> origin = map.Locate(block.starts[0]);
     bool warned = false;
-    for (std::size_t j = 0; j < plan.starts.size(); ++j) {
-        const std::optional<Place> place = plan.map->Locate(plan.starts[j]);
-        if (!origin || !place || !plan.map->Locate(plan.EndOf(j))) {
-            return Unseen(plan, j);
+    for (std::size_t j = 0; j < block.starts.size(); ++j) {
+        const std::optional<Place> place = map.Locate(block.starts[j]);
+        if (!origin || !place || !map.Locate(block.EndOf(j))) {
+            return Unseen(block, j, map.Name());
         }
-        if (plan.EndOf(j) > origin->bankLast && r.pointerSize.Bytes() == 2) {
-            return OutOfBank(plan, j, *origin);
+        if (block.EndOf(j) > origin->bankLast && size == 2) {
+            return OutOfBank(block, j, *origin, map.Name());
         }
-        if (plan.EndOf(j) > place->bankLast && !warned) {
+        if (block.EndOf(j) > place->bankLast && !warned) {
             warned = true;
-            plan.warnings.push_back("Aviso: " + StringAt(j, plan.starts[j]) +
-                                    " cruza el final de su banco (" + Hex(place->bankLast) +
-                                    ", mapa " + plan.map->Name() +
-                                    "): el juego puede no leerla entera.");
+            warnings.push_back("Aviso: " + StringAt(j, block.starts[j]) +
+                               " cruza el final de su banco (" + Hex(place->bankLast) + ", mapa " +
+                               map.Name() + "): el juego puede no leerla entera.");
         }
-        newValues[j] = plan.first + (place->address - origin->address);
-    }
-    return std::nullopt;
-}
-
-std::optional<Refusal> ComputeNewTable(const Request& r, Plan& plan) {
-    std::vector<std::uint64_t> newValues(plan.starts.size());
-    if (auto refusal = PlaceStrings(r, plan, newValues)) {
-        return refusal;
-    }
-    const std::uint64_t max = r.pointerSize.MaxValue();
-    plan.newTable = plan.oldTable;
-    for (std::size_t k = 0; k < plan.entries; ++k) {
-        if (plan.stringOf[k] == Plan::kNoString) {
-            continue;
-        }
-        const std::uint64_t value = newValues[plan.stringOf[k]];
-        if (value > max) {
-            return Bad(Exit::Overflow, "la entrada " + std::to_string(k) + " valdría " +
-                                           Hex(value) + ", que no cabe en " + r.pointerSize.Text() +
-                                           " bytes (máximo " + Hex(max) + "): revise " +
-                                           FieldName(Field::FirstPointer));
-        }
-        EncodeEntry(plan.format, static_cast<std::uint32_t>(value), plan.newTable, k);
+        block.newValues[j] = block.first + (place->address - origin->address);
     }
     return std::nullopt;
 }
 
 // Each entry's string: the one of its value, found next to the previous entry's when the
 // table ascends; none for an entry of padding.
-void PairEntries(const Reading& reading, Plan& plan) {
-    plan.stringOf.resize(plan.entries);
+std::vector<std::uint32_t> PairEntries(const Reading& reading, const Block& block) {
+    std::vector<std::uint32_t> stringOf(reading.entries.size());
     std::size_t j = 0;
-    for (std::size_t k = 0; k < plan.entries; ++k) {
+    for (std::size_t k = 0; k < reading.entries.size(); ++k) {
         const std::uint32_t value = reading.entries[k];
         if (reading.IsNull(value)) {
-            plan.stringOf[k] = Plan::kNoString;
+            stringOf[k] = Plan::kNoString;
             continue;
         }
-        if (plan.values[j] != value) {
-            j = j + 1 < plan.values.size() && plan.values[j + 1] == value
+        if (block.values[j] != value) {
+            j = j + 1 < block.values.size() && block.values[j + 1] == value
                     ? j + 1
                     : static_cast<std::size_t>(
-                          std::lower_bound(plan.values.begin(), plan.values.end(), value) -
-                          plan.values.begin());
+                          std::lower_bound(block.values.begin(), block.values.end(), value) -
+                          block.values.begin());
         }
-        plan.stringOf[k] = static_cast<std::uint32_t>(j);
+        stringOf[k] = static_cast<std::uint32_t>(j);
     }
+    return stringOf;
+}
+
+std::optional<Refusal> EncodeNewTable(Plan& plan) {
+    const std::uint64_t max = plan.request.pointerSize.MaxValue();
+    plan.newTable = plan.oldTable;
+    for (std::size_t k = 0; k < plan.entries; ++k) {
+        if (plan.stringOf[k] == Plan::kNoString) {
+            continue;
+        }
+        const std::uint64_t value = plan.block->newValues[plan.stringOf[k]];
+        if (value > max) {
+            return Bad(Exit::Overflow, "la entrada " + std::to_string(k) + " valdría " +
+                                           Hex(value) + ", que no cabe en " +
+                                           plan.request.pointerSize.Text() + " bytes (máximo " +
+                                           Hex(max) + "): revise " +
+                                           FieldName(Field::FirstPointer));
+        }
+        EncodeEntry(plan.format, static_cast<std::uint32_t>(value), plan.newTable, k);
+    }
+    return std::nullopt;
 }
 
 // A console that stores its pointers most significant byte first makes the table big endian
@@ -112,132 +116,277 @@ std::optional<Refusal> SettleByteOrder(const View& view, Request& r) {
     if (r.firstPointer) {
         r.firstPointer = FirstPointerValue(r.firstPointerText, r.Format());
         if (!r.firstPointer) {
-            return Bad(Exit::BadField, "el primer puntero " +
-                                           Quote(r.firstPointerText, kFieldLimit) + " " +
-                                           FirstPointerRule(r.Format()) +
-                                           " (la consola guarda sus punteros en big endian): "
-                                           "revise " +
-                                           FieldName(Field::FirstPointer));
+            return Bad(Exit::BadField,
+                       "el primer puntero " + Quote(r.firstPointerText, kFieldLimit) + " " +
+                           FirstPointerRule(r.Format()) +
+                           " (la consola guarda sus punteros en big endian): revise " +
+                           FieldName(Field::FirstPointer));
         }
     }
     return std::nullopt;
 }
 
-std::variant<Plan, Refusal> MakePlanUnguarded(const Request& asked, File& rom) {
-    Request r = asked;
-    auto viewed = ReadView(r, rom);
-    if (auto* refusal = std::get_if<Refusal>(&viewed)) {
-        return std::move(*refusal);
-    }
-    View& view = std::get<View>(viewed);
-    if (auto refusal = SettleByteOrder(view, r)) {
-        return std::move(*refusal);
-    }
-    // The typed fields read once, for the old text's bytes and for the judgement.
-    std::optional<Reading> typed = Read(view, Fields::Of(r));
-    if (typed) {
-        if (auto refusal = ReadOldText(r, *typed, rom, view)) {
-            return std::move(*refusal);
+// The block's strings, from the typed reading and the verdict of a table over it.
+std::optional<Refusal> MakeBlock(const View& view, const Request& r, const Verdict& verdict,
+                                 Block& block) {
+    const Reading& reading = *verdict.reading;
+    Strings strings = reading.strings;
+    block.values = reading.values;
+    if (verdict.inTableOrder) {
+        // A table of padding written as a table being built: one string per entry, in order.
+        const std::size_t n = reading.entries.size();
+        strings = Split(view.text, r.textStart, r.separator, n, view.textLimit);
+        if (strings.starts.size() < n) {
+            return Bad(Exit::TextTooShort,
+                       "la tabla tiene " + Count(n, "entrada", "entradas") +
+                           ", pero solo se encontraron " +
+                           Count(strings.starts.size(), "cadena", "cadenas") +
+                           " para escribirla como tabla nueva: revise " +
+                           FieldName(Field::TableEnd));
         }
+        block.values = reading.entries;
     }
-    auto judged = Judge(view, r, std::move(typed));
-    if (auto* refusal = std::get_if<Refusal>(&judged)) {
-        return std::move(*refusal);
-    }
-    Verdict& verdict = std::get<Verdict>(judged);
-    const std::optional<Reading>& reading = verdict.reading;
+    block.starts = std::move(strings.starts);
+    block.textEnd = strings.end;
+    block.first = verdict.first;
+    block.story = verdict.story;
+    return std::nullopt;
+}
+
+Plan TablePlan(const View& view, const TableJob& job, const Request& r, Verdict& verdict,
+               std::shared_ptr<const Block> block) {
     Plan plan;
-    plan.entries = reading->entries.size();
+    plan.request = r;
+    plan.line = job.line;
+    plan.block = std::move(block);
     plan.format = r.Format();
-    for (const Piece& piece : Fields::Of(r).Pieces()) {
+    const Reading& reading = *verdict.reading;
+    plan.entries = reading.entries.size();
+    plan.pieces = Fields::Of(r).Pieces();
+    for (const Piece& piece : plan.pieces) {
         const Span* span = view.TableHolding(piece.start, piece.size);
         const auto from = static_cast<std::ptrdiff_t>(piece.start - span->from);
         plan.oldTable.insert(plan.oldTable.end(), span->bytes.begin() + from,
                              span->bytes.begin() + from + static_cast<std::ptrdiff_t>(piece.size));
     }
-    Strings strings = reading->strings;
     if (verdict.inTableOrder) {
-        strings = Split(view.text, r.textStart, r.separator, plan.entries, view.textLimit);
-        if (strings.starts.size() < plan.entries) {
-            return Bad(Exit::TextTooShort, "la tabla tiene " +
-                                               Count(plan.entries, "entrada", "entradas") +
-                                               ", pero solo se encontraron " +
-                                               Count(strings.starts.size(), "cadena", "cadenas") +
-                                               " para escribirla como tabla nueva: revise " +
-                                               FieldName(Field::TableEnd));
-        }
         plan.stringOf.resize(plan.entries);
         for (std::size_t k = 0; k < plan.entries; ++k) {
             plan.stringOf[k] = static_cast<std::uint32_t>(k);
-            plan.values.push_back(reading->entries[k]);
         }
     } else {
-        plan.values = reading->values;
-        PairEntries(*reading, plan);
+        plan.stringOf = PairEntries(reading, *plan.block);
     }
-    plan.starts = std::move(strings.starts);
-    plan.textEnd = strings.end;
-    plan.first = verdict.first;
-    plan.story = verdict.story;
-    plan.map = std::move(view.map);
-    plan.mapReason = std::move(view.mapReason);
+    plan.mapName = view.map->Name();
+    plan.mapReason = view.mapReason;
     for (std::string& note : verdict.notes) {
         (note.rfind("Aviso:", 0) == 0 ? plan.warnings : plan.notes).push_back(std::move(note));
-    }
-    if (auto refusal = ComputeNewTable(r, plan)) {
-        return *refusal;
     }
     return plan;
 }
 
+// Each table planned from its verdict; the block's strings placed once for all of them.
+Outcomes PlanVerdicts(const View& view, const std::vector<TableJob>& jobs,
+                      const std::vector<Request>& requests,
+                      std::vector<std::variant<Verdict, Refusal>>& verdicts) {
+    Outcomes outcomes(jobs.size(), Refusal{});
+    auto block = std::make_shared<Block>();
+    std::optional<Refusal> blockRefusal;
+    std::vector<std::string> warnings;
+    // The block's strings from the first table that passed: every passing table reads the same.
+    const auto passed = std::find_if(verdicts.begin(), verdicts.end(),
+                                     [](const auto& v) { return std::holds_alternative<Verdict>(v); });
+    if (passed != verdicts.end()) {
+        const Verdict& verdict = std::get<Verdict>(*passed);
+        blockRefusal = MakeBlock(view, requests.front(), verdict, *block);
+        if (!blockRefusal) {
+            blockRefusal = PlaceStrings(*view.map, requests.front().pointerSize.Bytes(), *block,
+                                        warnings);
+        }
+    }
+    for (std::size_t i = 0; i < jobs.size(); ++i) {
+        if (auto* refusal = std::get_if<Refusal>(&verdicts[i])) {
+            outcomes[i] = std::move(*refusal);
+            continue;
+        }
+        if (blockRefusal) {
+            outcomes[i] = *blockRefusal;
+            continue;
+        }
+        Plan plan = TablePlan(view, jobs[i], requests[i], std::get<Verdict>(verdicts[i]), block);
+        if (i == 0) {
+            plan.warnings.insert(plan.warnings.end(), warnings.begin(), warnings.end());
+        }
+        if (auto refusal = EncodeNewTable(plan)) {
+            outcomes[i] = std::move(*refusal);
+        } else {
+            outcomes[i] = std::move(plan);
+        }
+    }
+    return outcomes;
+}
+
+// The tables over one text block, read, judged and planned together.
+Outcomes PlanBlockUnguarded(const std::vector<TableJob>& jobs, File& rom) {
+    const auto all = [&](const Refusal& refusal) { return Outcomes(jobs.size(), refusal); };
+    std::vector<Request> requests;
+    for (const TableJob& job : jobs) {
+        if (job.request.tableEnd < job.request.tableStart) {
+            return all(Bad(Exit::BadTable, "el final de la tabla (" + Hex(job.request.tableEnd) +
+                                               ") está antes de su inicio (" +
+                                               Hex(job.request.tableStart) + "): revise " +
+                                               FieldName(Field::TableEnd)));
+        }
+        requests.push_back(job.request);
+    }
+    auto viewed = ReadView(requests, rom);
+    if (auto* refusal = std::get_if<Refusal>(&viewed)) {
+        return all(*refusal);
+    }
+    View& view = std::get<View>(viewed);
+    std::vector<Fields> fields;
+    for (Request& r : requests) {
+        if (auto refusal = SettleByteOrder(view, r)) {
+            return all(*refusal);
+        }
+        fields.push_back(Fields::Of(r));
+    }
+    // The typed fields read once each, for the old text's bytes and for the judgement; each
+    // table's strings are the block's, paired with every table's values.
+    std::vector<std::optional<Reading>> typed;
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        std::vector<Fields> others = fields;
+        others.erase(others.begin() + static_cast<std::ptrdiff_t>(i));
+        typed.push_back(Read(view, fields[i], others));
+    }
+    if (typed.front()) {
+        if (auto refusal = ReadOldText(requests.front(), *typed.front(), rom, view)) {
+            return all(*refusal);
+        }
+    }
+    std::vector<std::size_t> lines;
+    for (const TableJob& job : jobs) {
+        lines.push_back(job.line);
+    }
+    std::vector<std::variant<Verdict, Refusal>> verdicts =
+        JudgeBlock(view, requests, lines, std::move(typed));
+    return PlanVerdicts(view, jobs, requests, verdicts);
+}
+
+Outcomes PlanBlock(const std::vector<TableJob>& jobs, File& rom) {
+    try {
+        return PlanBlockUnguarded(jobs, rom);
+    } catch (const std::bad_alloc&) {
+    } catch (const std::length_error&) {
+    }
+    const Request& r = jobs.front().request;
+    const std::uint64_t span = std::uint64_t{r.tableEnd} - r.tableStart + 1;
+    return Outcomes(jobs.size(),
+                    Bad(Exit::BadTable,
+                        "no hay memoria suficiente para una tabla de " +
+                            Count(span / r.pointerSize.Bytes(), "entrada", "entradas") + " (" +
+                            Hex(span) + " bytes): revise " + FieldName(Field::TableEnd)));
+}
+
 } // namespace
 
-std::uint64_t Plan::EndOf(std::size_t j) const {
+std::uint64_t Block::EndOf(std::size_t j) const {
     return j + 1 < starts.size() ? starts[j + 1] - 1 : textEnd;
 }
 
-std::uint32_t OldValue(const Request&, const Plan& plan, std::size_t k) {
+std::vector<Range> Plan::Ranges() const {
+    std::vector<Range> ranges;
+    std::size_t at = 0;
+    for (const Piece& piece : pieces) {
+        const auto size = static_cast<std::size_t>(piece.size);
+        ranges.push_back(Range{piece.start, std::span(oldTable).subspan(at, size),
+                               std::span(newTable).subspan(at, size)});
+        at += size;
+    }
+    return ranges;
+}
+
+std::uint32_t OldValue(const Plan& plan, std::size_t k) {
     return DecodeEntry(plan.format, plan.oldTable, k);
 }
 
-Entry EntryAt(const Request& r, const Plan& plan, std::size_t k) {
-    const unsigned size = r.pointerSize.Bytes();
-    const std::uint32_t old = OldValue(r, plan, k);
+Entry EntryAt(const Plan& plan, std::size_t k) {
+    const std::uint32_t old = OldValue(plan, k);
     const std::uint32_t now = DecodeEntry(plan.format, plan.newTable, k);
     // A split table's entry is named by where its first run holds it.
-    const std::uint64_t at = r.tableStart + std::uint64_t{k} * (plan.format.split ? 1 : size);
+    const unsigned size = plan.request.pointerSize.Bytes();
+    const std::uint64_t at =
+        plan.request.tableStart + std::uint64_t{k} * (plan.format.split ? 1 : size);
     if (plan.stringOf[k] == Plan::kNoString) {
         return Entry{at, old, now, 0, 0, true};
     }
     const std::size_t j = plan.stringOf[k];
-    const std::uint64_t start = plan.starts[j];
-    return Entry{at, old, now, start, plan.EndOf(j) - start, false};
+    const std::uint64_t start = plan.block->starts[j];
+    return Entry{at, old, now, start, plan.block->EndOf(j) - start, false};
 }
 
-std::size_t ChangedEntries(const Request& r, const Plan& plan) {
+std::size_t ChangedEntries(const Plan& plan) {
     std::size_t changed = 0;
     for (std::size_t k = 0; k < plan.entries; ++k) {
-        changed += OldValue(r, plan, k) != DecodeEntry(plan.format, plan.newTable, k) ? 1 : 0;
+        changed += OldValue(plan, k) != DecodeEntry(plan.format, plan.newTable, k) ? 1 : 0;
     }
     return changed;
 }
 
-std::variant<Plan, Refusal> MakePlan(const Request& r, File& rom) {
-    if (r.tableEnd < r.tableStart) {
-        return Bad(Exit::BadTable, "el final de la tabla (" + Hex(r.tableEnd) +
-                                       ") está antes de su inicio (" + Hex(r.tableStart) +
-                                       "): revise " + FieldName(Field::TableEnd));
+const Refusal* RunPlan::FirstRefusal() const {
+    for (const auto& table : tables) {
+        if (const auto* refusal = std::get_if<Refusal>(&table)) {
+            return refusal;
+        }
     }
-    const std::uint64_t span = std::uint64_t{r.tableEnd} - r.tableStart + 1;
-    try {
-        return MakePlanUnguarded(r, rom);
-    } catch (const std::bad_alloc&) {
-    } catch (const std::length_error&) {
+    return nullptr;
+}
+
+std::vector<const Plan*> RunPlan::Plans() const {
+    std::vector<const Plan*> plans;
+    for (const auto& table : tables) {
+        if (const auto* plan = std::get_if<Plan>(&table)) {
+            plans.push_back(plan);
+        }
     }
-    return Bad(Exit::BadTable, "no hay memoria suficiente para una tabla de " +
-                                   Count(span / r.pointerSize.Bytes(), "entrada", "entradas") +
-                                   " (" + Hex(span) + " bytes): revise " +
-                                   FieldName(Field::TableEnd));
+    return plans;
+}
+
+RunPlan MakeRunPlan(const std::vector<TableJob>& jobs, File& rom) {
+    // Tables with the same TEXTO share their block: grouped in the order their first comes.
+    std::vector<std::vector<std::size_t>> blocks;
+    std::map<std::uint32_t, std::size_t> blockOf;
+    for (std::size_t i = 0; i < jobs.size(); ++i) {
+        const auto [at, fresh] = blockOf.emplace(jobs[i].request.textStart, blocks.size());
+        if (fresh) {
+            blocks.emplace_back();
+        }
+        blocks[at->second].push_back(i);
+    }
+    RunPlan run;
+    run.tables.resize(jobs.size(), Refusal{});
+    for (const std::vector<std::size_t>& indexes : blocks) {
+        std::vector<TableJob> group;
+        for (const std::size_t i : indexes) {
+            group.push_back(jobs[i]);
+        }
+        Outcomes outcomes = PlanBlock(group, rom);
+        for (std::size_t k = 0; k < indexes.size(); ++k) {
+            // A table file's refusal names its line, on the line that ends stderr too.
+            if (auto* refusal = std::get_if<Refusal>(&outcomes[k]); refusal && group[k].line > 0 &&
+                                                                      refusal->message.rfind("en la tabla de la línea", 0) != 0) {
+                refusal->message =
+                    "línea " + std::to_string(group[k].line) + ": " + refusal->message;
+            }
+            run.tables[indexes[k]] = std::move(outcomes[k]);
+        }
+    }
+    return run;
+}
+
+std::variant<Plan, Refusal> MakePlan(const Request& request, File& rom) {
+    RunPlan run = MakeRunPlan({TableJob{request, 0}}, rom);
+    return std::move(run.tables.front());
 }
 
 } // namespace zeltor

@@ -2,8 +2,9 @@
 
 #include "zeltor/Arguments.h"
 #include "zeltor/Files.h"
-#include "zeltor/Maps.h"
 #include "zeltor/Outcome.h"
+#include "zeltor/PointerFormat.h"
+#include "zeltor/Write.h"
 #include "zeltor/judge/Judge.h"
 
 #include <cstdint>
@@ -15,32 +16,42 @@
 
 namespace zeltor {
 
-// What a run would do, worked out without writing anything. Strings pair with the old table's
-// distinct values in ascending order: string j with values[j], so entries that shared a value
-// share a string, and an unordered table keeps its order. Its size follows the strings
-// actually found, never the table's declared size alone.
+// One text block's strings, shared by every table over it. Strings pair with the distinct old
+// values of all those tables together, in ascending order: string j with values[j], so entries
+// that shared a value share a string, and an unordered table keeps its order. Its size follows
+// the strings actually found, never a table's declared size alone.
+struct Block {
+    std::vector<std::uint64_t> starts;    // offset of string j, one per distinct old value
+    std::vector<std::uint32_t> values;    // the distinct old values, ascending
+    std::vector<std::uint64_t> newValues; // string j's new value
+    std::uint64_t textEnd = 0;            // offset of the last string's separator
+    std::uint32_t first = 0;              // the value the first string's pointer gets
+    Story story = Story::Assumed;
+
+    // Offset of string j's separator.
+    std::uint64_t EndOf(std::size_t j) const;
+};
+
+// What a run would do to one table, worked out without writing anything.
 struct Plan {
-    std::vector<std::uint64_t> starts; // offset of string j, one per distinct old value
-    std::vector<std::uint32_t> values; // the old table's distinct values, ascending
-    std::uint64_t textEnd = 0;         // offset of the last string's separator
-    // The table's bytes before and after, its pieces one after another, and how they hold the
-    // pointers.
+    Request request;       // as the run reads it: the byte order settled
+    std::size_t line = 0;  // in the table file; 0 for the command line's table
+    std::shared_ptr<const Block> block;
+    std::vector<Piece> pieces; // where the table's bytes lie, in the order they are read
+    // The table's bytes before and after, its pieces one after another.
     std::vector<std::uint8_t> oldTable, newTable;
     PointerFormat format;
-    std::size_t entries = 0; // in the table
+    std::size_t entries = 0;
     // The string each entry's old value pairs with; kNoString for an entry of padding, which
     // is left as it is.
     std::vector<std::uint32_t> stringOf;
     static constexpr std::uint32_t kNoString = std::numeric_limits<std::uint32_t>::max();
-    std::uint32_t first = 0; // the value the first string's pointer gets
-    Story story = Story::Assumed;
-    std::unique_ptr<AddressMap> map;
-    std::string mapReason;
+    std::string mapName, mapReason;
     std::vector<std::string> warnings; // each a line of stderr and of the report
     std::vector<std::string> notes;    // for the report only
 
-    // Offset of string j's separator.
-    std::uint64_t EndOf(std::size_t j) const;
+    // Each piece with its bytes before and after, for the write; they point into this plan.
+    std::vector<Range> Ranges() const;
 };
 
 // One line of the report.
@@ -51,14 +62,33 @@ struct Entry {
     bool padding; // no string: left as it was
 };
 
-Entry EntryAt(const Request& request, const Plan& plan, std::size_t k);
+Entry EntryAt(const Plan& plan, std::size_t k);
 // How many entries get a value other than the one they hold.
-std::size_t ChangedEntries(const Request& request, const Plan& plan);
-std::uint32_t OldValue(const Request& request, const Plan& plan, std::size_t k);
+std::size_t ChangedEntries(const Plan& plan);
+std::uint32_t OldValue(const Plan& plan, std::size_t k);
 
-// Reads what the judgement needs, judges the fields and works out the new table. A request
-// that cannot be carried out, that the evidence shows mistaken (unless --force), or the memory
-// running out, is a refusal.
+// A table of the run: its request and its line in the table file (0 on the command line).
+struct TableJob {
+    Request request;
+    std::size_t line = 0;
+};
+
+// Every table of a run, planned or refused, in the order given. Tables with the same TEXTO
+// share their block of text: they are read and judged together. A table that the evidence
+// shows mistaken (unless --force), that cannot be carried out, or the memory running out, is a
+// refusal; the run then writes nothing.
+struct RunPlan {
+    std::vector<std::variant<Plan, Refusal>> tables;
+
+    // The first refusal in the order given, if any: the run's exit code and last line.
+    const Refusal* FirstRefusal() const;
+    // Every planned table.
+    std::vector<const Plan*> Plans() const;
+};
+
+RunPlan MakeRunPlan(const std::vector<TableJob>& jobs, File& rom);
+
+// The command line's one table.
 std::variant<Plan, Refusal> MakePlan(const Request& request, File& rom);
 
 } // namespace zeltor

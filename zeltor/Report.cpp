@@ -76,11 +76,11 @@ std::string Timestamp() {
 }
 
 // Where the first string's value comes from.
-std::string FirstValueSource(const Request& r, const Plan& plan) {
-    if (r.firstPointer) {
+std::string FirstValueSource(const Plan& plan) {
+    if (plan.request.firstPointer) {
         return "indicado";
     }
-    switch (plan.story) {
+    switch (plan.block->story) {
     case Story::InPlace:
         return "el menor de la tabla anterior, que señala el inicio del texto";
     case Story::Moved:
@@ -90,6 +90,11 @@ std::string FirstValueSource(const Request& r, const Plan& plan) {
         break;
     }
     return "el menor de la tabla anterior";
+}
+
+// "Tabla de la línea 3", when the run has more than one table.
+std::string Title(const TableJob& job, std::size_t tables) {
+    return tables > 1 ? "== Tabla de la línea " + std::to_string(job.line) + " ==\n" : "";
 }
 
 } // namespace
@@ -112,22 +117,23 @@ bool Pieces::Flush() {
     return m_Ok;
 }
 
-void WriteReport(const Request& r, const Plan& plan, Pieces& to) {
+void WriteReport(const Plan& plan, Pieces& to) {
+    const Request& r = plan.request;
+    const Block& block = *plan.block;
     const int digits = static_cast<int>(r.pointerSize.Digits());
     to << "ROM: " + Shown(r.romName, kNameLimit) + "\n";
     to << "Texto desde " + Hex(r.textStart) + ", tabla " + Hex(r.tableStart) + "-" +
               Hex(r.tableEnd) + ", punteros de " + r.pointerSize.Text() + " bytes (" +
               FormatName(plan.format) + "), separador " + Hex(r.separator, 2) + ", primer valor " +
-              Hex(plan.first, digits) + " (" + FirstValueSource(r, plan) + ")\n";
-    to << "Mapa de direcciones: " + std::string(plan.map->Name()) + " (" + plan.mapReason +
-              "). La tabla tiene " +
-              Count(plan.values.size(), "valor distinto", "valores distintos") +
+              Hex(block.first, digits) + " (" + FirstValueSource(plan) + ")\n";
+    to << "Mapa de direcciones: " + plan.mapName + " (" + plan.mapReason + "). El texto tiene " +
+              Count(block.values.size(), "valor distinto", "valores distintos") +
               ": una cadena para cada uno.\n\n";
     to << PadLeft("entrada", 8) + "  " + PadRight("tabla", 11) + PadRight("anterior", 11) +
               PadRight("nuevo", 11) + PadRight("cadena", 11) + "longitud\n";
     char line[128];
     for (std::size_t k = 0; k < plan.entries; ++k) {
-        to << EntryLine(line, k, EntryAt(r, plan, k), digits);
+        to << EntryLine(line, k, EntryAt(plan, k), digits);
     }
     to << "\n";
     for (const std::string& note : plan.notes) {
@@ -137,12 +143,26 @@ void WriteReport(const Request& r, const Plan& plan, Pieces& to) {
         to << w + "\n";
     }
     const std::size_t n = plan.entries;
-    const std::size_t changed = ChangedEntries(r, plan);
+    const std::size_t changed = ChangedEntries(plan);
     to << "Resumen: " + Count(n, "entrada", "entradas") + ", " +
               Count(changed, "cambia", "cambian") + ", " +
               Count(n - changed, "queda igual", "quedan igual") + "; texto de " + Hex(r.textStart) +
-              " a " + Hex(plan.textEnd) + "; " + Count(plan.warnings.size(), "aviso", "avisos") +
+              " a " + Hex(block.textEnd) + "; " + Count(plan.warnings.size(), "aviso", "avisos") +
               ".\n";
+}
+
+void WriteReport(const RunPlan& run, const std::vector<TableJob>& jobs, Pieces& to) {
+    for (std::size_t i = 0; i < run.tables.size(); ++i) {
+        to << Title(jobs[i], run.tables.size());
+        if (const auto* plan = std::get_if<Plan>(&run.tables[i])) {
+            WriteReport(*plan, to);
+        } else {
+            to << ErrorLine(std::get<Refusal>(run.tables[i])) + "\n";
+        }
+        if (i + 1 < run.tables.size()) {
+            to << "\n";
+        }
+    }
 }
 
 std::string LogHeader(const std::vector<std::string>& args, const std::string& romName) {

@@ -24,8 +24,11 @@ private:
     bool m_Ok = true;
 };
 
-// The report: the request, one line per entry, the warnings and a summary.
-void WriteReport(const Request& request, const Plan& plan, Pieces& to);
+// The report of one table: the request, one line per entry, the warnings and a summary.
+void WriteReport(const Plan& plan, Pieces& to);
+// The report of a run: each table's, or why it was refused, in the order given, each under
+// its line's number when there are several.
+void WriteReport(const RunPlan& run, const std::vector<TableJob>& jobs, Pieces& to);
 
 // The line each log entry starts with: the time and every argument, quoted as a command line
 // would quote it and shortened as any text from outside.

@@ -3,6 +3,7 @@
 #include "zeltor/Recalculator.h"
 #include "zeltor/Report.h"
 #include "zeltor/Safeguard.h"
+#include "zeltor/TableFile.h"
 #include "zeltor/Text.h"
 
 #include <algorithm>
@@ -17,9 +18,13 @@ namespace {
 
 using Body = std::function<void(Pieces&)>;
 
+// A table file is text of a few lines per table: anything larger is no table file.
+constexpr std::uint64_t kTableFileMost = 16 * 1024 * 1024;
+
 // One run, from its arguments to its exit code. What goes to stderr is kept until the end, so
 // that the ROM is put right and the log written before anything is printed, and so that an
-// error line is always the last.
+// error line is always the last. Every way a run ends goes through End, but for a run that has
+// no memory left, which ends with EndWithoutMemory.
 class Session {
 public:
     Session(FileSystem& files, std::ostream& out, std::ostream& err)
@@ -27,28 +32,31 @@ public:
 
     int Run(const std::vector<std::string>& args);
     // Says what became of the ROM when the run was cut short by an exception.
-    int Abandon();
+    int EndWithoutMemory();
 
 private:
     int Recalculate(const std::vector<std::string>& args, const RecalcArguments& arguments);
-    int Carry(const Request& r, File& rom, const Plan& plan);
-    int Failed(const Request& r, const Plan& plan, const Settled& settled,
-               const std::string& system);
+    // The run's tables: the command line's one, or every line of the table file.
+    std::variant<std::vector<TableJob>, Refusal> Jobs(const RecalcArguments& arguments);
+    std::variant<std::string, Refusal> ReadTableFile(const std::string& path);
+    int Carry(File& rom);
+    std::string WhatFailed(const Settled& settled, const std::string& system) const;
+    Refusal WriteFailure(const Settled& settled, const std::string& system) const;
 
-    // Every ending of a run that got as far as a plan: the report and `after` to the log and
-    // to stdout, then stderr.
-    int End(Exit code, const Request& r, const Plan& plan, const std::string& after,
-            const std::string& errorLine = "");
-    int Finish(Exit code, const std::string& errorLine = "");
+    // The ending of every run: with a plan, the report and `after` go to the log and to
+    // stdout; without one, the error line alone goes to the log when `logged` is set. Then
+    // stderr: the notice of an interrupted run, warnings (on success), the summary or the
+    // error line, last.
+    int End(Exit code, const std::string& after = "", const std::string& errorLine = "",
+            const char* logged = nullptr);
+    int End(const Refusal& refusal, const char* logged = nullptr);
     // The last line of a run that went through: what it did, and where to look.
-    std::string Summary(const Request& r, const Plan& plan) const;
+    std::string Summary() const;
     // The backup that a message points at, quoted.
     std::string BackupNamed() const;
     // How a failed run leaves the ROM, when it mended a torn table before it failed.
     std::string NothingWritten() const;
     std::string AsItWas() const;
-    int Refuse(const Refusal& refusal, bool log,
-               const char* logged = " La ROM no se ha modificado.");
     // Appends one entry to the log: the header, then whatever `body` writes.
     void Log(const Body& body);
     void Print(const Body& body);
@@ -57,18 +65,23 @@ private:
     std::ostream& m_Out;
     std::ostream& m_Err;
     bool m_Logging = false;
-    std::string m_LogPath, m_Header;
-    std::vector<std::string> m_Warnings;
+    bool m_DryRun = false;
+    std::string m_RomName, m_LogPath, m_Header;
     std::string m_Recovered; // what was found of an interrupted run: printed whatever the end
-    std::string m_Summary;   // the last line on stderr of a run that went through
     std::optional<std::string> m_LogFailure; // why the log could not be written
+    std::vector<TableJob> m_Jobs;
+    std::optional<RunPlan> m_Plan;
     // What the run does to the ROM, and what it holds, for a run cut short by an exception.
     std::optional<Safeguard> m_Guard;
 };
 
-int Session::Abandon() {
+// The line that says no more memory was to be had. Plain literals and no string of its own:
+// the memory has run out.
+constexpr char kNoMemoryEnd[] = "no hay memoria suficiente para terminar; ";
+
+int Session::EndWithoutMemory() {
     // Memory ran out, or something else threw, after the ROM was settled: the write lets
-    // nothing escape. Plain literals, so that this needs no memory of its own.
+    // nothing escape.
     const RomState state = m_Guard ? m_Guard->State() : RomState::Untouched;
     if (m_Guard) {
         m_Guard->Abandon();
@@ -80,37 +93,54 @@ int Session::Abandon() {
                  "informe ni el registro.\n";
         return static_cast<int>(Exit::Ok);
     case RomState::Restored:
-        m_Err << "ERROR 7: no se pudo escribir la tabla y no quedó memoria para decir por qué; la "
-                 "ROM está byte a byte como estaba"
-              << (mended ? " tras reponer la tabla que un recálculo anterior dejó a medias.\n"
-                         : ".\n");
+        PutErrorLine(m_Err, Exit::WriteFailed,
+                     mended ? "no se pudo escribir la tabla y no quedó memoria para decir por "
+                              "qué; la ROM está byte a byte como estaba tras reponer la tabla "
+                              "que un recálculo anterior dejó a medias"
+                            : "no se pudo escribir la tabla y no quedó memoria para decir por "
+                              "qué; la ROM está byte a byte como estaba")
+            << '\n';
         return static_cast<int>(Exit::WriteFailed);
     case RomState::Mending:
     case RomState::Writing:
-    case RomState::Damaged:
-        m_Err << (state == RomState::Mending
-                      ? "ERROR 8: no se pudo reponer la tabla que un recálculo anterior dejó a "
-                        "medias; "
-                      : "ERROR 8: no se pudo escribir la tabla ni reponer los bytes originales; ")
-              << "la ROM puede estar dañada: recupérela de ";
-        if (const std::string* whole = m_Guard->WholeBackup()) {
-            m_Err << "la copia de seguridad «" << *whole << "».\n";
-        } else {
-            m_Err << "una copia de antes de la interrupción.\n";
+    case RomState::Damaged: {
+        const std::string* whole = m_Guard->WholeBackup();
+        m_Err << "ERROR " << static_cast<int>(Exit::RestoreFailed) << ": "
+              << (state == RomState::Mending
+                      ? "no se pudo reponer la tabla que un recálculo anterior dejó a medias; "
+                      : "no se pudo escribir la tabla ni reponer los bytes originales; ")
+              << "la ROM puede estar dañada: recupérela de "
+              << (whole != nullptr ? "la copia de seguridad «" : "una copia de antes de la "
+                                                                  "interrupción");
+        if (whole != nullptr) {
+            m_Err << *whole << "»";
         }
+        m_Err << ".\n";
         return static_cast<int>(Exit::RestoreFailed);
+    }
     case RomState::Mended:
     case RomState::Untouched:
         break;
     }
-    m_Err << "ERROR 7: no hay memoria suficiente para terminar; "
+    m_Err << "ERROR " << static_cast<int>(Exit::WriteFailed) << ": " << kNoMemoryEnd
           << (mended ? "en la ROM solo se ha repuesto la tabla que un recálculo anterior dejó a "
                        "medias.\n"
                      : "no se ha escrito nada en la ROM.\n");
     return static_cast<int>(Exit::WriteFailed);
 }
 
-int Session::Finish(Exit code, const std::string& errorLine) {
+int Session::End(Exit code, const std::string& after, const std::string& errorLine,
+                 const char* logged) {
+    if (m_Plan) {
+        const Body body = [&](Pieces& to) {
+            WriteReport(*m_Plan, m_Jobs, to);
+            to << after;
+        };
+        Log(body);
+        Print(body);
+    } else if (logged != nullptr) {
+        Log([&](Pieces& to) { to << errorLine + logged + "\n"; });
+    }
     // Nothing written here is checked: a closed stdout or stderr must not change the outcome.
     // What was done to mend an interrupted run comes first, whatever the end. Warnings only
     // with a run that went through; on failure the error line says what matters, and it is
@@ -118,9 +148,11 @@ int Session::Finish(Exit code, const std::string& errorLine) {
     if (!m_Recovered.empty()) {
         m_Err << m_Recovered << '\n';
     }
-    if (errorLine.empty()) {
-        for (const std::string& warning : m_Warnings) {
-            m_Err << warning << '\n';
+    if (errorLine.empty() && m_Plan) {
+        for (const Plan* plan : m_Plan->Plans()) {
+            for (const std::string& warning : plan->warnings) {
+                m_Err << warning << '\n';
+            }
         }
     }
     if (m_LogFailure) {
@@ -129,7 +161,7 @@ int Session::Finish(Exit code, const std::string& errorLine) {
                                     : "Aviso: aparte del error que sigue, no se pudo")
               << " escribir el registro " << Quote(m_LogPath) << ": " << *m_LogFailure << ".\n";
     }
-    const std::string& last = errorLine.empty() ? m_Summary : errorLine;
+    const std::string last = errorLine.empty() && m_Plan ? Summary() : errorLine;
     if (!last.empty()) {
         m_Err << last << '\n';
     }
@@ -137,13 +169,26 @@ int Session::Finish(Exit code, const std::string& errorLine) {
     m_Out.flush();
     return static_cast<int>(code);
 }
-std::string Session::Summary(const Request& r, const Plan& plan) const {
-    const std::size_t changed = ChangedEntries(r, plan);
-    const std::string of =
-        " de " + Count(plan.entries, "entrada", "entradas") + "; mapa " + plan.map->Name();
+
+int Session::End(const Refusal& refusal, const char* logged) {
+    return End(refusal.code, "", ErrorLine(refusal), logged);
+}
+
+std::string Session::Summary() const {
+    std::size_t changed = 0;
+    std::size_t entries = 0;
+    const std::vector<const Plan*> plans = m_Plan->Plans();
+    for (const Plan* plan : plans) {
+        changed += ChangedEntries(*plan);
+        entries += plan->entries;
+    }
+    const std::string tables =
+        plans.size() > 1 ? " en " + Count(plans.size(), "tabla", "tablas") : "";
+    const std::string of = " de " + Count(entries, "entrada", "entradas") + tables + "; mapa " +
+                           plans.front()->mapName;
     const std::string log =
         m_LogFailure ? "sin registro" : "registro " + Quote(RomBaseName(m_LogPath));
-    if (r.options.dryRun) {
+    if (m_DryRun) {
         return "Simulación: " + std::string(changed == 1 ? "cambiaría " : "cambiarían ") +
                std::to_string(changed) + of + "; no se ha escrito nada.";
     }
@@ -172,28 +217,6 @@ std::string Session::NothingWritten() const {
 std::string Session::AsItWas() const {
     return m_Guard->Mended() ? " tras reponer la tabla que un recálculo anterior dejó a medias"
                              : "";
-}
-
-int Session::End(Exit code, const Request& r, const Plan& plan, const std::string& after,
-                 const std::string& errorLine) {
-    const Body body = [&](Pieces& to) {
-        WriteReport(r, plan, to);
-        to << after;
-    };
-    Log(body);
-    Print(body);
-    if (errorLine.empty()) {
-        m_Summary = Summary(r, plan);
-    }
-    return Finish(code, errorLine);
-}
-
-int Session::Refuse(const Refusal& refusal, bool log, const char* logged) {
-    const std::string line = ErrorLine(refusal);
-    if (log) {
-        Log([&](Pieces& to) { to << line + logged + "\n"; });
-    }
-    return Finish(refusal.code, line);
 }
 
 void Session::Log(const Body& body) {
@@ -228,89 +251,167 @@ int Session::Run(const std::vector<std::string>& args) {
     if (args.empty()) {
         // Nothing asked: how to ask, short, where a console shows it and a pipe keeps it.
         m_Err << UsageText();
-        return Finish(Exit::Usage);
+        return End(Exit::Usage);
     }
     if (const auto* error = std::get_if<ArgumentsError>(&parsed)) {
         const auto option = OptionAmongFields(args);
-        return Refuse(option ? OptionAfterRom(*option) : UsageRefusal(*error), false);
+        return End(option ? OptionAfterRom(*option) : UsageRefusal(*error));
     }
     const ParsedArguments& command = std::get<ParsedArguments>(parsed);
     switch (command.command) {
     case RecalcCommand::Help:
         m_Out << HelpText();
-        return Finish(Exit::Ok);
+        return End(Exit::Ok);
     case RecalcCommand::Version:
         m_Out << "Zeltor " << ZELTOR_VERSION << "\n";
-        return Finish(Exit::Ok);
+        return End(Exit::Ok);
     case RecalcCommand::Recalculate:
         break;
     }
     return Recalculate(args, command.arguments);
 }
 
+std::variant<std::string, Refusal> Session::ReadTableFile(const std::string& path) {
+    FileError error;
+    const std::unique_ptr<File> file = m_Files.Open(path, false, error);
+    std::uint64_t size = 0;
+    std::string text;
+    if (file && file->Size(size) && size <= kTableFileMost) {
+        text.resize(static_cast<std::size_t>(size));
+        if (file->Read(0, text.data(), text.size())) {
+            return text;
+        }
+    }
+    if (file) {
+        error = size > kTableFileMost ? FileError{Cause::Other, "demasiado grande"} : file->Error();
+    }
+    return Bad(Exit::Usage, "no se puede leer el archivo de tablas " + Quote(path) + ": " +
+                                Describe(error) + "; no se ha escrito nada");
+}
+
+std::variant<std::vector<TableJob>, Refusal> Session::Jobs(const RecalcArguments& arguments) {
+    if (!arguments.options.tables) {
+        auto request = ParseRequest(arguments);
+        if (auto* refusal = std::get_if<Refusal>(&request)) {
+            return std::move(*refusal);
+        }
+        return std::vector<TableJob>{TableJob{std::get<Request>(request), 0}};
+    }
+    auto run = ReadRunOptions(arguments);
+    if (auto* refusal = std::get_if<Refusal>(&run)) {
+        return std::move(*refusal);
+    }
+    auto text = ReadTableFile(*arguments.options.tables);
+    if (auto* refusal = std::get_if<Refusal>(&text)) {
+        return std::move(*refusal);
+    }
+    auto parsed = ParseTableFile(std::get<std::string>(text), std::get<Request>(run));
+    if (auto* refusal = std::get_if<Refusal>(&parsed)) {
+        return std::move(*refusal);
+    }
+    TableFile& file = std::get<TableFile>(parsed);
+    std::vector<TableJob> jobs;
+    for (TableLine& table : file.tables) {
+        jobs.push_back(TableJob{std::move(table.request), table.line});
+    }
+    // FIRST, given on one line of a block, is the block's.
+    for (const TextBlock& block : file.blocks) {
+        for (const std::size_t i : block.tables) {
+            jobs[i].request.firstPointer = block.firstPointer;
+            jobs[i].request.firstPointerText = block.firstPointerText;
+        }
+    }
+    return jobs;
+}
+
 int Session::Recalculate(const std::vector<std::string>& args, const RecalcArguments& arguments) {
     // The front-end never shows the console, so a run leaves its story in the log: every run
     // but a dry run, which writes nothing at all, and one whose ROM is not a file it can read.
-    const bool dryRun = arguments.options.dryRun;
-    const std::string& romName = arguments.fields.romName;
-    m_Logging = !dryRun;
-    m_LogPath = LogName(romName);
-    m_Header = LogHeader(args, romName);
+    m_DryRun = arguments.options.dryRun;
+    m_RomName = arguments.fields.romName;
+    m_Logging = !m_DryRun;
+    m_LogPath = LogName(m_RomName);
+    m_Header = LogHeader(args, m_RomName);
+    // A table file's bad lines are refused before anything is read from the ROM.
+    if (arguments.options.tables) {
+        auto jobs = Jobs(arguments);
+        if (auto* refusal = std::get_if<Refusal>(&jobs)) {
+            return End(*refusal);
+        }
+        m_Jobs = std::move(std::get<std::vector<TableJob>>(jobs));
+    }
 
     // The notes of interrupted runs are looked at first, whatever this one asks: the ROM must be
     // open, and for writing (so that no other run is writing it), to be looked at.
     FileError openError;
-    const std::unique_ptr<File> rom = m_Files.Open(romName, !dryRun, openError);
-    m_Guard.emplace(m_Files, romName);
+    const std::unique_ptr<File> rom = m_Files.Open(m_RomName, !m_DryRun, openError);
+    m_Guard.emplace(m_Files, m_RomName);
     if (rom) {
-        const std::optional<Refusal> stop = m_Guard->Recognize(*rom, dryRun);
+        const std::optional<Refusal> stop = m_Guard->Recognize(*rom, m_DryRun);
         m_Recovered = m_Guard->Notice();
         if (stop) {
-            return Refuse(*stop, m_Logging);
+            return End(*stop, m_Logging ? " La ROM no se ha modificado." : nullptr);
         }
     }
-    const auto request = ParseRequest(arguments);
-    if (const auto* refusal = std::get_if<Refusal>(&request)) {
-        FileError ignored;
-        // A command line that is wrong as such says so where it is typed, not in the log.
-        return Refuse(*refusal, m_Logging && refusal->code != Exit::Usage &&
-                                    (rom || m_Files.Open(romName, false, ignored)));
+    if (!arguments.options.tables) {
+        auto jobs = Jobs(arguments);
+        if (const auto* refusal = std::get_if<Refusal>(&jobs)) {
+            FileError ignored;
+            // A command line that is wrong as such says so where it is typed, not in the log.
+            const bool log = m_Logging && refusal->code != Exit::Usage &&
+                             (rom || m_Files.Open(m_RomName, false, ignored));
+            return End(*refusal, log ? " La ROM no se ha modificado." : nullptr);
+        }
+        m_Jobs = std::move(std::get<std::vector<TableJob>>(jobs));
     }
-    const Request& r = std::get<Request>(request);
     if (!rom) {
         const Cause cause = openError.cause;
-        const bool forWriting = !dryRun && (cause == Cause::AccessDenied ||
-                                            cause == Cause::ReadOnly || cause == Cause::InUse);
-        return Refuse(Refusal{Exit::CannotOpen, "no se puede abrir la ROM " + Quote(r.romName) +
-                                                    (forWriting ? " para escribir" : "") + ": " +
-                                                    Describe(openError)},
-                      false);
+        const bool forWriting = !m_DryRun && (cause == Cause::AccessDenied ||
+                                              cause == Cause::ReadOnly || cause == Cause::InUse);
+        return End(Refusal{Exit::CannotOpen, "no se puede abrir la ROM " + Quote(m_RomName) +
+                                                 (forWriting ? " para escribir" : "") + ": " +
+                                                 Describe(openError)});
     }
     // A torn table is mended only after a backup: until then a run plans as if it were.
     PatchedFile mended(*rom, m_Guard->Torn());
-    auto planned = MakePlan(r, m_Guard->Torn().empty() ? *rom : mended);
-    if (const auto* refusal = std::get_if<Refusal>(&planned)) {
-        return Refuse(*refusal, m_Logging);
+    m_Plan = MakeRunPlan(m_Jobs, m_Guard->Torn().empty() ? *rom : mended);
+    if (const Refusal* first = m_Plan->FirstRefusal()) {
+        // One table refused, nothing written: the report gives every table's verdict when there
+        // are several.
+        const Refusal refusal = *first;
+        if (m_Jobs.size() == 1) {
+            m_Plan.reset();
+        }
+        return End(refusal, m_Logging ? " La ROM no se ha modificado." : nullptr);
     }
-    const Plan& plan = std::get<Plan>(planned);
-    m_Warnings = plan.warnings;
-    if (dryRun) {
-        return End(Exit::Ok, r, plan,
-                   "Simulación (--dry-run): no se ha escrito nada, tampoco el registro.\n");
+    if (m_DryRun) {
+        return End(Exit::Ok, "Simulación (--dry-run): no se ha escrito nada, tampoco el registro.\n");
     }
-    if (plan.newTable == plan.oldTable && m_Guard->Torn().empty()) {
-        return End(Exit::Ok, r, plan, "La tabla ya estaba al día: no se ha escrito nada.\n");
+    const std::vector<const Plan*> plans = m_Plan->Plans();
+    const bool current = std::all_of(plans.begin(), plans.end(), [](const Plan* plan) {
+        return plan->newTable == plan->oldTable;
+    });
+    if (current && m_Guard->Torn().empty()) {
+        return End(Exit::Ok, "La tabla ya estaba al día: no se ha escrito nada.\n");
     }
-    return Carry(r, *rom, plan);
+    return Carry(*rom);
 }
 
-// Backs the ROM up, mends a torn table, notes the write, then writes the new table and checks
-// it: the guard does it; this says how it went.
-int Session::Carry(const Request& r, File& rom, const Plan& plan) {
-    const Range table{r.tableStart, plan.oldTable, plan.newTable};
-    // A table already up to date is not written, though a torn one is still mended.
-    const auto ranges = plan.newTable == plan.oldTable ? std::span<const Range>()
-                                                       : std::span<const Range>(&table, 1);
+// Backs the ROM up, mends a torn table, notes the write, then writes the new tables and checks
+// them: the guard does it; this says how it went.
+int Session::Carry(File& rom) {
+    // Only what changes is written, though a torn table is still mended.
+    std::vector<Range> ranges;
+    std::uint64_t bytes = 0;
+    for (const Plan* plan : m_Plan->Plans()) {
+        for (const Range& range : plan->Ranges()) {
+            if (!std::equal(range.original.begin(), range.original.end(),
+                            range.replacement.begin(), range.replacement.end())) {
+                ranges.push_back(range);
+                bytes += range.replacement.size();
+            }
+        }
+    }
     const Safeguard::Result result = m_Guard->Carry(rom, ranges);
     m_Recovered = m_Guard->Notice();
     const std::string& backupPath = m_Guard->BackupPath();
@@ -324,10 +425,11 @@ int Session::Carry(const Request& r, File& rom, const Plan& plan) {
         failure = result.refusal;
         break;
     case Safeguard::End::Failed:
-        return Failed(r, plan, result.settled, result.system);
+        failure = WriteFailure(result.settled, result.system);
+        break;
     case Safeguard::End::Replaced:
         failure = Refusal{Exit::Replaced,
-                          "la tabla se escribió y comprobó, pero " + Quote(r.romName) +
+                          "la tabla se escribió y comprobó, pero " + Quote(m_RomName) +
                               " ya no es el archivo que se abrió: otro programa lo sustituyó "
                               "mientras tanto, y el que lleva ahora ese nombre no se ha tocado; "
                               "vuelva a hacer el recálculo"};
@@ -337,48 +439,55 @@ int Session::Carry(const Request& r, File& rom, const Plan& plan) {
     }
     if (failure) {
         const std::string line = ErrorLine(*failure);
-        return End(failure->code, r, plan, backup + line + "\n", line);
+        const bool damaged =
+            result.end == Safeguard::End::Failed && result.settled.state == TableState::Damaged;
+        return End(failure->code,
+                   (damaged ? "Causa: " + WhatFailed(result.settled, result.system) + ".\n"
+                            : backup) +
+                       line + "\n",
+                   line);
     }
-    return End(Exit::Ok, r, plan,
-               backup +
-                   (ranges.empty()
-                        ? "La tabla ya estaba al día: solo se ha repuesto la que quedó a "
-                          "medias.\n"
-                        : "Tabla escrita y comprobada: " + Hex(plan.newTable.size()) +
-                              " bytes en " + Hex(r.tableStart) + "-" + Hex(r.tableEnd) + ".\n"));
+    const Request& r = m_Jobs.front().request;
+    return End(Exit::Ok,
+               backup + (ranges.empty()
+                             ? "La tabla ya estaba al día: solo se ha repuesto la que quedó a "
+                               "medias.\n"
+                         : m_Jobs.size() == 1
+                             ? "Tabla escrita y comprobada: " + Hex(bytes) + " bytes en " +
+                                   Hex(r.tableStart) + "-" + Hex(r.tableEnd) + ".\n"
+                             : "Tablas escritas y comprobadas: " + Hex(bytes) + " bytes en " +
+                                   Count(ranges.size(), "tramo", "tramos") + ".\n"));
 }
 
-// The table could not be written as planned, and WriteTable has settled what the ROM holds:
+// The tables could not be written as planned, and the write has settled what the ROM holds:
 // only now are the messages made, then the log written, then anything printed.
-int Session::Failed(const Request& r, const Plan& plan, const Settled& settled,
-                    const std::string& system) {
-    const std::string what =
-        settled.step == Step::Differs
-            ? "la tabla escrita en " + Quote(r.romName) + " no se leyó igual al comprobarla"
-            : std::string(settled.step == Step::WriteFailed ? "no se pudo escribir la tabla en "
-                                                            : "no se pudo releer la tabla en ") +
-                  Quote(r.romName) + ": " + Describe(FileError{settled.cause, system});
+std::string Session::WhatFailed(const Settled& settled, const std::string& system) const {
+    return settled.step == Step::Differs
+               ? "la tabla escrita en " + Quote(m_RomName) + " no se leyó igual al comprobarla"
+               : std::string(settled.step == Step::WriteFailed ? "no se pudo escribir la tabla en "
+                                                               : "no se pudo releer la tabla en ") +
+                     Quote(m_RomName) + ": " + Describe(FileError{settled.cause, system});
+}
+
+Refusal Session::WriteFailure(const Settled& settled, const std::string& system) const {
+    const std::string what = WhatFailed(settled, system);
     if (settled.state != TableState::Damaged) {
-        const std::string line = ErrorLine(
-            {Exit::WriteFailed,
-             what + (settled.state == TableState::PutBack
-                         ? "; se han repuesto los bytes originales y la ROM está como estaba" +
-                               AsItWas()
-                         : "; tampoco se pudieron volver a escribir los bytes originales, pero la "
-                           "ROM sigue byte a byte como estaba" +
-                               AsItWas())});
-        return End(Exit::WriteFailed, r, plan,
-                   "Copia de seguridad: " + m_Guard->BackupPath() + "\n" + line + "\n", line);
+        return Refusal{Exit::WriteFailed,
+                       what + (settled.state == TableState::PutBack
+                                   ? "; se han repuesto los bytes originales y la ROM está como "
+                                     "estaba" +
+                                         AsItWas()
+                                   : "; tampoco se pudieron volver a escribir los bytes "
+                                     "originales, pero la ROM sigue byte a byte como estaba" +
+                                         AsItWas())};
     }
     // The backup's name is never shortened: the translator must be able to find it.
     const std::string* whole = m_Guard->WholeBackup();
-    const std::string line =
-        "ERROR 8: no se pudo escribir la tabla ni reponer los bytes originales; la ROM puede "
-        "estar dañada: recupérela de " +
-        (whole ? "la copia de seguridad «" + *whole + "»"
-               : std::string("una copia de antes de la interrupción")) +
-        ".";
-    return End(Exit::RestoreFailed, r, plan, "Causa: " + what + ".\n" + line + "\n", line);
+    return Refusal{Exit::RestoreFailed,
+                   "no se pudo escribir la tabla ni reponer los bytes originales; la ROM puede "
+                   "estar dañada: recupérela de " +
+                       (whole != nullptr ? "la copia de seguridad «" + *whole + "»"
+                                         : std::string("una copia de antes de la interrupción"))};
 }
 
 } // namespace
@@ -389,7 +498,7 @@ int Run(const std::vector<std::string>& args, FileSystem& files, std::ostream& o
     try {
         return session.Run(args);
     } catch (const std::exception&) {
-        return session.Abandon();
+        return session.EndWithoutMemory();
     }
 }
 

@@ -20,6 +20,24 @@ constexpr std::array<RuleFunction, 10> kRules = {
     WholeEntries,       EnoughStrings, Padding,   Addresses,    TableGoesOn,
     TableStartsEarlier, StrayEntries,  Separator, TextAndFirst, TextEdges,
 };
+// Where several tables share a text block: each table's own rules, then the text's, once.
+constexpr std::array<RuleFunction, 6> kTableRules = {
+    WholeEntries, Padding, Addresses, TableGoesOn, TableStartsEarlier, StrayEntries,
+};
+constexpr std::array<RuleFunction, 4> kTextRules = {
+    EnoughStrings, Separator, TextAndFirst, TextEdges,
+};
+
+template <std::size_t N>
+std::optional<Finding> FirstOf(const std::array<RuleFunction, N>& rules, const View& view,
+                               const Reading& reading) {
+    for (const RuleFunction rule : rules) {
+        if (auto finding = rule(view, reading)) {
+            return finding;
+        }
+    }
+    return std::nullopt;
+}
 
 // One field changed, and how the message shows its new value.
 struct Correction {
@@ -192,29 +210,108 @@ std::string Compose(const Finding& finding, const Correction* fix) {
            " todo concuerda: revise " + FieldName(fix->field);
 }
 
-// The first field, in order, whose correction makes every rule agree.
+// The first field, in the order the finding suspects them, whose correction makes every rule
+// agree.
 std::optional<Correction> Agreeing(const View& view, const Reading& r, const Finding& finding) {
     std::vector<Correction> corrections = Corrections(view, r);
     if (finding.textAt) {
         // What the evidence itself proposes goes first among TEXT's corrections.
         Fields proposed = r.fields;
         proposed.textStart = *finding.textAt;
-        const auto firstText =
-            std::find_if(corrections.begin(), corrections.end(),
-                         [](const Correction& c) { return c.field == Field::TextStart; });
-        corrections.insert(firstText, {Field::TextStart, proposed, Hex(*finding.textAt)});
+        corrections.insert(corrections.begin(),
+                           {Field::TextStart, proposed, Hex(*finding.textAt)});
     }
-    for (Correction& c : corrections) {
-        if (std::find(finding.suspects.begin(), finding.suspects.end(), c.field) ==
-            finding.suspects.end()) {
-            continue;
-        }
-        const std::optional<Reading> reading = Read(view, c.fields);
-        if (reading && !FirstFinding(view, *reading)) {
-            return std::move(c);
+    for (const Field field : finding.suspects) {
+        for (Correction& c : corrections) {
+            if (c.field != field) {
+                continue;
+            }
+            const std::optional<Reading> reading = Read(view, c.fields);
+            if (reading && !FirstFinding(view, *reading)) {
+                return std::move(c);
+            }
         }
     }
     return std::nullopt;
+}
+
+// A refusal that --force overrules: written as typed, the reason kept as a warning. A table of
+// padding is written as a table being built, one string per entry in its order.
+Verdict Forced(const View& view, const Request& request, const Reading& reading,
+               const std::string& message) {
+    Verdict verdict;
+    const unsigned size = request.pointerSize.Bytes();
+    const bool allPadding =
+        std::all_of(reading.entries.begin(), reading.entries.end(),
+                    [&](std::uint32_t v) { return v == 0 || IsNull(v, size, false); });
+    if (allPadding) {
+        verdict.inTableOrder = true;
+        verdict.first =
+            request.firstPointer
+                ? *request.firstPointer
+                : reading.basis.ValueOf(request.textStart, 0).value_or(request.textStart);
+        verdict.notes.push_back("La tabla era relleno: se ha escrito como una tabla nueva, una "
+                                "cadena por entrada en el orden de la tabla, desde " +
+                                Hex(request.textStart) + ".");
+    } else {
+        verdict = StoryOf(view, reading);
+    }
+    verdict.notes.insert(verdict.notes.begin(),
+                         "Aviso: escrito igualmente por --force, aunque " + message + ".");
+    verdict.reading = reading;
+    return verdict;
+}
+
+bool IsTableField(Field field) {
+    return field == Field::TableStart || field == Field::TableEnd || field == Field::PointerSize;
+}
+
+bool Suspected(const Finding& finding, Field field) {
+    return std::find(finding.suspects.begin(), finding.suspects.end(), field) !=
+           finding.suspects.end();
+}
+
+// The tables' fields, each one's fields set aside for its own reading.
+std::vector<Fields> OthersThan(const std::vector<Fields>& fields, std::size_t i) {
+    std::vector<Fields> others = fields;
+    others.erase(others.begin() + static_cast<std::ptrdiff_t>(i));
+    return others;
+}
+
+// What the text's rules found, for every table over it: the first table (in order) whose own
+// field's correction makes them agree, or else the text's field corrected for them all.
+std::string BlockMessage(const View& view, const std::vector<std::size_t>& lines,
+                         const std::vector<Fields>& fields,
+                         const std::vector<std::optional<Reading>>& typed, const Finding& finding) {
+    for (std::size_t i = 0; i < fields.size() && !finding.settled; ++i) {
+        for (const Correction& c : Corrections(view, *typed[i])) {
+            if (!IsTableField(c.field) || !Suspected(finding, c.field)) {
+                continue;
+            }
+            const std::optional<Reading> reading = Read(view, c.fields, OthersThan(fields, i));
+            if (reading && !FirstFinding(view, *reading)) {
+                return "en la tabla de la línea " + std::to_string(lines[i]) + ", " +
+                       Compose(finding, &c);
+            }
+        }
+    }
+    for (const Correction& c : finding.settled ? std::vector<Correction>{}
+                                               : Corrections(view, *typed.front())) {
+        if (IsTableField(c.field) || !Suspected(finding, c.field)) {
+            continue;
+        }
+        std::vector<Fields> changed = fields;
+        for (Fields& f : changed) {
+            f.textStart = c.fields.textStart;
+            f.separator = c.fields.separator;
+            f.first = c.fields.first;
+        }
+        const std::optional<Reading> reading = Read(view, changed.front(), OthersThan(changed, 0));
+        if (reading && !FirstFinding(view, *reading)) {
+            return Compose(finding, &c);
+        }
+    }
+    return Compose(finding, nullptr);
 }
 
 } // namespace
@@ -237,12 +334,7 @@ std::vector<Field> Finding::SuspectsOf(Field field) {
 }
 
 std::optional<Finding> FirstFinding(const View& view, const Reading& reading) {
-    for (const RuleFunction rule : kRules) {
-        if (auto finding = rule(view, reading)) {
-            return finding;
-        }
-    }
-    return std::nullopt;
+    return FirstOf(kRules, view, reading);
 }
 
 std::variant<Verdict, Refusal> Judge(const View& view, const Request& request,
@@ -265,27 +357,80 @@ std::variant<Verdict, Refusal> Judge(const View& view, const Request& request,
     if (finding->code != Exit::LooksWrong || !request.options.force) {
         return Bad(finding->code, message);
     }
-    Verdict verdict;
-    const unsigned size = request.pointerSize.Bytes();
-    const bool allPadding =
-        std::all_of(reading->entries.begin(), reading->entries.end(),
-                    [&](std::uint32_t v) { return v == 0 || IsNull(v, size, false); });
-    if (allPadding) {
-        verdict.inTableOrder = true;
-        verdict.first =
-            request.firstPointer
-                ? *request.firstPointer
-                : reading->basis.ValueOf(request.textStart, 0).value_or(request.textStart);
-        verdict.notes.push_back("La tabla era relleno: se ha escrito como una tabla nueva, una "
-                                "cadena por entrada en el orden de la tabla, desde " +
-                                Hex(request.textStart) + ".");
-    } else {
-        verdict = StoryOf(view, *reading);
+    return Forced(view, request, *reading, message);
+}
+
+
+} // namespace zeltor
+
+namespace zeltor {
+
+std::vector<std::variant<Verdict, Refusal>> JudgeBlock(const View& view,
+                                                       const std::vector<Request>& requests,
+                                                       const std::vector<std::size_t>& lines,
+                                                       std::vector<std::optional<Reading>> typed) {
+    const std::size_t n = requests.size();
+    if (n == 1) {
+        return {Judge(view, requests.front(), std::move(typed.front()))};
     }
-    verdict.notes.insert(verdict.notes.begin(),
-                         "Aviso: escrito igualmente por --force, aunque " + message + ".");
-    verdict.reading = reading;
-    return verdict;
+    std::vector<std::variant<Verdict, Refusal>> out(n, Refusal{});
+    std::vector<bool> decided(n, false);
+    std::vector<Fields> fields;
+    std::optional<Refusal> refused;
+    // Each table's own rules first, each named by its own fields' correction.
+    for (std::size_t i = 0; i < n; ++i) {
+        if (!typed[i]) {
+            out[i] = Bad(Exit::BadTable, "la tabla no se pudo leer entera: revise " +
+                                             FieldName(Field::TableStart) + " y " +
+                                             FieldName(Field::TableEnd));
+            refused = refused ? refused : std::get<Refusal>(out[i]);
+            decided[i] = true;
+            continue;
+        }
+        fields.push_back(typed[i]->fields);
+        if (const auto finding = FirstOf(kTableRules, view, *typed[i])) {
+            const auto fix = finding->settled ? std::nullopt : Agreeing(view, *typed[i], *finding);
+            const std::string message = Compose(*finding, fix ? &*fix : nullptr);
+            decided[i] = true;
+            if (finding->code == Exit::LooksWrong && requests[i].options.force) {
+                out[i] = Forced(view, requests[i], *typed[i], message);
+                continue;
+            }
+            out[i] = Bad(finding->code, message);
+            refused = refused ? refused : std::get<Refusal>(out[i]);
+        }
+    }
+    if (refused) {
+        // The text is the tables' together: the others cannot be judged without that one.
+        for (std::size_t i = 0; i < n; ++i) {
+            if (!decided[i] || std::holds_alternative<Verdict>(out[i])) {
+                out[i] = Bad(refused->code, "comparte su texto con otra tabla que se ha negado");
+            }
+        }
+        return out;
+    }
+    // Then the text's rules, once, for all of them.
+    std::optional<std::string> message;
+    Exit code = Exit::Ok;
+    if (const auto finding = FirstOf(kTextRules, view, *typed.front())) {
+        message = BlockMessage(view, lines, fields, typed, *finding);
+        code = finding->code;
+    }
+    for (std::size_t i = 0; i < n; ++i) {
+        if (decided[i]) {
+            continue; // forced already
+        }
+        if (!message) {
+            Verdict verdict = StoryOf(view, *typed[i]);
+            verdict.reading = std::move(typed[i]);
+            out[i] = std::move(verdict);
+        } else if (code == Exit::LooksWrong && requests[i].options.force) {
+            out[i] = Forced(view, requests[i], *typed[i], *message);
+        } else {
+            out[i] = Bad(code, *message);
+        }
+    }
+    return out;
 }
 
 } // namespace zeltor

@@ -105,4 +105,13 @@ Verdict StoryOf(const View& view, const Reading& reading);
 std::variant<Verdict, Refusal> Judge(const View& view, const Request& request,
                                      std::optional<Reading> typed);
 
+// The tables over one text block, judged together: each table's own rules on its entries, then
+// the text's rules once on them all. What the text's rules find names the first table (in
+// order, by its `lines`) whose own field's correction makes every rule agree, or the text's
+// field. One table refused refuses the block: its text is theirs together.
+std::vector<std::variant<Verdict, Refusal>> JudgeBlock(const View& view,
+                                                       const std::vector<Request>& requests,
+                                                       const std::vector<std::size_t>& lines,
+                                                       std::vector<std::optional<Reading>> typed);
+
 } // namespace zeltor

@@ -34,11 +34,14 @@ bool OpenStandardDescriptors() {
 int main(int argc, char** argv) {
     if (!OpenStandardDescriptors()) {
         // Nothing is opened then, so nothing can be damaged; the message may go nowhere.
-        static const char kLine[] = "ERROR 7: no se pudo abrir /dev/null en lugar de una salida "
-                                    "cerrada; no se ha escrito nada en la ROM.\n";
-        const ssize_t ignored = ::write(2, kLine, sizeof kLine - 1);
+        const std::string line =
+            zeltor::ErrorLine({zeltor::Exit::WriteFailed,
+                               "no se pudo abrir /dev/null en lugar de una salida cerrada; no se "
+                               "ha escrito nada en la ROM"}) +
+            "\n";
+        const ssize_t ignored = ::write(2, line.data(), line.size());
         (void)ignored;
-        return 7;
+        return static_cast<int>(zeltor::Exit::WriteFailed);
     }
     // Output to a closed pipe must not stop a run halfway, before the ROM is put right:
     // writes to stdout and stderr then just fail, and nothing depends on them.
