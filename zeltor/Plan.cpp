@@ -179,6 +179,7 @@ Plan TablePlan(const View& view, const TableJob& job, const Request& r, Verdict&
     }
     plan.mapName = view.map->Name();
     plan.mapReason = view.mapReason;
+    plan.header = view.header;
     for (std::string& note : verdict.notes) {
         (note.rfind("Aviso:", 0) == 0 ? plan.warnings : plan.notes).push_back(std::move(note));
     }

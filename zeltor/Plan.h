@@ -4,12 +4,14 @@
 #include "zeltor/Files.h"
 #include "zeltor/Outcome.h"
 #include "zeltor/PointerFormat.h"
+#include "zeltor/Recognize.h"
 #include "zeltor/Write.h"
 #include "zeltor/judge/Judge.h"
 
 #include <cstdint>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <string>
 #include <variant>
 #include <vector>
@@ -47,6 +49,7 @@ struct Plan {
     std::vector<std::uint32_t> stringOf;
     static constexpr std::uint32_t kNoString = std::numeric_limits<std::uint32_t>::max();
     std::string mapName, mapReason;
+    std::optional<RecognisedHeader> header; // the console's, whose checksum follows the tables
     std::vector<std::string> warnings; // each a line of stderr and of the report
     std::vector<std::string> notes;    // for the report only
 

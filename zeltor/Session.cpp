@@ -1,4 +1,6 @@
+#include "portable/FieldNames.h"
 #include "portable/Hex.h"
+#include "zeltor/Checksum.h"
 #include "zeltor/Plan.h"
 #include "zeltor/Recalculator.h"
 #include "zeltor/Report.h"
@@ -39,6 +41,9 @@ private:
     // The run's tables: the command line's one, or every line of the table file.
     std::variant<std::vector<TableJob>, Refusal> Jobs(const RecalcArguments& arguments);
     std::variant<std::string, Refusal> ReadTableFile(const std::string& path);
+    // The console's checksum as the tables will leave it, worked out before anything is
+    // written, over the ROM as the run will find it (a torn table mended).
+    std::optional<Refusal> PlanChecksums(File& rom);
     int Carry(File& rom);
     std::string WhatFailed(const Settled& settled, const std::string& system) const;
     Refusal WriteFailure(const Settled& settled, const std::string& system) const;
@@ -52,6 +57,9 @@ private:
     int End(const Refusal& refusal, const char* logged = nullptr);
     // The last line of a run that went through: what it did, and where to look.
     std::string Summary() const;
+    // "; suma de comprobación: 47AD → 096C" for each checksum the run changes; else empty.
+    std::string ChecksumsSaid() const;
+    bool ChecksumStale() const;
     // The backup that a message points at, quoted.
     std::string BackupNamed() const;
     // How a failed run leaves the ROM, when it mended a torn table before it failed.
@@ -71,6 +79,7 @@ private:
     std::optional<std::string> m_LogFailure; // why the log could not be written
     std::vector<TableJob> m_Jobs;
     std::optional<RunPlan> m_Plan;
+    std::vector<ChecksumField> m_Checksums; // the header's, in file order; stale or not
     // What the run does to the ROM, and what it holds, for a run cut short by an exception.
     std::optional<Safeguard> m_Guard;
 };
@@ -190,15 +199,73 @@ std::string Session::Summary() const {
         m_LogFailure ? "sin registro" : "registro " + Quote(RomBaseName(m_LogPath));
     if (m_DryRun) {
         return "Simulación: " + std::string(changed == 1 ? "cambiaría " : "cambiarían ") +
-               std::to_string(changed) + of + "; no se ha escrito nada.";
+               std::to_string(changed) + of + ChecksumsSaid() + "; no se ha escrito nada.";
     }
-    if (changed == 0 && !m_Guard->Mended()) {
+    if (changed == 0 && !m_Guard->Mended() && !ChecksumStale()) {
         return "Hecho: la tabla ya estaba al día (no cambia ninguna" + of +
                "); no se ha escrito nada; " + log + ".";
     }
     return "Hecho: " + std::string(changed == 1 ? "cambia " : "cambian ") +
-           std::to_string(changed) + of + "; copia de seguridad " + BackupNamed() + "; " + log +
-           ".";
+           std::to_string(changed) + of + ChecksumsSaid() + "; copia de seguridad " +
+           BackupNamed() + "; " + log + ".";
+}
+
+bool Session::ChecksumStale() const {
+    return std::any_of(m_Checksums.begin(), m_Checksums.end(),
+                       [](const ChecksumField& field) { return field.Stale(); });
+}
+
+std::string Session::ChecksumsSaid() const {
+    std::string said;
+    for (const ChecksumField& field : m_Checksums) {
+        // A complement follows its checksum: saying it would say the same twice.
+        if (!field.Stale() || field.role == ChecksumRole::Complement) {
+            continue;
+        }
+        const int digits = static_cast<int>(field.newBytes.size()) * 2;
+        said += std::string(field.role == ChecksumRole::Checksum
+                                ? "; suma de comprobación: "
+                                : "; suma de comprobación de la cabecera: ") +
+                HexDigits(field.oldValue, digits) + " → " + HexDigits(field.newValue, digits);
+    }
+    return said;
+}
+
+std::optional<Refusal> Session::PlanChecksums(File& rom) {
+    const std::vector<const Plan*> plans = m_Plan->Plans();
+    const std::optional<RecognisedHeader>& header = plans.front()->header;
+    std::uint64_t size = 0;
+    if (!header || !rom.Size(size)) {
+        return std::nullopt;
+    }
+    std::vector<Overlay> changes;
+    for (const Plan* plan : plans) {
+        for (const Range& range : plan->Ranges()) {
+            changes.push_back(
+                Overlay{range.offset, {range.replacement.begin(), range.replacement.end()}});
+        }
+    }
+    auto fields = ChecksumsAfter(header, rom, size, changes);
+    if (auto* refusal = std::get_if<Refusal>(&fields)) {
+        return std::move(*refusal);
+    }
+    m_Checksums = std::move(std::get<std::vector<ChecksumField>>(fields));
+    // A table over the checksum's own bytes would be written and then overwritten, or the
+    // reverse: neither is what was asked.
+    for (const ChecksumField& field : m_Checksums) {
+        const std::uint64_t end = field.offset + field.newBytes.size();
+        for (const Overlay& change : changes) {
+            if (change.offset < end && field.offset < change.offset + change.bytes.size()) {
+                return Refusal{Exit::BadTable,
+                               "la tabla ocupa la suma de comprobación de la cabecera, en " +
+                                   Hex(field.offset) + "-" + Hex(end - 1) +
+                                   ": revise " + FieldName(Field::TableStart) + " y " +
+                                   FieldName(Field::TableEnd) +
+                                   ", o use --keep-checksum para dejarla como está"};
+            }
+        }
+    }
+    return std::nullopt;
 }
 
 std::string Session::BackupNamed() const {
@@ -384,6 +451,11 @@ int Session::Recalculate(const std::vector<std::string>& args, const RecalcArgum
         }
         return End(refusal, m_Logging ? " La ROM no se ha modificado." : nullptr);
     }
+    if (!arguments.options.keepChecksum) {
+        if (auto refusal = PlanChecksums(m_Guard->Torn().empty() ? *rom : mended)) {
+            return End(*refusal, m_Logging ? " La ROM no se ha modificado." : nullptr);
+        }
+    }
     if (m_DryRun) {
         return End(Exit::Ok, "Simulación (--dry-run): no se ha escrito nada, tampoco el registro.\n");
     }
@@ -391,7 +463,7 @@ int Session::Recalculate(const std::vector<std::string>& args, const RecalcArgum
     const bool current = std::all_of(plans.begin(), plans.end(), [](const Plan* plan) {
         return plan->newTable == plan->oldTable;
     });
-    if (current && m_Guard->Torn().empty()) {
+    if (current && m_Guard->Torn().empty() && !ChecksumStale()) {
         return End(Exit::Ok, "La tabla ya estaba al día: no se ha escrito nada.\n");
     }
     return Carry(*rom);
@@ -411,6 +483,25 @@ int Session::Carry(File& rom) {
                 bytes += range.replacement.size();
             }
         }
+    }
+    const std::size_t tableRanges = ranges.size();
+    const bool tables = tableRanges > 0;
+    // The fields written, named as spans: SNES's complement and checksum are one.
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> spans;
+    for (const ChecksumField& field : m_Checksums) {
+        if (field.Stale()) {
+            ranges.push_back(Range{field.offset, field.oldBytes, field.newBytes});
+            const std::uint64_t end = field.offset + field.newBytes.size();
+            if (!spans.empty() && spans.back().second == field.offset) {
+                spans.back().second = end;
+            } else {
+                spans.emplace_back(field.offset, end);
+            }
+        }
+    }
+    std::string checksums;
+    for (const auto& [from, end] : spans) {
+        checksums += (checksums.empty() ? "" : ", ") + Hex(from) + "-" + Hex(end - 1);
     }
     const Safeguard::Result result = m_Guard->Carry(rom, ranges);
     m_Recovered = m_Guard->Notice();
@@ -448,15 +539,18 @@ int Session::Carry(File& rom) {
                    line);
     }
     const Request& r = m_Jobs.front().request;
-    return End(Exit::Ok,
-               backup + (ranges.empty()
-                             ? "La tabla ya estaba al día: solo se ha repuesto la que quedó a "
-                               "medias.\n"
-                         : m_Jobs.size() == 1
-                             ? "Tabla escrita y comprobada: " + Hex(bytes) + " bytes en " +
-                                   Hex(r.tableStart) + "-" + Hex(r.tableEnd) + ".\n"
-                             : "Tablas escritas y comprobadas: " + Hex(bytes) + " bytes en " +
-                                   Count(ranges.size(), "tramo", "tramos") + ".\n"));
+    std::string done = !tables ? (checksums.empty() ? "La tabla ya estaba al día: solo se ha "
+                                                      "repuesto la que quedó a medias.\n"
+                                                    : "")
+                       : m_Jobs.size() == 1
+                           ? "Tabla escrita y comprobada: " + Hex(bytes) + " bytes en " +
+                                 Hex(r.tableStart) + "-" + Hex(r.tableEnd) + ".\n"
+                           : "Tablas escritas y comprobadas: " + Hex(bytes) + " bytes en " +
+                                 Count(tableRanges, "tramo", "tramos") + ".\n";
+    if (!checksums.empty()) {
+        done += "Suma de comprobación escrita y comprobada en " + checksums + ".\n";
+    }
+    return End(Exit::Ok, backup + done);
 }
 
 // The tables could not be written as planned, and the write has settled what the ROM holds:

@@ -4,6 +4,7 @@
 // map's addresses written out once more, from the consoles' documentation, to check the
 // program's against.
 #include "tests/zeltor/RecalculatorTestSupport.h"
+#include "zeltor/Maps.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -164,4 +165,114 @@ inline std::string HexOf(std::uint64_t v) {
     std::ostringstream s;
     s << std::hex << v;
     return s.str();
+}
+
+// Different bytes everywhere but in first..last (the header), so that a block summed the wrong
+// number of times, or a copier's header summed at all, changes the sum.
+inline Bytes Noisy(Bytes rom, std::size_t first, std::size_t last) {
+    std::uint32_t seed = 0x2545F491;
+    for (std::size_t i = 0; i < rom.size(); ++i) {
+        seed = seed * 1103515245u + 12345u;
+        if (i < first || i > last) {
+            rom[i] = static_cast<std::uint8_t>(seed >> 24);
+        }
+    }
+    return rom;
+}
+
+inline std::uint64_t LargestPowerOfTwo(std::uint64_t size) {
+    std::uint64_t p = 1;
+    while (p * 2 <= size) {
+        p *= 2;
+    }
+    return p;
+}
+// The SNES's picture of a ROM of `size` bytes: the largest power of two not above the size,
+// then the rest, seen again and again until it fills as much; the rest is pictured the same
+// way on its own.
+inline std::uint64_t Picture(std::uint64_t size) {
+    const std::uint64_t p = LargestPowerOfTwo(size);
+    return p == size ? p : 2 * p;
+}
+// The ROM byte the console reads at `address` of that picture.
+inline std::uint64_t Seen(std::uint64_t address, std::uint64_t size) {
+    const std::uint64_t p = LargestPowerOfTwo(size);
+    if (address < p) {
+        return address;
+    }
+    const std::uint64_t rest = size - p;
+    return p + Seen((address - p) % Picture(rest), rest);
+}
+
+inline unsigned Word(const Bytes& rom, std::size_t at, bool bigEndian) {
+    return bigEndian ? rom[at] << 8 | rom[at + 1] : rom[at + 1] << 8 | rom[at];
+}
+
+// Whether the console, or the emulator that checks what it checks, takes the ROM's checksums,
+// from each console's documentation. `at` is the SNES internal header's place.
+inline void ExpectConsoleAgrees(zeltor::MapKind console, const Bytes& rom, std::size_t at, std::size_t copier) {
+    unsigned sum = 0;
+    switch (console) {
+    case zeltor::MapKind::LoRom:
+    case zeltor::MapKind::HiRom:
+        for (std::uint64_t a = 0, size = rom.size() - copier; a < Picture(size); ++a) {
+            sum += rom[copier + Seen(a, size)];
+        }
+        EXPECT_EQ(Word(rom, at + 0x1E, false), sum & 0xFFFF);
+        EXPECT_EQ(Word(rom, at + 0x1C, false), ~sum & 0xFFFF);
+        break;
+    case zeltor::MapKind::GameBoy: {
+        for (std::size_t i = 0; i < rom.size(); ++i) {
+            sum += i == 0x14E || i == 0x14F ? 0 : rom[i];
+        }
+        EXPECT_EQ(Word(rom, 0x14E, true), sum & 0xFFFF);
+        std::uint8_t x = 0;
+        for (std::size_t i = 0x134; i <= 0x14C; ++i) {
+            x = static_cast<std::uint8_t>(x - rom[i] - 1);
+        }
+        EXPECT_EQ(rom[0x14D], x);
+        break;
+    }
+    case zeltor::MapKind::MegaDrive: {
+        Bytes even = rom; // an odd last byte: the high byte of a word ending in 0
+        even.resize((rom.size() + 1) / 2 * 2, 0x00);
+        for (std::size_t i = 0x200; i < even.size(); i += 2) {
+            sum += Word(even, i, true);
+        }
+        EXPECT_EQ(Word(rom, 0x18E, true), sum & 0xFFFF);
+        break;
+    }
+    case zeltor::MapKind::Gba:
+        for (std::size_t i = 0xA0; i <= 0xBC; ++i) {
+            sum += rom[i];
+        }
+        EXPECT_EQ(rom[0xBD], (0u - sum - 0x19) & 0xFF);
+        break;
+    default:
+        break;
+    }
+}
+
+inline zeltor::MapKind KindOf(Console c) {
+    const zeltor::MapKind kinds[] = {zeltor::MapKind::Linear,  zeltor::MapKind::LoRom,
+                                     zeltor::MapKind::HiRom,   zeltor::MapKind::GameBoy,
+                                     zeltor::MapKind::Nes,     zeltor::MapKind::MegaDrive,
+                                     zeltor::MapKind::Gba};
+    return kinds[static_cast<int>(c)];
+}
+
+// The bytes of the checksum a run brings up to date with the tables (an SNES's complement
+// with it); `snes` is where the SNES internal header lies. None for the other consoles.
+inline std::vector<std::uint64_t> ChecksumBytes(Console console, std::uint64_t snes) {
+    switch (console) {
+    case Console::LoRom:
+    case Console::HiRom:
+        return {snes + 0x1C, snes + 0x1D, snes + 0x1E, snes + 0x1F};
+    case Console::GameBoy:
+        return {0x14E, 0x14F};
+    case Console::MegaDrive:
+        return {0x18E, 0x18F};
+    default:
+        return {};
+    }
 }

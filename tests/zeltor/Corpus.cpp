@@ -30,6 +30,36 @@ const std::vector<Cartridge> kCartridges = {
     {"NES MMC1", [] { return NesRom(1, 8); }, {Console::Nes, 16, 0x4000}, 0x10, 0x20010, 0, 0},
     {"NES MMC3", [] { return NesRom(4, 8); }, {Console::Nes, 16, 0x2000}, 0x10, 0x20010, 0, 0},
     {"NES NROM", [] { return NesRom(0, 2); }, {Console::Nes, 16, 0x8000}, 0x10, 0x8010, 0, 0},
+    {"NES MMC1, split",
+     [] { return NesRom(1, 8); },
+     {Console::Nes, 16, 0x4000},
+     0x10,
+     0x20010,
+     0,
+     0,
+     false,
+     true,
+     2},
+    {"Mega Drive",
+     [] { return MegaDriveRom(0x40000); },
+     {Console::MegaDrive},
+     0x200,
+     0x40000,
+     0,
+     0,
+     true,
+     false,
+     4},
+    {"Game Boy Advance",
+     [] { return GbaRom(0x40000); },
+     {Console::Gba},
+     0xC0,
+     0x40000,
+     0,
+     0,
+     false,
+     false,
+     4},
 };
 
 namespace {
@@ -50,6 +80,19 @@ struct PointerForm {
         return (size == 2 ? a & 0xFFFF : a) + mirror;
     }
 };
+
+// Writes the values from `at` as the cartridge's games keep them.
+void PutEntries(Bytes& rom, std::uint64_t at, const Job& job,
+                const std::vector<std::uint64_t>& values) {
+    const std::size_t n = values.size();
+    for (std::size_t k = 0; k < n; ++k) {
+        for (unsigned b = 0; b < job.size; ++b) {
+            const unsigned place = job.cart->bigEndian ? job.size - 1 - b : b;
+            rom.at(at + (job.cart->split ? b * n + k : k * job.size + b)) =
+                static_cast<std::uint8_t>(values[k] >> (8 * place));
+        }
+    }
+}
 
 // Places blocks in the cartridge's zone without overlapping each other or its header.
 class Layout {
@@ -303,7 +346,7 @@ bool PlaceTable(Random& rnd, Layout& layout, Draft& d, const std::vector<std::ui
     }
     job.tableStart = *at;
     job.tableEnd = *at + bytes - 1;
-    PutTable(job.rom, *at, job.size, values);
+    PutEntries(job.rom, *at, job, values);
     const std::uint64_t next = job.tableEnd + 1;
     std::vector<std::uint64_t> other;
     switch (job.after) {
@@ -342,7 +385,7 @@ bool PlaceTable(Random& rnd, Layout& layout, Draft& d, const std::vector<std::ui
     }
     if (!other.empty()) {
         other.resize(8);
-        PutTable(job.rom, next, job.size, other);
+        PutEntries(job.rom, next, job, other);
     }
     return true;
 }
@@ -408,9 +451,23 @@ PointerForm DrawForm(Random& rnd, const Cartridge& cart, unsigned size) {
 
 } // namespace
 
-std::string Typed(std::uint64_t value, unsigned size) {
+std::vector<std::uint64_t> Job::TableIn(const Bytes& rom) const {
+    const std::size_t n = old.size();
+    std::vector<std::uint64_t> values(n);
+    for (std::size_t k = 0; k < n; ++k) {
+        for (unsigned b = 0; b < size; ++b) {
+            const unsigned place = cart->bigEndian ? size - 1 - b : b;
+            values[k] |= std::uint64_t{rom.at(tableStart + (cart->split ? b * n + k : k * size + b))}
+                         << (8 * place);
+        }
+    }
+    return values;
+}
+
+std::string Typed(std::uint64_t value, unsigned size, bool bigEndian) {
     std::string text;
-    for (unsigned b = 0; b < size; ++b) {
+    for (unsigned i = 0; i < size; ++i) {
+        const unsigned b = bigEndian ? size - 1 - i : i;
         const char* digits = "0123456789abcdef";
         text += digits[(value >> (8 * b + 4)) & 0xF];
         text += digits[(value >> (8 * b)) & 0xF];
@@ -477,6 +534,9 @@ std::optional<Job> Draw(Random& rnd, const Cartridge& cart, unsigned size) {
     }
     const char* afterNames[] = {
         "zeros", "FF", "data", "far table", "next table adjacent", "next table apart", "text"};
+    if (cart.split) {
+        job.options.emplace_back("--split");
+    }
     job.what = std::string(cart.name) + ", " + std::to_string(size) + " bytes, " +
                (job.moved ? "moved" : "in place") + ", table then " +
                afterNames[static_cast<int>(job.after)] + ", " + std::to_string(job.starts.size()) +
@@ -488,7 +548,7 @@ std::vector<std::string> Arguments(const Job& job) {
     std::vector<std::string> args = {HexOf(job.text), HexOf(job.tableStart), HexOf(job.tableEnd),
                                      std::to_string(job.size), Typed(job.separator, 1)};
     if (job.first) {
-        args.push_back(Typed(*job.first, job.size));
+        args.push_back(Typed(*job.first, job.size, job.cart->bigEndian));
     }
     return args;
 }
@@ -500,7 +560,7 @@ std::vector<Typo> Typos(const Job& job) {
         std::vector<std::string> changed = args;
         changed.resize(std::max(changed.size(), field + 1));
         changed[field] = std::move(value);
-        typos.push_back({name, changed});
+        typos.push_back({name, changed, job.options});
     };
     with("TEXT one byte late", 0, HexOf(job.text + 1));
     if (job.after != AfterTable::Text) {
@@ -515,12 +575,12 @@ std::vector<Typo> Typos(const Job& job) {
         reversed = (reversed << 8) | ((first >> (8 * b)) & 0xFF);
     }
     if (reversed != first) {
-        with("FIRST reversed", 5, Typed(reversed, job.size));
+        with("FIRST reversed", 5, Typed(reversed, job.size, job.cart->bigEndian));
     }
     if (job.first && job.moved && job.cart->address.console == Console::Linear) {
         std::vector<std::string> forgotten = args;
         forgotten.pop_back();
-        typos.push_back({"FIRST forgotten after a move", forgotten});
+        typos.push_back({"FIRST forgotten after a move", forgotten, job.options});
     }
     const std::uint64_t n = job.old.size();
     with("END one entry long", 2, HexOf(job.tableEnd + job.size));
@@ -532,6 +592,9 @@ std::vector<Typo> Typos(const Job& job) {
     with("START one byte off", 1, HexOf(job.tableStart + 1));
     if (job.size != 4) {
         with("SIZE 2 and 3 swapped", 3, job.size == 2 ? "3" : "2");
+    }
+    if (job.cart->split) {
+        typos.push_back({"--split forgotten", args, {}});
     }
     with("separator 00 and FF swapped", 4, job.separator == 0x00 ? "ff" : "00");
     if (job.lineBreak) {

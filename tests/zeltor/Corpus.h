@@ -21,6 +21,11 @@ struct Cartridge {
     AddressOf address;
     std::uint64_t zoneFirst, zoneEnd; // positions free for text and tables
     std::uint64_t hole, holeEnd;      // a header inside the zone, if any
+    // How its games keep pointers: most significant byte first, or split into runs of one
+    // byte of every entry (--split); and the one pointer size they use (0: any).
+    bool bigEndian = false;
+    bool split = false;
+    unsigned onlySize = 0;
 };
 
 // Every kind the corpus covers; the first is a plain file, whose base the program cannot know.
@@ -55,6 +60,10 @@ struct Job {
     // short would be the same bytes, so the program refuses and gives both readings.
     bool ambiguous = false;
     std::string what; // for a failure's message
+    std::vector<std::string> options; // before the ROM: the format, where it is not the map's
+
+    // The table's values as `rom` holds them, read in the cartridge's format.
+    std::vector<std::uint64_t> TableIn(const Bytes& rom) const;
 };
 
 std::optional<Job> Draw(Random& rnd, const Cartridge& cart, unsigned size);
@@ -62,12 +71,14 @@ std::optional<Job> Draw(Random& rnd, const Cartridge& cart, unsigned size);
 // The fields as the command line takes them, after the ROM's name.
 std::vector<std::string> Arguments(const Job& job);
 
-// A value's bytes as they stand in the ROM, as the first pointer is typed.
-std::string Typed(std::uint64_t value, unsigned size);
+// A value's bytes as they stand in the ROM (lowest first but for a big-endian table), as the
+// first pointer is typed.
+std::string Typed(std::uint64_t value, unsigned size, bool bigEndian = false);
 
 // The same job with one usual typo; `name` says which. Only the typos that apply to it.
 struct Typo {
     const char* name;
     std::vector<std::string> args;
+    std::vector<std::string> options;
 };
 std::vector<Typo> Typos(const Job& job);

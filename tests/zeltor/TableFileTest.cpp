@@ -209,17 +209,18 @@ TEST(Request, TheCommandLinesFormatsReachTheRequest) {
     }
 }
 
-// The run refuses what the plan does not carry out yet, before it reads or writes anything.
-TEST(TableFile, TheRunRefusesTheNewFormatsUntilItCarriesThemOut) {
+// A table file that cannot be read, or fields after the ROM, are refused as usage errors:
+// nothing is read from the ROM or written.
+TEST(TableFile, WhatTheRunCannotTakeIsAUsageError) {
     const Bytes rom = MakeRom(0x400, 0x100, {"uno", "dos"}, 0x00, 0x20, 2, {0x100, 0x104});
-    const std::vector<std::vector<std::string>> calls = {
-        {"--tables", "tablas.txt", "rom.smc"},
-    };
-    for (const auto& args : calls) {
+    {
         FakeFileSystem fs;
         fs.files["rom.smc"] = rom;
-        const Outcome run = RunZeltor(fs, args);
-        EXPECT_EQ(run.code, 1) << args[0];
+        const Outcome run = RunZeltor(fs, {"--tables", "tablas.txt", "rom.smc"});
+        EXPECT_EQ(run.code, 1);
+        EXPECT_EQ(run.err.rfind("ERROR 1: no se puede leer el archivo de tablas «tablas.txt»", 0),
+                  0u)
+            << run.err;
         EXPECT_EQ(fs.files["rom.smc"], rom);
         EXPECT_EQ(fs.files.size(), 1u);
     }

@@ -1,0 +1,349 @@
+// Whole runs over games built here: every table of a table file, text blocks that tables share,
+// the pointer formats consoles use, and the checksum brought up to date, each table and sum
+// held against the test's own working.
+#include "tests/zeltor/ConsoleRoms.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <sstream>
+
+namespace {
+
+using zeltor::MapKind;
+
+// A Spanish pass over an English or Japanese script: each string's length times one of these in
+// turn, some emptied, some ten times longer.
+const double kSpanish[] = {0.3, 4, 1.7, 0, 10, 0.6, 2.5, 1, 1.3};
+
+// Words of a game's script, in letters and spaces, lengths from 4 to 20.
+std::vector<std::string> Script(std::size_t count, std::uint32_t seed) {
+    static const char kLetters[] = "aeiou nrstlcdmpbgyhf AEIOU.,!?";
+    std::vector<std::string> strings;
+    for (std::size_t i = 0; i < count; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        std::string s(4 + (seed >> 16) % 17, ' ');
+        for (char& c : s) {
+            seed = seed * 1103515245u + 12345u;
+            c = kLetters[(seed >> 16) % (sizeof kLetters - 1)];
+        }
+        strings.push_back(s);
+    }
+    return strings;
+}
+
+std::vector<std::string> Translated(const std::vector<std::string>& old) {
+    std::vector<std::string> now;
+    for (std::size_t i = 0; i < old.size(); ++i) {
+        const double factor = kSpanish[i % std::size(kSpanish)];
+        const auto length = static_cast<std::size_t>(std::lround(old[i].size() * factor));
+        std::string s;
+        while (s.size() < length) {
+            s += old[(i + s.size()) % old.size()];
+        }
+        now.push_back(s.substr(0, length));
+    }
+    return now;
+}
+
+std::vector<std::uint64_t> Starts(std::uint64_t at, const std::vector<std::string>& strings) {
+    std::vector<std::uint64_t> starts;
+    for (const std::string& s : strings) {
+        starts.push_back(at);
+        at += s.size() + 1;
+    }
+    return starts;
+}
+
+// A table's bytes as the game keeps them, worked out here, not by the program.
+Bytes Encoded(const std::vector<std::uint64_t>& values, unsigned size, bool bigEndian,
+              bool split) {
+    Bytes bytes(values.size() * size);
+    for (std::size_t k = 0; k < values.size(); ++k) {
+        for (unsigned b = 0; b < size; ++b) {
+            const unsigned place = bigEndian ? size - 1 - b : b;
+            bytes[split ? b * values.size() + k : k * size + b] =
+                static_cast<std::uint8_t>(values[k] >> (8 * place));
+        }
+    }
+    return bytes;
+}
+
+// One game: a text block at `text`, `tables` tables interleaved over it (string j is entry
+// j / tables of table j % tables), each at its START, a split one's second run perhaps apart.
+struct Game {
+    const char* name;
+    Console console;
+    Bytes rom;
+    std::uint64_t header; // copier (SNES) or iNES header (NES)
+    std::uint64_t nesBank;
+    unsigned size;
+    bool bigEndian, split;
+    std::uint64_t text;
+    std::vector<std::uint64_t> starts;
+    std::uint64_t apart = 0;    // a split table's second run, when it does not follow the first
+    const char* options = "";   // the command line's, before the ROM
+    bool tableFile = false;
+};
+
+constexpr std::size_t kEntries = 6;
+constexpr std::uint64_t kRoom = 0x800; // the text's room, which a longer translation fills
+
+std::uint64_t SnesHeader(const Game& g) {
+    return g.header + (g.console == Console::HiRom ? 0xFFC0 : 0x7FC0);
+}
+
+std::vector<std::uint64_t> SumBytes(const Game& g) {
+    return ChecksumBytes(g.console, SnesHeader(g));
+}
+
+std::string SumText(const Game& g, const Bytes& rom) {
+    const std::vector<std::uint64_t> at = SumBytes(g);
+    const bool snes = at.size() == 4;
+    const unsigned sum = snes ? Word(rom, at[2], false) : Word(rom, at[0], true);
+    char text[8];
+    std::snprintf(text, sizeof text, "%04X", sum);
+    return text;
+}
+
+struct Played {
+    Bytes before, expected; // the ROM the run is given, and what it must become
+    Outcome outcome;
+    FakeFileSystem fs;
+};
+
+// Puts the old script and tables in, then the translation as an inserter leaves it, and runs
+// the recalculation as `g` asks.
+void Play(const Game& g, Played& p) {
+    const AddressOf address{g.console, g.header, g.nesBank};
+    Bytes rom = g.rom;
+    std::fill_n(rom.begin() + static_cast<std::ptrdiff_t>(g.text), kRoom, 0xEE);
+    const std::size_t tables = g.starts.size();
+    const std::vector<std::string> old = Script(tables * kEntries, 7 + tables);
+    const std::vector<std::string> now = Translated(old);
+    const auto pointers = [&](const std::vector<std::uint64_t>& starts, std::size_t t) {
+        std::vector<std::uint64_t> values;
+        for (std::size_t e = 0; e < kEntries; ++e) {
+            const std::uint64_t a = address(starts[e * tables + t]);
+            values.push_back(g.size == 4 ? a : a & ((std::uint64_t{1} << (8 * g.size)) - 1));
+        }
+        return values;
+    };
+    const auto lay = [&](Bytes& into, const Bytes& table, std::uint64_t at) {
+        const std::size_t run = kEntries;
+        for (std::size_t i = 0; i < table.size(); ++i) {
+            const bool second = g.apart != 0 && i >= run;
+            into.at((second ? g.apart - run : at) + i) = table[i];
+        }
+    };
+    PutStrings(rom, g.text, old, 0x00);
+    for (std::size_t t = 0; t < tables; ++t) {
+        lay(rom, Encoded(pointers(Starts(g.text, old), t), g.size, g.bigEndian, g.split),
+            g.starts[t]);
+    }
+    // The translator's pass: the old text cleared, the new one in its place.
+    std::fill_n(rom.begin() + static_cast<std::ptrdiff_t>(g.text), kRoom, 0xEE);
+    PutStrings(rom, g.text, now, 0x00);
+    p.before = p.expected = rom;
+    for (std::size_t t = 0; t < tables; ++t) {
+        lay(p.expected, Encoded(pointers(Starts(g.text, now), t), g.size, g.bigEndian, g.split),
+            g.starts[t]);
+    }
+
+    p.fs.files["rom.smc"] = rom;
+    std::vector<std::string> args;
+    for (std::istringstream in(g.options); in;) {
+        std::string option;
+        if (in >> option) {
+            args.push_back(option);
+        }
+    }
+    const auto fields = [&](std::size_t t) {
+        const std::uint64_t end = g.starts[t] + (g.apart != 0 ? kEntries : kEntries * g.size) - 1;
+        return std::vector<std::string>{HexOf(g.text), HexOf(g.starts[t]), HexOf(end),
+                                        std::to_string(g.size), "00"};
+    };
+    if (g.tableFile) {
+        std::string file = "# nombres y descripciones, y lo demás\n";
+        for (std::size_t t = 0; t < tables; ++t) {
+            std::string line = g.apart != 0 ? "--split --run " + HexOf(g.apart) : "";
+            for (const std::string& f : fields(t)) {
+                line += (line.empty() ? "" : " ") + f;
+            }
+            file += line + "\n";
+        }
+        p.fs.files["tablas.txt"] = Bytes(file.begin(), file.end());
+        args.insert(args.end(), {"--tables", "tablas.txt", "rom.smc"});
+    } else {
+        args.push_back("rom.smc");
+        const auto f = fields(0);
+        args.insert(args.end(), f.begin(), f.end());
+    }
+    p.outcome = RunZeltor(p.fs, args);
+}
+
+std::vector<Game> Games() {
+    const std::size_t KiB = 1024;
+    return {
+        {"names and descriptions over one LoROM block", Console::LoRom,
+         Noisy(SnesRom(false, 512 * KiB, false), 0x7FC0, 0x7FFF), 0, 0, 2, false, false, 0x8200,
+         {0xA000, 0xA100}, 0, "", true},
+        {"three tables over a plain file's block", Console::Linear, Bytes(0x8000, 0xEE), 0, 0,
+         2, false, false, 0x1000, {0x3000, 0x3100, 0x3200}, 0, "", true},
+        {"1 MiB HiROM, 3-byte pointers", Console::HiRom,
+         Noisy(SnesRom(true, 1024 * KiB, false), 0xFFC0, 0xFFFF), 0, 0, 3, false, false,
+         0x10200, {0x20000}},
+        {"512 KiB LoROM after a copier's header", Console::LoRom,
+         Noisy(SnesRom(false, 512 * KiB, true), 512 + 0x7FC0, 512 + 0x7FFF), 512, 0, 2, false,
+         false, 512 + 0x8200, {512 + 0xA000}},
+        {"1.5 MiB LoROM, mirrored by the console", Console::LoRom,
+         Noisy(SnesRom(false, 1536 * KiB, false), 0x7FC0, 0x7FFF), 0, 0, 3, false, false,
+         0x100200, {0x108000}},
+        {"Game Boy, bank 1", Console::GameBoy, Noisy(GameBoyRom(256 * KiB), 0x100, 0x14F), 0, 0,
+         2, false, false, 0x4200, {0x6000}},
+        {"Mega Drive, big endian unasked", Console::MegaDrive,
+         Noisy(MegaDriveRom(512 * KiB), 0x100, 0x1FF), 0, 0, 4, true, false, 0x20000, {0x30000}},
+        {"Game Boy Advance", Console::Gba, Noisy(GbaRom(1024 * KiB), 0, 0xBF), 0, 0, 4, false,
+         false, 0x10000, {0x20000}},
+        {"NES table split in halves", Console::Nes, Noisy(NesRom(0, 2), 0, 15), 16, 0x8000, 2,
+         false, true, 16 + 0x1000, {16 + 0x3000}, 0, "--split"},
+        {"NES split halves apart, in a table file", Console::Nes, Noisy(NesRom(0, 2), 0, 15), 16,
+         0x8000, 2, false, true, 16 + 0x1000, {16 + 0x3000}, 16 + 0x3100, "", true},
+    };
+}
+
+// Every table exact, one backup, each checksum as the console computes it and the summary
+// naming it; nothing else in the ROM changes.
+TEST(Runs, TranslatedGamesComeOutExact) {
+    for (const Game& g : Games()) {
+        SCOPED_TRACE(g.name);
+        Played p;
+        Play(g, p);
+        ASSERT_EQ(p.outcome.code, 0) << p.outcome.err;
+        Bytes& after = p.fs.files["rom.smc"];
+        const std::vector<std::uint64_t> sums = SumBytes(g);
+        for (const std::uint64_t at : sums) {
+            p.expected.at(at) = after.at(at);
+        }
+        EXPECT_EQ(after, p.expected);
+        if (!sums.empty()) {
+            ExpectConsoleAgrees(KindOf(g.console), after, SnesHeader(g), g.header);
+            EXPECT_NE(SumText(g, p.before), SumText(g, after));
+            EXPECT_NE(p.outcome.summary.find("; suma de comprobación: " + SumText(g, p.before) +
+                                             " → " + SumText(g, after) + ";"),
+                      std::string::npos)
+                << p.outcome.summary;
+        } else {
+            EXPECT_EQ(p.outcome.summary.find("suma"), std::string::npos) << p.outcome.summary;
+        }
+        std::vector<std::string> backups;
+        for (const auto& [name, bytes] : p.fs.files) {
+            if (name.find(".bak") != std::string::npos) {
+                backups.push_back(name);
+                EXPECT_EQ(bytes, p.before);
+            }
+        }
+        EXPECT_EQ(backups, std::vector<std::string>{"rom.smc.bak"});
+        if (g.starts.size() > 1) {
+            for (std::size_t t = 0; t < g.starts.size(); ++t) {
+                EXPECT_NE(p.outcome.out.find("== Tabla de la línea " + std::to_string(t + 2) +
+                                             " =="),
+                          std::string::npos);
+            }
+        }
+    }
+}
+
+// If one table is refused, nothing is written: the first refusal in the file's order gives
+// the exit code and the last line, and the report gives every table's verdict.
+TEST(Runs, OneTableRefusedWritesNothing) {
+    Game g = Games()[1]; // three tables over one block of a plain file
+    Played p;
+    Play(g, p);
+    ASSERT_EQ(p.outcome.code, 0);
+    // The same tables again, with a fourth over another block whose TEXT is one byte late.
+    FakeFileSystem fs;
+    Bytes rom = p.before;
+    const std::vector<std::string> words = {"Hola", "Adios", "Si"};
+    const std::uint64_t end = PutStrings(rom, 0x5000, words, 0x00);
+    PutTable(rom, 0x6000, 2, {0x5000, 0x5005, 0x500B});
+    ASSERT_EQ(end, 0x500Eu);
+    fs.files["rom.smc"] = rom;
+    std::string file(p.fs.files["tablas.txt"].begin(), p.fs.files["tablas.txt"].end());
+    file += "5001 6000 6005 2 00\n";
+    fs.files["tablas.txt"] = Bytes(file.begin(), file.end());
+    const Outcome refused = RunZeltor(fs, {"--tables", "tablas.txt", "rom.smc"});
+    EXPECT_EQ(refused.code, 9);
+    EXPECT_EQ(refused.err.rfind("ERROR 9: línea 5: ", 0), 0u) << refused.err;
+    EXPECT_EQ(fs.files["rom.smc"], rom);
+    EXPECT_EQ(fs.files.count("rom.smc.bak"), 0u);
+    for (const char* section : {"línea 2", "línea 3", "línea 4", "línea 5"}) {
+        EXPECT_NE(refused.out.find(std::string("== Tabla de la ") + section + " =="),
+                  std::string::npos)
+            << section << "\n"
+            << refused.out;
+    }
+
+    // A bad line is refused by its number and field before the ROM is even looked for.
+    FakeFileSystem none;
+    const std::string bad = "# tablas\n1000 3000 300B 2 00\n\n1000 3100 31G0 2 00\n";
+    none.files["tablas.txt"] = Bytes(bad.begin(), bad.end());
+    const Outcome badLine = RunZeltor(none, {"--tables", "tablas.txt", "rom.smc"});
+    EXPECT_EQ(badLine.code, 2);
+    EXPECT_NE(badLine.err.find("línea 4"), std::string::npos) << badLine.err;
+    EXPECT_NE(badLine.err.find("«Posición final de la tabla de punteros»"), std::string::npos)
+        << badLine.err;
+}
+
+// The checksum as the run leaves it: reported by a dry run and not written, kept as it is with
+// --keep-checksum, written alone once the table is current, then nothing left to write.
+TEST(Runs, TheChecksumAloneOrKept) {
+    const Game g = Games()[2]; // 1 MiB HiROM
+    Played p;
+    Play(g, p);
+    const Bytes before = p.before;
+    const std::string wrong = SumText(g, before);
+    struct Step {
+        std::vector<std::string> options;
+        bool tableWritten, sumWritten;
+        const char* summary;
+    };
+    const Step steps[] = {
+        {{"--dry-run"}, false, false, "Simulación: cambiarían 5 de 6 entradas; mapa HiROM; suma de comprobación: 1234 → "},
+        {{"--keep-checksum"}, true, false, "Hecho: cambian 5 de 6 entradas; mapa HiROM; copia de seguridad «rom.smc.bak»;"},
+        {{}, true, true, "Hecho: cambian 0 de 6 entradas; mapa HiROM; suma de comprobación: 1234 → "},
+        {{}, true, true, "Hecho: la tabla ya estaba al día (no cambia ninguna de 6 entradas; mapa HiROM); no se ha escrito nada;"},
+    };
+    FakeFileSystem fs;
+    fs.files["rom.smc"] = before;
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.summary);
+        std::vector<std::string> args = step.options;
+        args.insert(args.end(), {"rom.smc", "10200", "20000", "20011", "3", "00"});
+        const Outcome run = RunZeltor(fs, args);
+        ASSERT_EQ(run.code, 0) << run.err;
+        EXPECT_EQ(run.summary.rfind(step.summary, 0), 0u) << run.summary;
+        const Bytes& rom = fs.files["rom.smc"];
+        EXPECT_EQ(std::equal(rom.begin() + 0x20000, rom.begin() + 0x20012,
+                             p.expected.begin() + 0x20000),
+                  step.tableWritten);
+        EXPECT_EQ(SumText(g, rom) != wrong, step.sumWritten);
+        if (step.sumWritten) {
+            ExpectConsoleAgrees(MapKind::HiRom, rom, 0xFFC0, 0);
+        }
+    }
+}
+
+// A format left out is named with the option that makes the table agree.
+TEST(Runs, TheFormatThatAgreesIsNamed) {
+    Game g = Games()[8]; // NES, split
+    g.options = "";
+    Played p;
+    Play(g, p);
+    EXPECT_EQ(p.outcome.code, 9);
+    EXPECT_NE(p.outcome.err.find("--split"), std::string::npos) << p.outcome.err;
+    EXPECT_EQ(p.fs.files["rom.smc"], p.before);
+}
+
+} // namespace
