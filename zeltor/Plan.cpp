@@ -228,7 +228,8 @@ Outcomes PlanVerdicts(const View& view, const std::vector<TableJob>& jobs,
 }
 
 // The tables over one text block, read, judged and planned together.
-Outcomes PlanBlockUnguarded(const std::vector<TableJob>& jobs, File& rom) {
+Outcomes PlanBlockUnguarded(const std::vector<TableJob>& jobs, const std::vector<TableJob>& run,
+                            File& rom) {
     const auto all = [&](const Refusal& refusal) { return Outcomes(jobs.size(), refusal); };
     std::vector<Request> requests;
     for (const TableJob& job : jobs) {
@@ -245,6 +246,15 @@ Outcomes PlanBlockUnguarded(const std::vector<TableJob>& jobs, File& rom) {
         return all(*refusal);
     }
     View& view = std::get<View>(viewed);
+    for (const TableJob& job : run) {
+        const Request& r = job.request;
+        if (r.tableEnd >= r.tableStart) {
+            view.named.emplace_back(r.tableStart, r.tableEnd);
+            for (const std::uint32_t at : r.runs) {
+                view.named.emplace_back(at, std::uint64_t{at} + (r.tableEnd - r.tableStart));
+            }
+        }
+    }
     std::vector<Fields> fields;
     for (Request& r : requests) {
         if (auto refusal = SettleByteOrder(view, r)) {
@@ -258,7 +268,7 @@ Outcomes PlanBlockUnguarded(const std::vector<TableJob>& jobs, File& rom) {
     for (std::size_t i = 0; i < fields.size(); ++i) {
         std::vector<Fields> others = fields;
         others.erase(others.begin() + static_cast<std::ptrdiff_t>(i));
-        typed.push_back(Read(view, fields[i], others));
+        typed.push_back(Read(view, fields[i], others, i > 0 && typed[0] ? &*typed[0] : nullptr));
     }
     if (typed.front()) {
         if (auto refusal = ReadOldText(requests.front(), *typed.front(), rom, view)) {
@@ -274,9 +284,10 @@ Outcomes PlanBlockUnguarded(const std::vector<TableJob>& jobs, File& rom) {
     return PlanVerdicts(view, jobs, requests, verdicts);
 }
 
-Outcomes PlanBlock(const std::vector<TableJob>& jobs, File& rom) {
+// `run` is every table of the run, which none of these goes on into.
+Outcomes PlanBlock(const std::vector<TableJob>& jobs, const std::vector<TableJob>& run, File& rom) {
     try {
-        return PlanBlockUnguarded(jobs, rom);
+        return PlanBlockUnguarded(jobs, run, rom);
     } catch (const std::bad_alloc&) {
     } catch (const std::length_error&) {
     }
@@ -371,7 +382,7 @@ RunPlan MakeRunPlan(const std::vector<TableJob>& jobs, File& rom) {
         for (const std::size_t i : indexes) {
             group.push_back(jobs[i]);
         }
-        Outcomes outcomes = PlanBlock(group, rom);
+        Outcomes outcomes = PlanBlock(group, jobs, rom);
         for (std::size_t k = 0; k < indexes.size(); ++k) {
             // A table file's refusal names its line, on the line that ends stderr too.
             if (auto* refusal = std::get_if<Refusal>(&outcomes[k]); refusal && group[k].line > 0 &&

@@ -20,6 +20,38 @@ namespace {
 
 using Body = std::function<void(Pieces&)>;
 
+// Ranges that follow one another in the file become one: one write, one read back and one
+// range in the note for the slices of a table or a checksum and its complement. `joined`
+// keeps the bytes of the ranges made here.
+std::vector<Range> Joined(const std::vector<Range>& ranges,
+                          std::vector<std::vector<std::uint8_t>>& joined) {
+    std::vector<Range> out;
+    for (std::size_t i = 0; i < ranges.size();) {
+        std::size_t j = i + 1;
+        std::uint64_t end = ranges[i].offset + ranges[i].original.size();
+        for (; j < ranges.size() && ranges[j].offset == end; ++j) {
+            end += ranges[j].original.size();
+        }
+        if (j == i + 1) {
+            out.push_back(ranges[i]);
+        } else {
+            std::vector<std::uint8_t> original, replacement;
+            for (std::size_t k = i; k < j; ++k) {
+                original.insert(original.end(), ranges[k].original.begin(),
+                                ranges[k].original.end());
+                replacement.insert(replacement.end(), ranges[k].replacement.begin(),
+                                   ranges[k].replacement.end());
+            }
+            joined.push_back(std::move(original));
+            joined.push_back(std::move(replacement));
+            // Moving a vector keeps its bytes where they are: the spans stay good.
+            out.push_back(Range{ranges[i].offset, joined[joined.size() - 2], joined.back()});
+        }
+        i = j;
+    }
+    return out;
+}
+
 // A table file is text of a few lines per table: anything larger is no table file.
 constexpr std::uint64_t kTableFileMost = 16 * 1024 * 1024;
 
@@ -80,6 +112,7 @@ private:
     std::vector<TableJob> m_Jobs;
     std::optional<RunPlan> m_Plan;
     std::vector<ChecksumField> m_Checksums; // the header's, in file order; stale or not
+    std::vector<std::vector<std::uint8_t>> m_Joined; // bytes of the ranges joined for the write
     // What the run does to the ROM, and what it holds, for a run cut short by an exception.
     std::optional<Safeguard> m_Guard;
 };
@@ -503,7 +536,7 @@ int Session::Carry(File& rom) {
     for (const auto& [from, end] : spans) {
         checksums += (checksums.empty() ? "" : ", ") + Hex(from) + "-" + Hex(end - 1);
     }
-    const Safeguard::Result result = m_Guard->Carry(rom, ranges);
+    const Safeguard::Result result = m_Guard->Carry(rom, Joined(ranges, m_Joined));
     m_Recovered = m_Guard->Notice();
     const std::string& backupPath = m_Guard->BackupPath();
     const std::string backup = backupPath.empty() ? "" : "Copia de seguridad: " + backupPath + "\n";

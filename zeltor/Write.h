@@ -36,10 +36,11 @@ struct Settled {
     Cause cause = Cause::Other;    // why it failed, with the system's words in `system`
 };
 
-// Writes the ranges' new bytes in list order, each flushed and read back before the next, and,
-// if anything fails, puts every range's original bytes back and checks what is on the disk. A
-// run stopped meanwhile leaves each byte old or new, new up to some point of the ranges taken
-// in order and old after it, which is what the note of the write recognises. It asks for no
+// Writes the ranges' new bytes in list order, then flushes and reads every one back, and, if
+// anything fails, puts every range's original bytes back and checks what is on the disk. A run
+// killed meanwhile leaves each byte old or new, new up to some point of the ranges taken in
+// order and old after it, which is what the note of the write recognises (a power cut may keep
+// pages in another order: the note then matches neither, and the next run stops and says so). It asks for no
 // memory and lets no std::exception escape, not even one thrown while the file layer words a
 // failure (std::bad_alloc): what it returns is always what the disk holds. `back` holds
 // LargestRange(ranges) bytes; `system` gets at most its capacity of the system's words.

@@ -188,7 +188,7 @@ std::vector<Game> Games() {
     return {
         {"names and descriptions over one LoROM block", Console::LoRom,
          Noisy(SnesRom(false, 512 * KiB, false), 0x7FC0, 0x7FFF), 0, 0, 2, false, false, 0x8200,
-         {0xA000, 0xA100}, 0, "", true},
+         {0xA000, 0xA00C}, 0, "", true}, // the descriptions right after the names
         {"three tables over a plain file's block", Console::Linear, Bytes(0x8000, 0xEE), 0, 0,
          2, false, false, 0x1000, {0x3000, 0x3100, 0x3200}, 0, "", true},
         {"1 MiB HiROM, 3-byte pointers", Console::HiRom,

@@ -47,9 +47,11 @@ struct Reading {
 
 // Nothing when `fields` ask for bytes the view does not hold (a correction too far off).
 // `others` are the other tables over the same text block, whose values the strings go to as
-// well.
+// well. `sibling`, the reading of one of those others, lends its strings and all that is read
+// through them when it reads the text as these fields do: a block of many tables is read once.
 std::optional<Reading> Read(const View& view, const Fields& fields,
-                            const std::vector<Fields>& others = {});
+                            const std::vector<Fields>& others = {},
+                            const Reading* sibling = nullptr);
 
 // What the evidence shows against one reading.
 struct Finding {

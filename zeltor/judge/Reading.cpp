@@ -23,7 +23,8 @@ std::optional<std::vector<std::uint32_t>> TableEntries(const View& view, const F
     return DecodeTable(f.Format(), bytes);
 }
 
-std::optional<Reading> Read(const View& view, const Fields& f, const std::vector<Fields>& others) {
+std::optional<Reading> Read(const View& view, const Fields& f, const std::vector<Fields>& others,
+                            const Reading* sibling) {
     if (f.tableEnd < f.tableStart || !view.text.Holds(f.textStart, 0) ||
         (f.textStart >= f.tableStart && f.textStart <= f.tableEnd)) {
         return std::nullopt;
@@ -33,6 +34,20 @@ std::optional<Reading> Read(const View& view, const Fields& f, const std::vector
         return std::nullopt;
     }
     std::vector<std::uint32_t> entries = std::move(*own);
+    const auto limitOf = [&](const Fields& g) {
+        return std::min(view.textLimit, g.tableStart > g.textStart ? g.tableStart : view.fileSize);
+    };
+    if (sibling != nullptr) {
+        const Fields& s = sibling->fields;
+        if (s.textStart == f.textStart && s.size == f.size && s.separator == f.separator &&
+            s.first == f.first && s.bigEndian == f.bigEndian && s.split == f.split &&
+            limitOf(s) == limitOf(f)) {
+            Reading reading = *sibling;
+            reading.fields = f;
+            reading.entries = std::move(entries);
+            return reading;
+        }
+    }
     // The other tables over the same text: their values are strings of the block as well.
     std::vector<std::uint32_t> block = entries;
     for (const Fields& other : others) {
@@ -56,8 +71,7 @@ std::optional<Reading> Read(const View& view, const Fields& f, const std::vector
     }
     values.erase(std::unique(values.begin(), values.end()), values.end());
     Basis basis(view, f, values.empty() ? 0 : values.front());
-    const std::uint64_t limit =
-        std::min(view.textLimit, f.tableStart > f.textStart ? f.tableStart : view.fileSize);
+    const std::uint64_t limit = limitOf(f);
     Strings strings = Split(view.text, f.textStart, f.separator, values.size(), limit);
     const ByteCounts counts = CountBytes(view.text, strings, f.separator);
     const std::bitset<256> charset = Charset(counts);

@@ -287,6 +287,9 @@ std::optional<Finding> EnoughStrings(const View& view, const Reading& r) {
 std::optional<Finding> TableGoesOn(const View& view, const Reading& r) {
     const OldText old = OldTextOf(r);
     const std::uint64_t next = r.fields.tableEnd + 1;
+    if (view.Named(next)) {
+        return std::nullopt; // another table of the run: the run says where each one ends
+    }
     const auto entry = EntryAt(view, r, next);
     const Tie tie = TieOf(view, r, old, entry, true);
     if (tie == Tie::None) {
@@ -328,6 +331,9 @@ std::optional<Finding> TableStartsEarlier(const View& view, const Reading& r) {
     }
     const OldText old = OldTextOf(r);
     const std::uint64_t before = r.fields.tableStart - r.fields.size;
+    if (view.Named(before)) {
+        return std::nullopt;
+    }
     const auto entry = EntryAt(view, r, before);
     const Tie tie = TieOf(view, r, old, entry, false);
     if (tie == Tie::None) {

@@ -277,6 +277,11 @@ std::variant<View, Refusal> ReadView(const Request& r, File& rom) {
     return ReadViewUnguarded({r}, rom);
 }
 
+bool View::Named(std::uint64_t at) const {
+    return std::any_of(named.begin(), named.end(),
+                       [&](const auto& table) { return at >= table.first && at <= table.second; });
+}
+
 const Span* View::TableHolding(std::uint64_t at, std::uint64_t count) const {
     for (const Span& span : tables) {
         if (span.Holds(at, count)) {

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -59,6 +60,12 @@ struct View {
     // old value, less the smallest, from there, begins a string of it).
     std::optional<std::uint64_t> oldTextAt;
 
+    // Where every table the run names lies, this block's and the others' (first and last byte
+    // of each run of bytes): an entry there is that table's, never one this table goes on into.
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> named;
+
+    // Whether `at` lies in a table the run names.
+    bool Named(std::uint64_t at) const;
     // The table span that holds `count` bytes from `at`, if one does.
     const Span* TableHolding(std::uint64_t at, std::uint64_t count) const;
 };
