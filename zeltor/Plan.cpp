@@ -137,12 +137,11 @@ std::optional<Refusal> MakeBlock(const View& view, const Request& r, const Verdi
         const std::size_t n = reading.entries.size();
         strings = Split(view.text, r.textStart, r.separator, n, view.textLimit);
         if (strings.starts.size() < n) {
-            return Bad(Exit::TextTooShort,
-                       "la tabla tiene " + Count(n, "entrada", "entradas") +
-                           ", pero solo se encontraron " +
-                           Count(strings.starts.size(), "cadena", "cadenas") +
-                           " para escribirla como tabla nueva: revise " +
-                           FieldName(Field::TableEnd));
+            return Bad(Exit::TextTooShort, "la tabla tiene " + Count(n, "entrada", "entradas") +
+                                               ", pero solo se encontraron " +
+                                               Count(strings.starts.size(), "cadena", "cadenas") +
+                                               " para escribirla como tabla nueva: revise " +
+                                               FieldName(Field::TableEnd));
         }
         block.values = reading.entries;
     }
@@ -195,14 +194,15 @@ Outcomes PlanVerdicts(const View& view, const std::vector<TableJob>& jobs,
     std::optional<Refusal> blockRefusal;
     std::vector<std::string> warnings;
     // The block's strings from the first table that passed: every passing table reads the same.
-    const auto passed = std::find_if(verdicts.begin(), verdicts.end(),
-                                     [](const auto& v) { return std::holds_alternative<Verdict>(v); });
+    const auto passed = std::find_if(verdicts.begin(), verdicts.end(), [](const auto& v) {
+        return std::holds_alternative<Verdict>(v);
+    });
     if (passed != verdicts.end()) {
         const Verdict& verdict = std::get<Verdict>(*passed);
         blockRefusal = MakeBlock(view, requests.front(), verdict, *block);
         if (!blockRefusal) {
-            blockRefusal = PlaceStrings(*view.map, requests.front().pointerSize.Bytes(), *block,
-                                        warnings);
+            blockRefusal =
+                PlaceStrings(*view.map, requests.front().pointerSize.Bytes(), *block, warnings);
         }
     }
     for (std::size_t i = 0; i < jobs.size(); ++i) {
@@ -293,11 +293,11 @@ Outcomes PlanBlock(const std::vector<TableJob>& jobs, const std::vector<TableJob
     }
     const Request& r = jobs.front().request;
     const std::uint64_t span = std::uint64_t{r.tableEnd} - r.tableStart + 1;
-    return Outcomes(jobs.size(),
-                    Bad(Exit::BadTable,
-                        "no hay memoria suficiente para una tabla de " +
-                            Count(span / r.pointerSize.Bytes(), "entrada", "entradas") + " (" +
-                            Hex(span) + " bytes): revise " + FieldName(Field::TableEnd)));
+    return Outcomes(
+        jobs.size(),
+        Bad(Exit::BadTable, "no hay memoria suficiente para una tabla de " +
+                                Count(span / r.pointerSize.Bytes(), "entrada", "entradas") + " (" +
+                                Hex(span) + " bytes): revise " + FieldName(Field::TableEnd)));
 }
 
 } // namespace
@@ -385,8 +385,9 @@ RunPlan MakeRunPlan(const std::vector<TableJob>& jobs, File& rom) {
         Outcomes outcomes = PlanBlock(group, jobs, rom);
         for (std::size_t k = 0; k < indexes.size(); ++k) {
             // A table file's refusal names its line, on the line that ends stderr too.
-            if (auto* refusal = std::get_if<Refusal>(&outcomes[k]); refusal && group[k].line > 0 &&
-                                                                      refusal->message.rfind("en la tabla de la línea", 0) != 0) {
+            if (auto* refusal = std::get_if<Refusal>(&outcomes[k]);
+                refusal && group[k].line > 0 &&
+                refusal->message.rfind("en la tabla de la línea", 0) != 0) {
                 refusal->message =
                     "línea " + std::to_string(group[k].line) + ": " + refusal->message;
             }

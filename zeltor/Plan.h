@@ -36,8 +36,8 @@ struct Block {
 
 // What a run would do to one table, worked out without writing anything.
 struct Plan {
-    Request request;       // as the run reads it: the byte order settled
-    std::size_t line = 0;  // in the table file; 0 for the command line's table
+    Request request;      // as the run reads it: the byte order settled
+    std::size_t line = 0; // in the table file; 0 for the command line's table
     std::shared_ptr<const Block> block;
     std::vector<Piece> pieces; // where the table's bytes lie, in the order they are read
     // The table's bytes before and after, its pieces one after another.
@@ -50,8 +50,8 @@ struct Plan {
     static constexpr std::uint32_t kNoString = std::numeric_limits<std::uint32_t>::max();
     std::string mapName, mapReason;
     std::optional<RecognisedHeader> header; // the console's, whose checksum follows the tables
-    std::vector<std::string> warnings; // each a line of stderr and of the report
-    std::vector<std::string> notes;    // for the report only
+    std::vector<std::string> warnings;      // each a line of stderr and of the report
+    std::vector<std::string> notes;         // for the report only
 
     // Each piece with its bytes before and after, for the write; they point into this plan.
     std::vector<Range> Ranges() const;

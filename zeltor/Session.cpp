@@ -111,7 +111,7 @@ private:
     std::optional<std::string> m_LogFailure; // why the log could not be written
     std::vector<TableJob> m_Jobs;
     std::optional<RunPlan> m_Plan;
-    std::vector<ChecksumField> m_Checksums; // the header's, in file order; stale or not
+    std::vector<ChecksumField> m_Checksums;          // the header's, in file order; stale or not
     std::vector<std::vector<std::uint8_t>> m_Joined; // bytes of the ranges joined for the write
     // What the run does to the ROM, and what it holds, for a run cut short by an exception.
     std::optional<Safeguard> m_Guard;
@@ -152,8 +152,9 @@ int Session::EndWithoutMemory() {
                       ? "no se pudo reponer la tabla que un recálculo anterior dejó a medias; "
                       : "no se pudo escribir la tabla ni reponer los bytes originales; ")
               << "la ROM puede estar dañada: recupérela de "
-              << (whole != nullptr ? "la copia de seguridad «" : "una copia de antes de la "
-                                                                  "interrupción");
+              << (whole != nullptr ? "la copia de seguridad «"
+                                   : "una copia de antes de la "
+                                     "interrupción");
         if (whole != nullptr) {
             m_Err << *whole << "»";
         }
@@ -291,8 +292,8 @@ std::optional<Refusal> Session::PlanChecksums(File& rom) {
             if (change.offset < end && field.offset < change.offset + change.bytes.size()) {
                 return Refusal{Exit::BadTable,
                                "la tabla ocupa la suma de comprobación de la cabecera, en " +
-                                   Hex(field.offset) + "-" + Hex(end - 1) +
-                                   ": revise " + FieldName(Field::TableStart) + " y " +
+                                   Hex(field.offset) + "-" + Hex(end - 1) + ": revise " +
+                                   FieldName(Field::TableStart) + " y " +
                                    FieldName(Field::TableEnd) +
                                    ", o use --keep-checksum para dejarla como está"};
             }
@@ -490,7 +491,8 @@ int Session::Recalculate(const std::vector<std::string>& args, const RecalcArgum
         }
     }
     if (m_DryRun) {
-        return End(Exit::Ok, "Simulación (--dry-run): no se ha escrito nada, tampoco el registro.\n");
+        return End(Exit::Ok,
+                   "Simulación (--dry-run): no se ha escrito nada, tampoco el registro.\n");
     }
     const std::vector<const Plan*> plans = m_Plan->Plans();
     const bool current = std::all_of(plans.begin(), plans.end(), [](const Plan* plan) {
@@ -510,8 +512,8 @@ int Session::Carry(File& rom) {
     std::uint64_t bytes = 0;
     for (const Plan* plan : m_Plan->Plans()) {
         for (const Range& range : plan->Ranges()) {
-            if (!std::equal(range.original.begin(), range.original.end(),
-                            range.replacement.begin(), range.replacement.end())) {
+            if (!std::equal(range.original.begin(), range.original.end(), range.replacement.begin(),
+                            range.replacement.end())) {
                 ranges.push_back(range);
                 bytes += range.replacement.size();
             }
@@ -565,11 +567,11 @@ int Session::Carry(File& rom) {
         const std::string line = ErrorLine(*failure);
         const bool damaged =
             result.end == Safeguard::End::Failed && result.settled.state == TableState::Damaged;
-        return End(failure->code,
-                   (damaged ? "Causa: " + WhatFailed(result.settled, result.system) + ".\n"
-                            : backup) +
-                       line + "\n",
-                   line);
+        return End(
+            failure->code,
+            (damaged ? "Causa: " + WhatFailed(result.settled, result.system) + ".\n" : backup) +
+                line + "\n",
+            line);
     }
     const Request& r = m_Jobs.front().request;
     std::string done = !tables ? (checksums.empty() ? "La tabla ya estaba al día: solo se ha "

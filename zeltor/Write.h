@@ -40,9 +40,9 @@ struct Settled {
 // anything fails, puts every range's original bytes back and checks what is on the disk. A run
 // killed meanwhile leaves each byte old or new, new up to some point of the ranges taken in
 // order and old after it, which is what the note of the write recognises (a power cut may keep
-// pages in another order: the note then matches neither, and the next run stops and says so). It asks for no
-// memory and lets no std::exception escape, not even one thrown while the file layer words a
-// failure (std::bad_alloc): what it returns is always what the disk holds. `back` holds
+// pages in another order: the note then matches neither, and the next run stops and says so). It
+// asks for no memory and lets no std::exception escape, not even one thrown while the file layer
+// words a failure (std::bad_alloc): what it returns is always what the disk holds. `back` holds
 // LargestRange(ranges) bytes; `system` gets at most its capacity of the system's words.
 Settled WriteTable(File& rom, std::span<const Range> ranges, std::vector<std::uint8_t>& back,
                    std::string& system);

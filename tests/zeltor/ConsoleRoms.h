@@ -210,7 +210,8 @@ inline unsigned Word(const Bytes& rom, std::size_t at, bool bigEndian) {
 
 // Whether the console, or the emulator that checks what it checks, takes the ROM's checksums,
 // from each console's documentation. `at` is the SNES internal header's place.
-inline void ExpectConsoleAgrees(zeltor::MapKind console, const Bytes& rom, std::size_t at, std::size_t copier) {
+inline void ExpectConsoleAgrees(zeltor::MapKind console, const Bytes& rom, std::size_t at,
+                                std::size_t copier) {
     unsigned sum = 0;
     switch (console) {
     case zeltor::MapKind::LoRom:
@@ -254,9 +255,9 @@ inline void ExpectConsoleAgrees(zeltor::MapKind console, const Bytes& rom, std::
 }
 
 inline zeltor::MapKind KindOf(Console c) {
-    const zeltor::MapKind kinds[] = {zeltor::MapKind::Linear,  zeltor::MapKind::LoRom,
-                                     zeltor::MapKind::HiRom,   zeltor::MapKind::GameBoy,
-                                     zeltor::MapKind::Nes,     zeltor::MapKind::MegaDrive,
+    const zeltor::MapKind kinds[] = {zeltor::MapKind::Linear, zeltor::MapKind::LoRom,
+                                     zeltor::MapKind::HiRom,  zeltor::MapKind::GameBoy,
+                                     zeltor::MapKind::Nes,    zeltor::MapKind::MegaDrive,
                                      zeltor::MapKind::Gba};
     return kinds[static_cast<int>(c)];
 }

@@ -457,8 +457,9 @@ std::vector<std::uint64_t> Job::TableIn(const Bytes& rom) const {
     for (std::size_t k = 0; k < n; ++k) {
         for (unsigned b = 0; b < size; ++b) {
             const unsigned place = cart->bigEndian ? size - 1 - b : b;
-            values[k] |= std::uint64_t{rom.at(tableStart + (cart->split ? b * n + k : k * size + b))}
-                         << (8 * place);
+            values[k] |=
+                std::uint64_t{rom.at(tableStart + (cart->split ? b * n + k : k * size + b))}
+                << (8 * place);
         }
     }
     return values;

@@ -59,7 +59,7 @@ struct Job {
     // The next table starts right after END and its text right after this one: END one entry
     // short would be the same bytes, so the program refuses and gives both readings.
     bool ambiguous = false;
-    std::string what; // for a failure's message
+    std::string what;                 // for a failure's message
     std::vector<std::string> options; // before the ROM: the format, where it is not the map's
 
     // The table's values as `rom` holds them, read in the cartridge's format.

@@ -57,8 +57,7 @@ std::vector<std::uint64_t> Starts(std::uint64_t at, const std::vector<std::strin
 }
 
 // A table's bytes as the game keeps them, worked out here, not by the program.
-Bytes Encoded(const std::vector<std::uint64_t>& values, unsigned size, bool bigEndian,
-              bool split) {
+Bytes Encoded(const std::vector<std::uint64_t>& values, unsigned size, bool bigEndian, bool split) {
     Bytes bytes(values.size() * size);
     for (std::size_t k = 0; k < values.size(); ++k) {
         for (unsigned b = 0; b < size; ++b) {
@@ -82,8 +81,8 @@ struct Game {
     bool bigEndian, split;
     std::uint64_t text;
     std::vector<std::uint64_t> starts;
-    std::uint64_t apart = 0;    // a split table's second run, when it does not follow the first
-    const char* options = "";   // the command line's, before the ROM
+    std::uint64_t apart = 0;  // a split table's second run, when it does not follow the first
+    const char* options = ""; // the command line's, before the ROM
     bool tableFile = false;
 };
 
@@ -186,30 +185,117 @@ void Play(const Game& g, Played& p) {
 std::vector<Game> Games() {
     const std::size_t KiB = 1024;
     return {
-        {"names and descriptions over one LoROM block", Console::LoRom,
-         Noisy(SnesRom(false, 512 * KiB, false), 0x7FC0, 0x7FFF), 0, 0, 2, false, false, 0x8200,
-         {0xA000, 0xA00C}, 0, "", true}, // the descriptions right after the names
-        {"three tables over a plain file's block", Console::Linear, Bytes(0x8000, 0xEE), 0, 0,
-         2, false, false, 0x1000, {0x3000, 0x3100, 0x3200}, 0, "", true},
-        {"1 MiB HiROM, 3-byte pointers", Console::HiRom,
-         Noisy(SnesRom(true, 1024 * KiB, false), 0xFFC0, 0xFFFF), 0, 0, 3, false, false,
-         0x10200, {0x20000}},
-        {"512 KiB LoROM after a copier's header", Console::LoRom,
-         Noisy(SnesRom(false, 512 * KiB, true), 512 + 0x7FC0, 512 + 0x7FFF), 512, 0, 2, false,
-         false, 512 + 0x8200, {512 + 0xA000}},
-        {"1.5 MiB LoROM, mirrored by the console", Console::LoRom,
-         Noisy(SnesRom(false, 1536 * KiB, false), 0x7FC0, 0x7FFF), 0, 0, 3, false, false,
-         0x100200, {0x108000}},
-        {"Game Boy, bank 1", Console::GameBoy, Noisy(GameBoyRom(256 * KiB), 0x100, 0x14F), 0, 0,
-         2, false, false, 0x4200, {0x6000}},
-        {"Mega Drive, big endian unasked", Console::MegaDrive,
-         Noisy(MegaDriveRom(512 * KiB), 0x100, 0x1FF), 0, 0, 4, true, false, 0x20000, {0x30000}},
-        {"Game Boy Advance", Console::Gba, Noisy(GbaRom(1024 * KiB), 0, 0xBF), 0, 0, 4, false,
-         false, 0x10000, {0x20000}},
-        {"NES table split in halves", Console::Nes, Noisy(NesRom(0, 2), 0, 15), 16, 0x8000, 2,
-         false, true, 16 + 0x1000, {16 + 0x3000}, 0, "--split"},
-        {"NES split halves apart, in a table file", Console::Nes, Noisy(NesRom(0, 2), 0, 15), 16,
-         0x8000, 2, false, true, 16 + 0x1000, {16 + 0x3000}, 16 + 0x3100, "", true},
+        {"names and descriptions over one LoROM block",
+         Console::LoRom,
+         Noisy(SnesRom(false, 512 * KiB, false), 0x7FC0, 0x7FFF),
+         0,
+         0,
+         2,
+         false,
+         false,
+         0x8200,
+         {0xA000, 0xA00C},
+         0,
+         "",
+         true}, // the descriptions right after the names
+        {"three tables over a plain file's block",
+         Console::Linear,
+         Bytes(0x8000, 0xEE),
+         0,
+         0,
+         2,
+         false,
+         false,
+         0x1000,
+         {0x3000, 0x3100, 0x3200},
+         0,
+         "",
+         true},
+        {"1 MiB HiROM, 3-byte pointers",
+         Console::HiRom,
+         Noisy(SnesRom(true, 1024 * KiB, false), 0xFFC0, 0xFFFF),
+         0,
+         0,
+         3,
+         false,
+         false,
+         0x10200,
+         {0x20000}},
+        {"512 KiB LoROM after a copier's header",
+         Console::LoRom,
+         Noisy(SnesRom(false, 512 * KiB, true), 512 + 0x7FC0, 512 + 0x7FFF),
+         512,
+         0,
+         2,
+         false,
+         false,
+         512 + 0x8200,
+         {512 + 0xA000}},
+        {"1.5 MiB LoROM, mirrored by the console",
+         Console::LoRom,
+         Noisy(SnesRom(false, 1536 * KiB, false), 0x7FC0, 0x7FFF),
+         0,
+         0,
+         3,
+         false,
+         false,
+         0x100200,
+         {0x108000}},
+        {"Game Boy, bank 1",
+         Console::GameBoy,
+         Noisy(GameBoyRom(256 * KiB), 0x100, 0x14F),
+         0,
+         0,
+         2,
+         false,
+         false,
+         0x4200,
+         {0x6000}},
+        {"Mega Drive, big endian unasked",
+         Console::MegaDrive,
+         Noisy(MegaDriveRom(512 * KiB), 0x100, 0x1FF),
+         0,
+         0,
+         4,
+         true,
+         false,
+         0x20000,
+         {0x30000}},
+        {"Game Boy Advance",
+         Console::Gba,
+         Noisy(GbaRom(1024 * KiB), 0, 0xBF),
+         0,
+         0,
+         4,
+         false,
+         false,
+         0x10000,
+         {0x20000}},
+        {"NES table split in halves",
+         Console::Nes,
+         Noisy(NesRom(0, 2), 0, 15),
+         16,
+         0x8000,
+         2,
+         false,
+         true,
+         16 + 0x1000,
+         {16 + 0x3000},
+         0,
+         "--split"},
+        {"NES split halves apart, in a table file",
+         Console::Nes,
+         Noisy(NesRom(0, 2), 0, 15),
+         16,
+         0x8000,
+         2,
+         false,
+         true,
+         16 + 0x1000,
+         {16 + 0x3000},
+         16 + 0x3100,
+         "",
+         true},
     };
 }
 
@@ -247,9 +333,9 @@ TEST(Runs, TranslatedGamesComeOutExact) {
         EXPECT_EQ(backups, std::vector<std::string>{"rom.smc.bak"});
         if (g.starts.size() > 1) {
             for (std::size_t t = 0; t < g.starts.size(); ++t) {
-                EXPECT_NE(p.outcome.out.find("== Tabla de la línea " + std::to_string(t + 2) +
-                                             " =="),
-                          std::string::npos);
+                EXPECT_NE(
+                    p.outcome.out.find("== Tabla de la línea " + std::to_string(t + 2) + " =="),
+                    std::string::npos);
             }
         }
     }
@@ -310,10 +396,23 @@ TEST(Runs, TheChecksumAloneOrKept) {
         const char* summary;
     };
     const Step steps[] = {
-        {{"--dry-run"}, false, false, "Simulación: cambiarían 5 de 6 entradas; mapa HiROM; suma de comprobación: 1234 → "},
-        {{"--keep-checksum"}, true, false, "Hecho: cambian 5 de 6 entradas; mapa HiROM; copia de seguridad «rom.smc.bak»;"},
-        {{}, true, true, "Hecho: cambian 0 de 6 entradas; mapa HiROM; suma de comprobación: 1234 → "},
-        {{}, true, true, "Hecho: la tabla ya estaba al día (no cambia ninguna de 6 entradas; mapa HiROM); no se ha escrito nada;"},
+        {{"--dry-run"},
+         false,
+         false,
+         "Simulación: cambiarían 5 de 6 entradas; mapa HiROM; suma de comprobación: 1234 → "},
+        {{"--keep-checksum"},
+         true,
+         false,
+         "Hecho: cambian 5 de 6 entradas; mapa HiROM; copia de seguridad «rom.smc.bak»;"},
+        {{},
+         true,
+         true,
+         "Hecho: cambian 0 de 6 entradas; mapa HiROM; suma de comprobación: 1234 → "},
+        {{},
+         true,
+         true,
+         "Hecho: la tabla ya estaba al día (no cambia ninguna de 6 entradas; mapa HiROM); no se ha "
+         "escrito nada;"},
     };
     FakeFileSystem fs;
     fs.files["rom.smc"] = before;
@@ -325,9 +424,9 @@ TEST(Runs, TheChecksumAloneOrKept) {
         ASSERT_EQ(run.code, 0) << run.err;
         EXPECT_EQ(run.summary.rfind(step.summary, 0), 0u) << run.summary;
         const Bytes& rom = fs.files["rom.smc"];
-        EXPECT_EQ(std::equal(rom.begin() + 0x20000, rom.begin() + 0x20012,
-                             p.expected.begin() + 0x20000),
-                  step.tableWritten);
+        EXPECT_EQ(
+            std::equal(rom.begin() + 0x20000, rom.begin() + 0x20012, p.expected.begin() + 0x20000),
+            step.tableWritten);
         EXPECT_EQ(SumText(g, rom) != wrong, step.sumWritten);
         if (step.sumWritten) {
             ExpectConsoleAgrees(MapKind::HiRom, rom, 0xFFC0, 0);

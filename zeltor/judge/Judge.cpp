@@ -25,7 +25,10 @@ constexpr std::array<RuleFunction, 6> kTableRules = {
     WholeEntries, Padding, Addresses, TableGoesOn, TableStartsEarlier, StrayEntries,
 };
 constexpr std::array<RuleFunction, 4> kTextRules = {
-    EnoughStrings, Separator, TextAndFirst, TextEdges,
+    EnoughStrings,
+    Separator,
+    TextAndFirst,
+    TextEdges,
 };
 
 template <std::size_t N>
@@ -218,8 +221,7 @@ std::optional<Correction> Agreeing(const View& view, const Reading& r, const Fin
         // What the evidence itself proposes goes first among TEXT's corrections.
         Fields proposed = r.fields;
         proposed.textStart = *finding.textAt;
-        corrections.insert(corrections.begin(),
-                           {Field::TextStart, proposed, Hex(*finding.textAt)});
+        corrections.insert(corrections.begin(), {Field::TextStart, proposed, Hex(*finding.textAt)});
     }
     for (const Field field : finding.suspects) {
         for (Correction& c : corrections) {
@@ -295,8 +297,8 @@ std::string BlockMessage(const View& view, const std::vector<std::size_t>& lines
             }
         }
     }
-    for (const Correction& c : finding.settled ? std::vector<Correction>{}
-                                               : Corrections(view, *typed.front())) {
+    for (const Correction& c :
+         finding.settled ? std::vector<Correction>{} : Corrections(view, *typed.front())) {
         if (IsTableField(c.field) || !Suspected(finding, c.field)) {
             continue;
         }
@@ -359,7 +361,6 @@ std::variant<Verdict, Refusal> Judge(const View& view, const Request& request,
     }
     return Forced(view, request, *reading, message);
 }
-
 
 } // namespace zeltor
 

@@ -397,10 +397,10 @@ std::optional<Finding> StrayEntries(const View& view, const Reading& r) {
         const std::uint64_t offset =
             last ? r.fields.tableEnd + 1 - r.fields.size : r.fields.tableStart;
         Finding finding{Exit::LooksWrong, last ? Field::TableEnd : Field::TableStart,
-                       std::string(last ? "la última" : "la primera") + " entrada de la tabla (" +
-                           At(r, offset, value) + ") señala " + Hex(*p) +
-                           ", lejos del texto de las demás (" + Hex(others.low) + "-" +
-                           Hex(others.high) + "): parece de otra tabla"};
+                        std::string(last ? "la última" : "la primera") + " entrada de la tabla (" +
+                            At(r, offset, value) + ") señala " + Hex(*p) +
+                            ", lejos del texto de las demás (" + Hex(others.low) + "-" +
+                            Hex(others.high) + "): parece de otra tabla"};
         if (last) {
             finding.suspects = {Field::TableEnd, Field::TableStart, Field::PointerSize};
         }
