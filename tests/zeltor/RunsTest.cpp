@@ -182,120 +182,67 @@ void Play(const Game& g, Played& p) {
     p.outcome = RunZeltor(p.fs, args);
 }
 
+// A game of `console` over `rom`: the NES's an NROM after its iNES header, the Mega Drive's
+// pointers big endian; the rest as the calls after it say.
+Game Make(const char* name, Console console, Bytes rom, unsigned size, std::uint64_t text,
+          std::vector<std::uint64_t> starts) {
+    const bool nes = console == Console::Nes;
+    return Game{name,
+                console,
+                std::move(rom),
+                nes ? 16u : 0u,
+                nes ? 0x8000u : 0u,
+                size,
+                console == Console::MegaDrive,
+                false,
+                text,
+                std::move(starts)};
+}
+Game Copier(Game g) {
+    g.header = 512;
+    return g;
+}
+Game Split(Game g, std::uint64_t apart, const char* options) {
+    g.split = true;
+    g.apart = apart;
+    g.options = options;
+    return g;
+}
+Game InFile(Game g) {
+    g.tableFile = true;
+    return g;
+}
+
 std::vector<Game> Games() {
     const std::size_t KiB = 1024;
+    const auto snes = [&](bool hiRom, std::size_t size, bool copier) {
+        const std::size_t at = (copier ? 512 : 0) + (hiRom ? 0xFFC0 : 0x7FC0);
+        return Noisy(SnesRom(hiRom, size, copier), at, at + 0x3F);
+    };
     return {
-        {"names and descriptions over one LoROM block",
-         Console::LoRom,
-         Noisy(SnesRom(false, 512 * KiB, false), 0x7FC0, 0x7FFF),
-         0,
-         0,
-         2,
-         false,
-         false,
-         0x8200,
-         {0xA000, 0xA00C},
-         0,
-         "",
-         true}, // the descriptions right after the names
-        {"three tables over a plain file's block",
-         Console::Linear,
-         Bytes(0x8000, 0xEE),
-         0,
-         0,
-         2,
-         false,
-         false,
-         0x1000,
-         {0x3000, 0x3100, 0x3200},
-         0,
-         "",
-         true},
-        {"1 MiB HiROM, 3-byte pointers",
-         Console::HiRom,
-         Noisy(SnesRom(true, 1024 * KiB, false), 0xFFC0, 0xFFFF),
-         0,
-         0,
-         3,
-         false,
-         false,
-         0x10200,
-         {0x20000}},
-        {"512 KiB LoROM after a copier's header",
-         Console::LoRom,
-         Noisy(SnesRom(false, 512 * KiB, true), 512 + 0x7FC0, 512 + 0x7FFF),
-         512,
-         0,
-         2,
-         false,
-         false,
-         512 + 0x8200,
-         {512 + 0xA000}},
-        {"1.5 MiB LoROM, mirrored by the console",
-         Console::LoRom,
-         Noisy(SnesRom(false, 1536 * KiB, false), 0x7FC0, 0x7FFF),
-         0,
-         0,
-         3,
-         false,
-         false,
-         0x100200,
-         {0x108000}},
-        {"Game Boy, bank 1",
-         Console::GameBoy,
-         Noisy(GameBoyRom(256 * KiB), 0x100, 0x14F),
-         0,
-         0,
-         2,
-         false,
-         false,
-         0x4200,
-         {0x6000}},
-        {"Mega Drive, big endian unasked",
-         Console::MegaDrive,
-         Noisy(MegaDriveRom(512 * KiB), 0x100, 0x1FF),
-         0,
-         0,
-         4,
-         true,
-         false,
-         0x20000,
-         {0x30000}},
-        {"Game Boy Advance",
-         Console::Gba,
-         Noisy(GbaRom(1024 * KiB), 0, 0xBF),
-         0,
-         0,
-         4,
-         false,
-         false,
-         0x10000,
-         {0x20000}},
-        {"NES table split in halves",
-         Console::Nes,
-         Noisy(NesRom(0, 2), 0, 15),
-         16,
-         0x8000,
-         2,
-         false,
-         true,
-         16 + 0x1000,
-         {16 + 0x3000},
-         0,
-         "--split"},
-        {"NES split halves apart, in a table file",
-         Console::Nes,
-         Noisy(NesRom(0, 2), 0, 15),
-         16,
-         0x8000,
-         2,
-         false,
-         true,
-         16 + 0x1000,
-         {16 + 0x3000},
-         16 + 0x3100,
-         "",
-         true},
+        // The descriptions right after the names, both over one block.
+        InFile(Make("names and descriptions over one LoROM block", Console::LoRom,
+                    snes(false, 512 * KiB, false), 2, 0x8200, {0xA000, 0xA00C})),
+        InFile(Make("three tables over a plain file's block", Console::Linear, Bytes(0x8000, 0xEE),
+                    2, 0x1000, {0x3000, 0x3100, 0x3200})),
+        Make("1 MiB HiROM, 3-byte pointers", Console::HiRom, snes(true, 1024 * KiB, false), 3,
+             0x10200, {0x20000}),
+        Copier(Make("512 KiB LoROM after a copier's header", Console::LoRom,
+                    snes(false, 512 * KiB, true), 2, 512 + 0x8200, {512 + 0xA000})),
+        Make("1.5 MiB LoROM, mirrored by the console", Console::LoRom,
+             snes(false, 1536 * KiB, false), 3, 0x100200, {0x108000}),
+        Make("Game Boy, bank 1", Console::GameBoy, Noisy(GameBoyRom(256 * KiB), 0x100, 0x14F), 2,
+             0x4200, {0x6000}),
+        Make("Mega Drive, big endian unasked", Console::MegaDrive,
+             Noisy(MegaDriveRom(512 * KiB), 0x100, 0x1FF), 4, 0x20000, {0x30000}),
+        Make("Game Boy Advance", Console::Gba, Noisy(GbaRom(1024 * KiB), 0, 0xBF), 4, 0x10000,
+             {0x20000}),
+        Split(Make("NES table split in halves", Console::Nes, Noisy(NesRom(0, 2), 0, 15), 2,
+                   16 + 0x1000, {16 + 0x3000}),
+              0, "--split"),
+        InFile(Split(Make("NES split halves apart, in a table file", Console::Nes,
+                          Noisy(NesRom(0, 2), 0, 15), 2, 16 + 0x1000, {16 + 0x3000}),
+                     16 + 0x3100, "")),
     };
 }
 
