@@ -181,6 +181,7 @@ int Session::End(Exit code, const std::string& after, const std::string& errorLi
         };
         Log(body);
         Print(body);
+        m_Out.flush(); // the report before stderr's lines, where both go to one console
     } else if (logged != nullptr) {
         Log([&](Pieces& to) { to << errorLine + logged + "\n"; });
     }

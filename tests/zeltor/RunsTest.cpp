@@ -392,4 +392,26 @@ TEST(Runs, TheFormatThatAgreesIsNamed) {
     EXPECT_EQ(p.fs.files["rom.smc"], p.before);
 }
 
+// The guide's example, a game's item names and descriptions over one block: a few short
+// strings, the last with the text's first digits, which is no sign of data after the text.
+TEST(Runs, TheGuidesNamesAndDescriptions) {
+    const std::vector<std::string> before = {"SWORD",          "A sharp blade.", "SHIELD",
+                                             "Blocks arrows.", "POTION",         "Heals 50 HP."};
+    const std::vector<std::string> after = {
+        "ESPADA", "Hoja afilada.", "ESCUDO", "Para las flechas.", "POCION", "Cura 50 PV."};
+    Bytes rom(0x400, 0xFF);
+    const std::vector<std::uint64_t> old = Starts(0x200, before);
+    PutTable(rom, 0x100, 2, {0x8000 + old[0], 0x8000 + old[2], 0x8000 + old[4]});
+    PutTable(rom, 0x106, 2, {0x8000 + old[1], 0x8000 + old[3], 0x8000 + old[5]});
+    PutStrings(rom, 0x200, after, 0x00);
+    FakeFileSystem fs;
+    fs.files["objetos.smc"] = rom;
+    const std::string file = "# nombres y descripciones\n200 100 105 2 00\n200 106 10B 2 00\n";
+    fs.files["tablas.txt"] = Bytes(file.begin(), file.end());
+    const Outcome run = RunZeltor(fs, {"--tables", "tablas.txt", "objetos.smc"});
+    ASSERT_EQ(run.code, 0) << run.err;
+    EXPECT_EQ(TableOf(fs.files["objetos.smc"], 0x100, 6, 2),
+              (std::vector<std::uint32_t>{0x8200, 0x8215, 0x822E, 0x8207, 0x821C, 0x8235}));
+}
+
 } // namespace

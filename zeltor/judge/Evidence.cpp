@@ -218,7 +218,7 @@ std::bitset<256> Charset(const Span& text, const Strings& strings, std::uint8_t 
 constexpr std::size_t kFewSymbols = 16;
 
 bool TextLike(const Span& text, std::uint64_t from, std::uint8_t separator,
-              const std::bitset<256>& charset) {
+              const std::bitset<256>& charset, double share) {
     // A few short strings hold few of the text's symbols: then its range counts too (letters
     // between the lowest and the highest seen). With more seen, a range wide enough to hold
     // other data's bytes by chance would prove nothing.
@@ -239,10 +239,11 @@ bool TextLike(const Span& text, std::uint64_t from, std::uint8_t separator,
         known += charset.test(text[at]) || (text[at] >= low && text[at] <= high) ? 1 : 0;
     }
     const std::uint64_t length = at - from;
-    // Two in three of its bytes are ones the strings use: a string of the same text, not other
-    // data, whose bytes fall anywhere. (A text uses some symbols far more than others: strings
+    // Two in three of its bytes (as a rule) are ones the strings use: a string of the same
+    // text, not other data, whose bytes fall anywhere. (A text uses some symbols far more than others: strings
     // of it share most of their bytes even when few were read.)
-    return text.Holds(at) && length > 0 && 3 * known >= 2 * length;
+    return text.Holds(at) && length > 0 &&
+           static_cast<double>(known) >= share * static_cast<double>(length);
 }
 
 bool TextGoesOn(const Span& text, std::uint64_t end, std::uint8_t separator,

@@ -79,10 +79,10 @@ std::bitset<256> Charset(const Span& text, const Strings& strings, std::uint8_t 
 // ten times as long is 2,000 bytes: four times that leaves room.)
 constexpr std::uint64_t kLongestString = 8192;
 
-// From `from` to the next separator lies a string of the text read (its bytes mostly ones the
-// strings use), not free space or other data.
+// From `from` to the next separator lies a string of the text read (at least `share` of its
+// bytes ones the strings use), not free space or other data.
 bool TextLike(const Span& text, std::uint64_t from, std::uint8_t separator,
-              const std::bitset<256>& charset);
+              const std::bitset<256>& charset, double share = 2.0 / 3);
 
 // After `end`, text of the kind read goes on (rather than free space or other data): the
 // string that follows is made of those bytes and is followed by another.

@@ -238,7 +238,9 @@ bool LastIsData(const View& view, const Reading& r) {
     for (std::uint64_t at = r.strings.starts.back(); at < r.strings.end; ++at) {
         --others[view.text[at]];
     }
-    return !TextLike(view.text, r.strings.starts.back(), r.fields.separator, Charset(others));
+    // Half its bytes new to the text, not a third: a short text has not shown all its symbols
+    // yet, and a last string with the first digits or accents is still text ("Cura 50 PV.").
+    return !TextLike(view.text, r.strings.starts.back(), r.fields.separator, Charset(others), 0.5);
 }
 
 // Strings that were empty in the old table (their value one byte below the next) and have text
