@@ -1,6 +1,6 @@
 #include "zeltor/Files.h"
 
-#include "zeltor/Text.h"
+#include "zeltor/words/Text.h"
 
 namespace zeltor {
 

@@ -40,10 +40,15 @@ inline Refusal Bad(Exit code, std::string message) {
     return Refusal{code, std::move(message)};
 }
 
-// "ERROR 3: ...": the line stderr ends with, written here and nowhere else. The stream form
-// asks for no memory of its own, for a run that has none left.
+// "ERROR 3: ...": the line stderr ends with, written here and nowhere else. The stream forms
+// ask for no memory of their own, for a run that has none left; the start alone is for a line
+// written in pieces.
+inline std::ostream& PutErrorStart(std::ostream& out, Exit code) {
+    return out << "ERROR " << static_cast<int>(code) << ": ";
+}
+
 inline std::ostream& PutErrorLine(std::ostream& out, Exit code, std::string_view message) {
-    return out << "ERROR " << static_cast<int>(code) << ": " << message << ".";
+    return PutErrorStart(out, code) << message << ".";
 }
 
 inline std::string ErrorLine(const Refusal& refusal) {

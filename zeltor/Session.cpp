@@ -1,12 +1,15 @@
+#include "zeltor/Session.h"
+
 #include "portable/FieldNames.h"
 #include "portable/Hex.h"
-#include "zeltor/Checksum.h"
-#include "zeltor/Plan.h"
-#include "zeltor/Recalculator.h"
-#include "zeltor/Report.h"
-#include "zeltor/Safeguard.h"
-#include "zeltor/TableFile.h"
-#include "zeltor/Text.h"
+#include "zeltor/judge/Plan.h"
+#include "zeltor/rom/Checksum.h"
+#include "zeltor/words/Help.h"
+#include "zeltor/words/Report.h"
+#include "zeltor/words/TableFile.h"
+#include "zeltor/words/Text.h"
+#include "zeltor/write/Backup.h"
+#include "zeltor/write/Safeguard.h"
 
 #include <algorithm>
 #include <exception>
@@ -147,14 +150,14 @@ int Session::EndWithoutMemory() {
     case RomState::Writing:
     case RomState::Damaged: {
         const std::string* whole = m_Guard->WholeBackup();
-        m_Err << "ERROR " << static_cast<int>(Exit::RestoreFailed) << ": "
-              << (state == RomState::Mending
-                      ? "no se pudo reponer la tabla que un recálculo anterior dejó a medias; "
-                      : "no se pudo escribir la tabla ni reponer los bytes originales; ")
-              << "la ROM puede estar dañada: recupérela de "
-              << (whole != nullptr ? "la copia de seguridad «"
-                                   : "una copia de antes de la "
-                                     "interrupción");
+        PutErrorStart(m_Err, Exit::RestoreFailed)
+            << (state == RomState::Mending
+                    ? "no se pudo reponer la tabla que un recálculo anterior dejó a medias; "
+                    : "no se pudo escribir la tabla ni reponer los bytes originales; ")
+            << "la ROM puede estar dañada: recupérela de "
+            << (whole != nullptr ? "la copia de seguridad «"
+                                 : "una copia de antes de la "
+                                   "interrupción");
         if (whole != nullptr) {
             m_Err << *whole << "»";
         }
@@ -165,10 +168,11 @@ int Session::EndWithoutMemory() {
     case RomState::Untouched:
         break;
     }
-    m_Err << "ERROR " << static_cast<int>(Exit::WriteFailed) << ": " << kNoMemoryEnd
-          << (mended ? "en la ROM solo se ha repuesto la tabla que un recálculo anterior dejó a "
-                       "medias.\n"
-                     : "no se ha escrito nada en la ROM.\n");
+    PutErrorStart(m_Err, Exit::WriteFailed)
+        << kNoMemoryEnd
+        << (mended ? "en la ROM solo se ha repuesto la tabla que un recálculo anterior dejó a "
+                     "medias.\n"
+                   : "no se ha escrito nada en la ROM.\n");
     return static_cast<int>(Exit::WriteFailed);
 }
 

@@ -1,6 +1,6 @@
-#include "zeltor/Checksum.h"
+#include "zeltor/rom/Checksum.h"
 #include "tests/zeltor/ConsoleRoms.h"
-#include "zeltor/Recognize.h"
+#include "zeltor/rom/Recognize.h"
 
 #include <gtest/gtest.h>
 

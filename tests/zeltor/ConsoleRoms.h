@@ -4,7 +4,7 @@
 // map's addresses written out once more, from the consoles' documentation, to check the
 // program's against.
 #include "tests/zeltor/RecalculatorTestSupport.h"
-#include "zeltor/Maps.h"
+#include "zeltor/rom/Maps.h"
 
 #include <algorithm>
 #include <cstdint>

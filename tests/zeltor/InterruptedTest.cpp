@@ -2,8 +2,8 @@
 // fault-injecting file system: what is on disk afterwards, what the run says, and what the
 // next run makes of it.
 #include "tests/zeltor/RecalculatorTestSupport.h"
-#include "zeltor/Backup.h"
-#include "zeltor/Journal.h"
+#include "zeltor/write/Backup.h"
+#include "zeltor/write/Journal.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 #include "tests/zeltor/ConsoleRoms.h"
-#include "zeltor/Recognize.h"
+#include "zeltor/rom/Recognize.h"
 
 #include <gtest/gtest.h>
 

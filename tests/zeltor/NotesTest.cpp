@@ -1,8 +1,8 @@
 // A note beside a ROM is a claim about one file, checked before it is believed: one that does
 // not hold stops the run before anything is written, and notes of other ROMs are left alone.
 #include "tests/zeltor/RecalculatorTestSupport.h"
-#include "zeltor/Backup.h"
-#include "zeltor/Journal.h"
+#include "zeltor/write/Backup.h"
+#include "zeltor/write/Journal.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "zeltor/PointerFormat.h"
+#include "zeltor/rom/PointerFormat.h"
 
 #include <gtest/gtest.h>
 

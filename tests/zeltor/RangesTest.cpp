@@ -1,9 +1,9 @@
 // A protected write of several ranges of one ROM: stopped anywhere, what is on the disk is what
 // its note describes, and the note itself survives no change of a byte.
 #include "tests/zeltor/RecalculatorTestSupport.h"
-#include "zeltor/Journal.h"
-#include "zeltor/Safeguard.h"
-#include "zeltor/Write.h"
+#include "zeltor/write/Journal.h"
+#include "zeltor/write/Safeguard.h"
+#include "zeltor/write/Write.h"
 
 #include <gtest/gtest.h>
 

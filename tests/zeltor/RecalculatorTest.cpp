@@ -1,5 +1,6 @@
 #include "portable/Utf8.h"
 #include "tests/zeltor/RecalculatorTestSupport.h"
+#include "zeltor/words/Help.h"
 
 #include <gtest/gtest.h>
 

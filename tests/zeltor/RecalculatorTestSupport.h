@@ -1,8 +1,11 @@
 #pragma once
 
 #include "tests/zeltor/FakeFileSystem.h"
-#include "zeltor/Journal.h"
-#include "zeltor/Recalculator.h"
+#include "zeltor/Outcome.h"
+#include "zeltor/Session.h"
+#include "zeltor/words/Arguments.h"
+#include "zeltor/write/Backup.h"
+#include "zeltor/write/Journal.h"
 
 #include <gtest/gtest.h>
 

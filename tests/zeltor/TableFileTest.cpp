@@ -1,4 +1,4 @@
-#include "zeltor/TableFile.h"
+#include "zeltor/words/TableFile.h"
 
 #include "tests/zeltor/RecalculatorTestSupport.h"
 

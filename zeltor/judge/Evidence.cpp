@@ -1,6 +1,6 @@
 #include "zeltor/judge/Evidence.h"
 
-#include "zeltor/Text.h"
+#include "zeltor/words/Text.h"
 
 #include <algorithm>
 #include <cstring>
@@ -240,8 +240,8 @@ bool TextLike(const Span& text, std::uint64_t from, std::uint8_t separator,
     }
     const std::uint64_t length = at - from;
     // Two in three of its bytes (as a rule) are ones the strings use: a string of the same
-    // text, not other data, whose bytes fall anywhere. (A text uses some symbols far more than others: strings
-    // of it share most of their bytes even when few were read.)
+    // text, not other data, whose bytes fall anywhere. (A text uses some symbols far more than
+    // others: strings of it share most of their bytes even when few were read.)
     return text.Holds(at) && length > 0 &&
            static_cast<double>(known) >= share * static_cast<double>(length);
 }

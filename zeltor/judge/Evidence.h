@@ -1,8 +1,8 @@
 #pragma once
 
-#include "zeltor/Arguments.h"
-#include "zeltor/PointerFormat.h"
 #include "zeltor/judge/View.h"
+#include "zeltor/rom/PointerFormat.h"
+#include "zeltor/words/Arguments.h"
 
 #include <array>
 #include <bitset>

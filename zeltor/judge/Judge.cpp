@@ -1,8 +1,8 @@
 #include "zeltor/judge/Judge.h"
 
 #include "portable/Hex.h"
-#include "zeltor/Text.h"
 #include "zeltor/judge/Rules.h"
+#include "zeltor/words/Text.h"
 
 #include <algorithm>
 #include <array>

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "portable/FieldNames.h"
-#include "zeltor/Arguments.h"
 #include "zeltor/Outcome.h"
 #include "zeltor/judge/Evidence.h"
 #include "zeltor/judge/View.h"
+#include "zeltor/words/Arguments.h"
 
 #include <bitset>
 #include <optional>

@@ -1,6 +1,6 @@
-#include "zeltor/Text.h"
 #include "zeltor/judge/Judge.h"
 #include "zeltor/judge/Rules.h"
+#include "zeltor/words/Text.h"
 
 #include <algorithm>
 

@@ -2,8 +2,8 @@
 // ends, values that address the ROM, enough strings, nothing of it left out before START or
 // after END, nothing of another table's taken in.
 #include "portable/Hex.h"
-#include "zeltor/Text.h"
 #include "zeltor/judge/Rules.h"
+#include "zeltor/words/Text.h"
 
 #include <algorithm>
 

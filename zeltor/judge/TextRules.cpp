@@ -1,7 +1,7 @@
 // The rules about what is read through the table: the separator, TEXT and FIRST.
 #include "portable/Hex.h"
-#include "zeltor/Text.h"
 #include "zeltor/judge/Rules.h"
+#include "zeltor/words/Text.h"
 
 #include <algorithm>
 #include <array>

@@ -1,9 +1,9 @@
 #include "zeltor/judge/View.h"
 
 #include "portable/Hex.h"
-#include "zeltor/Recognize.h"
-#include "zeltor/Text.h"
 #include "zeltor/judge/Rules.h"
+#include "zeltor/rom/Recognize.h"
+#include "zeltor/words/Text.h"
 
 #include <algorithm>
 #include <cstring>

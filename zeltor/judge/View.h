@@ -1,10 +1,10 @@
 #pragma once
 
-#include "zeltor/Arguments.h"
 #include "zeltor/Files.h"
-#include "zeltor/Maps.h"
 #include "zeltor/Outcome.h"
-#include "zeltor/Recognize.h"
+#include "zeltor/rom/Maps.h"
+#include "zeltor/rom/Recognize.h"
+#include "zeltor/words/Arguments.h"
 
 #include <cstdint>
 #include <memory>

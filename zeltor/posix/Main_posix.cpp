@@ -1,4 +1,5 @@
-#include "zeltor/Recalculator.h"
+#include "zeltor/Outcome.h"
+#include "zeltor/Session.h"
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -1,4 +1,5 @@
-#include "zeltor/Recalculator.h"
+#include "zeltor/Outcome.h"
+#include "zeltor/Session.h"
 
 #include "win32/SystemLibrary.h"
 #include "win32/Utf.h"

@@ -3,7 +3,7 @@
 // same file, on a copy of the folder, with its note damaged or its name taken, or with the ROM
 // replaced while it runs.
 #include "tests/zeltor/posix/Launch.h"
-#include "zeltor/Journal.h"
+#include "zeltor/write/Journal.h"
 
 #include <gtest/gtest.h>
 

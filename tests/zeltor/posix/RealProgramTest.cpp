@@ -2,8 +2,8 @@
 // a log that is no file of its own, with names as long as the system allows, in a folder it
 // may not write, and with no room to write.
 #include "tests/zeltor/posix/Launch.h"
-#include "zeltor/Backup.h"
-#include "zeltor/Journal.h"
+#include "zeltor/write/Backup.h"
+#include "zeltor/write/Journal.h"
 
 #include <gtest/gtest.h>
 

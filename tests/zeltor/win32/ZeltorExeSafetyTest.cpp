@@ -4,8 +4,8 @@
 #include "portable/RecalcArguments.h"
 #include "request/ExitMessage.h"
 #include "tests/zeltor/win32/ZeltorExeSupport.h"
-#include "zeltor/Backup.h"
-#include "zeltor/Journal.h"
+#include "zeltor/write/Backup.h"
+#include "zeltor/write/Journal.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "portable/RecalcArguments.h"
-#include "zeltor/Maps.h"
 #include "zeltor/Outcome.h"
-#include "zeltor/PointerFormat.h"
+#include "zeltor/rom/Maps.h"
+#include "zeltor/rom/PointerFormat.h"
 
 #include <cstdint>
 #include <optional>

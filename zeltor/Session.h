@@ -1,9 +1,6 @@
 #pragma once
 
-#include "zeltor/Arguments.h"
-#include "zeltor/Backup.h"
 #include "zeltor/Files.h"
-#include "zeltor/Outcome.h"
 
 #include <ostream>
 #include <string>
@@ -16,9 +13,5 @@ namespace zeltor {
 // translator should read: one line per warning, and on failure one error line, last.
 int Run(const std::vector<std::string>& args, FileSystem& files, std::ostream& out,
         std::ostream& err);
-
-std::string HelpText();
-// At most five lines: what the program does and how to call it.
-std::string UsageText();
 
 } // namespace zeltor

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "zeltor/Plan.h"
+#include "zeltor/judge/Plan.h"
 
 #include <functional>
 #include <string>

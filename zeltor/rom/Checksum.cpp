@@ -1,4 +1,4 @@
-#include "zeltor/Checksum.h"
+#include "zeltor/rom/Checksum.h"
 
 #include <algorithm>
 #include <utility>

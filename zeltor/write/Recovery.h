@@ -1,8 +1,8 @@
 #pragma once
 
 #include "zeltor/Files.h"
-#include "zeltor/Journal.h"
 #include "zeltor/Outcome.h"
+#include "zeltor/write/Journal.h"
 
 #include <cstdint>
 #include <optional>

@@ -1,4 +1,4 @@
-#include "zeltor/Write.h"
+#include "zeltor/write/Write.h"
 
 #include <algorithm>
 #include <exception>

@@ -1,4 +1,4 @@
-#include "zeltor/Maps.h"
+#include "zeltor/rom/Maps.h"
 
 #include <algorithm>
 #include <cctype>

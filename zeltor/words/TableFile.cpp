@@ -1,7 +1,7 @@
-#include "zeltor/TableFile.h"
+#include "zeltor/words/TableFile.h"
 
 #include "portable/Hex.h"
-#include "zeltor/Text.h"
+#include "zeltor/words/Text.h"
 
 #include <algorithm>
 #include <iterator>

@@ -1,12 +1,12 @@
 #pragma once
 
-#include "zeltor/Arguments.h"
 #include "zeltor/Files.h"
 #include "zeltor/Outcome.h"
-#include "zeltor/PointerFormat.h"
-#include "zeltor/Recognize.h"
-#include "zeltor/Write.h"
 #include "zeltor/judge/Judge.h"
+#include "zeltor/rom/PointerFormat.h"
+#include "zeltor/rom/Recognize.h"
+#include "zeltor/words/Arguments.h"
+#include "zeltor/write/Write.h"
 
 #include <cstdint>
 #include <limits>

@@ -1,4 +1,4 @@
-#include "zeltor/Text.h"
+#include "zeltor/words/Text.h"
 
 #include "portable/Hex.h"
 #include "portable/Utf8.h"

@@ -1,7 +1,7 @@
-#include "zeltor/Safeguard.h"
+#include "zeltor/write/Safeguard.h"
 
-#include "zeltor/Backup.h"
-#include "zeltor/Text.h"
+#include "zeltor/words/Text.h"
+#include "zeltor/write/Backup.h"
 
 #include <algorithm>
 #include <memory>

@@ -1,8 +1,8 @@
-#include "zeltor/Arguments.h"
+#include "zeltor/words/Arguments.h"
 
 #include "portable/FieldNames.h"
 #include "portable/Hex.h"
-#include "zeltor/Text.h"
+#include "zeltor/words/Text.h"
 
 #include <cctype>
 #include <limits>

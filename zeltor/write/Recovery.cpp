@@ -1,8 +1,8 @@
-#include "zeltor/Recovery.h"
+#include "zeltor/write/Recovery.h"
 
 #include "portable/Hex.h"
-#include "zeltor/Backup.h"
-#include "zeltor/Text.h"
+#include "zeltor/words/Text.h"
+#include "zeltor/write/Backup.h"
 
 #include <algorithm>
 #include <cstring>

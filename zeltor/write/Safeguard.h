@@ -1,10 +1,10 @@
 #pragma once
 
 #include "zeltor/Files.h"
-#include "zeltor/Journal.h"
 #include "zeltor/Outcome.h"
-#include "zeltor/Recovery.h"
-#include "zeltor/Write.h"
+#include "zeltor/write/Journal.h"
+#include "zeltor/write/Recovery.h"
+#include "zeltor/write/Write.h"
 
 #include <optional>
 #include <span>

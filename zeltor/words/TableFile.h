@@ -1,7 +1,7 @@
 #pragma once
 
-#include "zeltor/Arguments.h"
 #include "zeltor/Outcome.h"
+#include "zeltor/words/Arguments.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,8 +1,8 @@
-#include "zeltor/Journal.h"
+#include "zeltor/write/Journal.h"
 
 #include "portable/Hex.h"
-#include "zeltor/Backup.h"
-#include "zeltor/Text.h"
+#include "zeltor/words/Text.h"
+#include "zeltor/write/Scratch.h"
 
 #include <array>
 #include <cstring>

@@ -2,12 +2,12 @@
 
 #include "zeltor/Files.h"
 
-#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
-#include <vector>
 
+// The names of the ROM's files, and the files of this program's own beside the ROM (the
+// backup's unfinished copy, the note of a write): where they go and how they are made.
 namespace zeltor {
 
 // A file of this program's own beside the ROM: "zeltor-" and a key made from the ROM's name,
@@ -20,6 +20,10 @@ std::string RomBaseName(const std::string& rom);
 // Its folder: "" or what comes before its name, separator included.
 std::string RomFolder(const std::string& rom);
 
+// "la carpeta de la ROM", naming the folder when the ROM's name gives one: for the messages
+// about files that the translator never sees.
+std::string RomFolderText(const std::string& rom);
+
 // 16 hexadecimal digits from `bytes` (FNV-1a, 64 bits): names of this program's own files.
 std::string NameKey(std::string_view bytes);
 
@@ -29,18 +33,6 @@ std::string NameKey(std::string_view bytes);
 CreateResult CreateScratch(FileSystem& files, const std::string& path, std::unique_ptr<File>& file,
                            FileError& error);
 
-// Where the backup is copied before it gets its .bak name; a leftover is an unfinished copy.
-std::string TemporaryBackupPath(const std::string& rom);
-
-// "la carpeta de la ROM", naming the folder when the ROM's name gives one: for the messages
-// about files that the translator never sees.
-std::string RomFolderText(const std::string& rom);
-
-// Copies the whole ROM under a temporary name, flushes it, and only then gives it the first
-// free name of juego.smc.bak, .bak1, .bak2, ...: a file under such a name is always a whole
-// copy, even when the run is stopped halfway, and no unfinished copy is left behind, not even
-// when an exception ends the run. `buffer` is the copy's buffer; on failure `error` says what
-// went wrong.
 // Removes a scratch file when it goes out of scope, unless kept; never throws. `path` must
 // outlive it.
 class ScratchGuard {
@@ -56,8 +48,5 @@ private:
     const std::string& m_Path;
     bool m_Armed = true;
 };
-
-bool MakeBackup(const std::string& rom, File& source, FileSystem& files,
-                std::vector<std::uint8_t>& buffer, std::string& backupPath, std::string& error);
 
 } // namespace zeltor

@@ -1,8 +1,8 @@
-#include "zeltor/Report.h"
+#include "zeltor/words/Report.h"
 
 #include "portable/Hex.h"
 #include "portable/QuoteArgument.h"
-#include "zeltor/Text.h"
+#include "zeltor/words/Text.h"
 
 #include <algorithm>
 #include <charconv>

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "zeltor/Files.h"
-#include "zeltor/Maps.h"
 #include "zeltor/Outcome.h"
+#include "zeltor/rom/Maps.h"
 
 #include <memory>
 #include <optional>

@@ -2,7 +2,7 @@
 
 #include "zeltor/Files.h"
 #include "zeltor/Outcome.h"
-#include "zeltor/Recognize.h"
+#include "zeltor/rom/Recognize.h"
 
 #include <cstdint>
 #include <optional>

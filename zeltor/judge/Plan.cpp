@@ -1,8 +1,8 @@
-#include "zeltor/Plan.h"
+#include "zeltor/judge/Plan.h"
 
 #include "portable/Hex.h"
-#include "zeltor/Text.h"
 #include "zeltor/judge/View.h"
+#include "zeltor/words/Text.h"
 
 #include <algorithm>
 #include <map>

@@ -1,4 +1,4 @@
-#include "zeltor/Recognize.h"
+#include "zeltor/rom/Recognize.h"
 
 #include "portable/Hex.h"
 

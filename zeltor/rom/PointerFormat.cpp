@@ -1,8 +1,8 @@
-#include "zeltor/PointerFormat.h"
+#include "zeltor/rom/PointerFormat.h"
 
 #include "portable/Hex.h"
-#include "zeltor/Arguments.h"
-#include "zeltor/Text.h"
+#include "zeltor/words/Arguments.h"
+#include "zeltor/words/Text.h"
 
 #include <algorithm>
 

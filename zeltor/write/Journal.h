@@ -1,7 +1,7 @@
 #pragma once
 
 #include "zeltor/Files.h"
-#include "zeltor/Write.h"
+#include "zeltor/write/Write.h"
 
 #include <cstdint>
 #include <optional>

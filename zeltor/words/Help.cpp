@@ -1,4 +1,4 @@
-#include "zeltor/Recalculator.h"
+#include "zeltor/words/Help.h"
 
 namespace zeltor {
 
