@@ -56,7 +56,10 @@ std::vector<Range> Joined(const std::vector<Range>& ranges,
 }
 
 // A table file is text of a few lines per table: anything larger is no table file.
-constexpr std::uint64_t kTableFileMost = 16 * 1024 * 1024;
+constexpr std::uint64_t kTableFileMost = std::uint64_t{16} << 20;
+
+// A report up to this size is made once for the log and stdout; a larger one, for each.
+constexpr std::size_t kReportKeptMost = std::size_t{16} << 20;
 
 // One run, from its arguments to its exit code. What goes to stderr is kept until the end, so
 // that the ROM is put right and the log written before anything is printed, and so that an
@@ -179,10 +182,29 @@ int Session::EndWithoutMemory() {
 int Session::End(Exit code, const std::string& after, const std::string& errorLine,
                  const char* logged) {
     if (m_Plan) {
-        const Body body = [&](Pieces& to) {
+        const Body report = [&](Pieces& to) {
             WriteReport(*m_Plan, m_Jobs, to);
             to << after;
         };
+        // Made once and kept for both the log and stdout, unless it is too large to keep: then
+        // made again for each.
+        std::vector<std::string> made;
+        std::size_t size = 0;
+        Pieces keep([&](const std::string& piece) {
+            size += piece.size();
+            made.push_back(piece);
+            return size <= kReportKeptMost;
+        });
+        report(keep);
+        const Body body = keep.Flush() ? Body([&](Pieces& to) {
+            for (const std::string& piece : made) {
+                to << piece;
+            }
+        })
+                                       : report;
+        if (size > kReportKeptMost) {
+            made = {};
+        }
         Log(body);
         Print(body);
         m_Out.flush(); // the report before stderr's lines, where both go to one console

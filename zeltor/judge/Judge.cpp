@@ -350,7 +350,7 @@ std::variant<Verdict, Refusal> Judge(const View& view, const Request& request,
     const std::optional<Finding> finding = FirstFinding(view, *reading);
     if (!finding) {
         Verdict verdict = StoryOf(view, *reading);
-        verdict.reading = reading;
+        verdict.reading = std::move(typed);
         return verdict;
     }
     const std::optional<Correction> fix =

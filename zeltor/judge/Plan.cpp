@@ -276,6 +276,7 @@ Outcomes PlanBlockUnguarded(const std::vector<TableJob>& jobs, const std::vector
         }
     }
     std::vector<std::size_t> lines;
+    lines.reserve(jobs.size());
     for (const TableJob& job : jobs) {
         lines.push_back(job.line);
     }
@@ -379,6 +380,7 @@ RunPlan MakeRunPlan(const std::vector<TableJob>& jobs, File& rom) {
     run.tables.resize(jobs.size(), Refusal{});
     for (const std::vector<std::size_t>& indexes : blocks) {
         std::vector<TableJob> group;
+        group.reserve(indexes.size());
         for (const std::size_t i : indexes) {
             group.push_back(jobs[i]);
         }

@@ -95,8 +95,11 @@ InFreeSpace Swallowed(const View& view, const Reading& r) {
 std::vector<std::uint8_t> Candidates(const View& view, const Reading& r, bool strong) {
     const std::uint64_t to = std::min(view.text.End(), r.freeSpace.value_or(view.text.End()));
     std::array<std::size_t, 256> counts{};
-    for (std::uint64_t at = r.fields.textStart; at < to; ++at) {
-        ++counts[view.text[at]];
+    if (r.fields.textStart < to) {
+        // A text of many MiB is counted straight from its bytes.
+        const std::uint8_t* const first = &view.text.bytes[r.fields.textStart - view.text.from];
+        std::for_each(first, first + (to - r.fields.textStart),
+                      [&](const std::uint8_t b) { ++counts[b]; });
     }
     const std::size_t m = r.values.size();
     // Among two or three strings, some byte always ends them by chance.

@@ -22,9 +22,9 @@ constexpr std::size_t kChunk = std::size_t{1} << 20;
 constexpr std::uint64_t kMostSharing = 256;
 
 // Past the strings, the view holds at least this much.
-constexpr std::uint64_t kLookahead = 64 * 1024;
+constexpr std::uint64_t kLookahead = std::uint64_t{64} << 10;
 // The old text is read when it lies apart from the new one and is no larger than this.
-constexpr std::uint64_t kOldTextMost = 4 * 1024 * 1024;
+constexpr std::uint64_t kOldTextMost = std::uint64_t{4} << 20;
 
 const char kOffsetsNote[] = "; las posiciones son del archivo, no direcciones de la consola";
 
@@ -151,7 +151,7 @@ bool ReadOldSpan(const Reading& reading, File& rom, View& view) {
 // The old text of a plain file, looked for where the typed fields do not say: every old value,
 // counted from the smallest, must fall right after a separator, and the strings between be of
 // the text. Only files this small are searched, a chunk at a time.
-constexpr std::uint64_t kSearchedMost = 16 * 1024 * 1024;
+constexpr std::uint64_t kSearchedMost = std::uint64_t{16} << 20;
 
 bool FindOldText(const Request& r, const Reading& reading, File& rom, View& view) {
     if (view.mapKnown || reading.values.size() < 3 || view.fileSize > kSearchedMost) {
