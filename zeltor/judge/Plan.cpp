@@ -248,6 +248,9 @@ Outcomes PlanBlockUnguarded(const std::vector<TableJob>& jobs, const std::vector
     View& view = std::get<View>(viewed);
     for (const TableJob& job : run) {
         const Request& r = job.request;
+        if (r.textStart > jobs.front().request.textStart) {
+            view.nextText = std::min<std::uint64_t>(view.nextText, r.textStart);
+        }
         if (r.tableEnd >= r.tableStart) {
             view.named.emplace_back(r.tableStart, r.tableEnd);
             for (const std::uint32_t at : r.runs) {

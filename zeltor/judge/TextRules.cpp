@@ -93,7 +93,8 @@ InFreeSpace Swallowed(const View& view, const Reading& r) {
 // The bytes to try as the separator: the usual two, then those that occur about as often as
 // the table has strings in the text before the free space.
 std::vector<std::uint8_t> Candidates(const View& view, const Reading& r, bool strong) {
-    const std::uint64_t to = std::min(view.text.End(), r.freeSpace.value_or(view.text.End()));
+    const std::uint64_t to =
+        std::min({view.text.End(), r.freeSpace.value_or(view.text.End()), view.nextText});
     std::array<std::size_t, 256> counts{};
     if (r.fields.textStart < to) {
         // A text of many MiB is counted straight from its bytes.

@@ -63,6 +63,9 @@ struct View {
     // Where every table the run names lies, this block's and the others' (first and last byte
     // of each run of bytes): an entry there is that table's, never one this table goes on into.
     std::vector<std::pair<std::uint64_t, std::uint64_t>> named;
+    // Where the next text block the run names begins, after this one's: this text's bytes end
+    // there at the latest.
+    std::uint64_t nextText = ~std::uint64_t{0};
 
     // Whether `at` lies in a table the run names.
     bool Named(std::uint64_t at) const;
