@@ -186,8 +186,8 @@ int Session::End(Exit code, const std::string& after, const std::string& errorLi
             WriteReport(*m_Plan, m_Jobs, to);
             to << after;
         };
-        // Made once and kept for both the log and stdout, unless it is too large to keep: then
-        // made again for each.
+        // Made once and kept for both the log and stdout; made again for each when it is too
+        // large to keep.
         std::vector<std::string> made;
         std::size_t size = 0;
         Pieces keep([&](const std::string& piece) {
@@ -196,15 +196,16 @@ int Session::End(Exit code, const std::string& after, const std::string& errorLi
             return size <= kReportKeptMost;
         });
         report(keep);
-        const Body body = keep.Flush() ? Body([&](Pieces& to) {
+        const bool kept = keep.Flush();
+        if (!kept) {
+            made = {};
+        }
+        const Body replay = [&](Pieces& to) {
             for (const std::string& piece : made) {
                 to << piece;
             }
-        })
-                                       : report;
-        if (size > kReportKeptMost) {
-            made = {};
-        }
+        };
+        const Body& body = kept ? replay : report;
         Log(body);
         Print(body);
         m_Out.flush(); // the report before stderr's lines, where both go to one console

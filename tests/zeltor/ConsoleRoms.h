@@ -151,6 +151,22 @@ inline std::uint64_t PutStrings(Bytes& rom, std::uint64_t at,
     return at;
 }
 
+// A table's bytes as the game keeps them, worked out here, not by the
+// program: most significant byte first when big endian, and split into runs of one byte of
+// every entry when split.
+inline Bytes Encoded(const std::vector<std::uint64_t>& values, unsigned size, bool bigEndian,
+                     bool split) {
+    Bytes bytes(values.size() * size);
+    for (std::size_t k = 0; k < values.size(); ++k) {
+        for (unsigned b = 0; b < size; ++b) {
+            const unsigned place = bigEndian ? size - 1 - b : b;
+            bytes[split ? b * values.size() + k : k * size + b] =
+                static_cast<std::uint8_t>(values[k] >> (8 * place));
+        }
+    }
+    return bytes;
+}
+
 // Writes the values little endian in `size` bytes each from `at`.
 inline void PutTable(Bytes& rom, std::uint64_t at, unsigned size,
                      const std::vector<std::uint64_t>& values) {

@@ -84,14 +84,8 @@ struct PointerForm {
 // Writes the values from `at` as the cartridge's games keep them.
 void PutEntries(Bytes& rom, std::uint64_t at, const Job& job,
                 const std::vector<std::uint64_t>& values) {
-    const std::size_t n = values.size();
-    for (std::size_t k = 0; k < n; ++k) {
-        for (unsigned b = 0; b < job.size; ++b) {
-            const unsigned place = job.cart->bigEndian ? job.size - 1 - b : b;
-            rom.at(at + (job.cart->split ? b * n + k : k * job.size + b)) =
-                static_cast<std::uint8_t>(values[k] >> (8 * place));
-        }
-    }
+    const Bytes bytes = Encoded(values, job.size, job.cart->bigEndian, job.cart->split);
+    std::copy(bytes.begin(), bytes.end(), rom.begin() + static_cast<std::ptrdiff_t>(at));
 }
 
 // Places blocks in the cartridge's zone without overlapping each other or its header.

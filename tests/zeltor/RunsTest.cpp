@@ -56,19 +56,6 @@ std::vector<std::uint64_t> Starts(std::uint64_t at, const std::vector<std::strin
     return starts;
 }
 
-// A table's bytes as the game keeps them, worked out here, not by the program.
-Bytes Encoded(const std::vector<std::uint64_t>& values, unsigned size, bool bigEndian, bool split) {
-    Bytes bytes(values.size() * size);
-    for (std::size_t k = 0; k < values.size(); ++k) {
-        for (unsigned b = 0; b < size; ++b) {
-            const unsigned place = bigEndian ? size - 1 - b : b;
-            bytes[split ? b * values.size() + k : k * size + b] =
-                static_cast<std::uint8_t>(values[k] >> (8 * place));
-        }
-    }
-    return bytes;
-}
-
 // One game: a text block at `text`, `tables` tables interleaved over it (string j is entry
 // j / tables of table j % tables), each at its START, a split one's second run perhaps apart.
 struct Game {

@@ -273,13 +273,6 @@ bool Suspected(const Finding& finding, Field field) {
            finding.suspects.end();
 }
 
-// The tables' fields, each one's fields set aside for its own reading.
-std::vector<Fields> OthersThan(const std::vector<Fields>& fields, std::size_t i) {
-    std::vector<Fields> others = fields;
-    others.erase(others.begin() + static_cast<std::ptrdiff_t>(i));
-    return others;
-}
-
 // What the text's rules found, for every table over it: the first table (in order) whose own
 // field's correction makes them agree, or else the text's field corrected for them all.
 std::string BlockMessage(const View& view, const std::vector<std::size_t>& lines,
@@ -365,6 +358,12 @@ std::variant<Verdict, Refusal> Judge(const View& view, const Request& request,
 } // namespace zeltor
 
 namespace zeltor {
+
+std::vector<Fields> OthersThan(const std::vector<Fields>& fields, std::size_t i) {
+    std::vector<Fields> others = fields;
+    others.erase(others.begin() + static_cast<std::ptrdiff_t>(i));
+    return others;
+}
 
 std::vector<std::variant<Verdict, Refusal>> JudgeBlock(const View& view,
                                                        const std::vector<Request>& requests,

@@ -49,6 +49,9 @@ struct Reading {
 // `others` are the other tables over the same text block, whose values the strings go to as
 // well. `sibling`, the reading of one of those others, lends its strings and all that is read
 // through them when it reads the text as these fields do: a block of many tables is read once.
+// The fields of a block's tables but the i-th: the others its reading pairs strings with.
+std::vector<Fields> OthersThan(const std::vector<Fields>& fields, std::size_t i);
+
 std::optional<Reading> Read(const View& view, const Fields& fields,
                             const std::vector<Fields>& others = {},
                             const Reading* sibling = nullptr);

@@ -269,9 +269,8 @@ Outcomes PlanBlockUnguarded(const std::vector<TableJob>& jobs, const std::vector
     // table's strings are the block's, paired with every table's values.
     std::vector<std::optional<Reading>> typed;
     for (std::size_t i = 0; i < fields.size(); ++i) {
-        std::vector<Fields> others = fields;
-        others.erase(others.begin() + static_cast<std::ptrdiff_t>(i));
-        typed.push_back(Read(view, fields[i], others, i > 0 && typed[0] ? &*typed[0] : nullptr));
+        typed.push_back(
+            Read(view, fields[i], OthersThan(fields, i), i > 0 && typed[0] ? &*typed[0] : nullptr));
     }
     if (typed.front()) {
         if (auto refusal = ReadOldText(requests.front(), *typed.front(), rom, view)) {
@@ -400,11 +399,6 @@ RunPlan MakeRunPlan(const std::vector<TableJob>& jobs, File& rom) {
         }
     }
     return run;
-}
-
-std::variant<Plan, Refusal> MakePlan(const Request& request, File& rom) {
-    RunPlan run = MakeRunPlan({TableJob{request, 0}}, rom);
-    return std::move(run.tables.front());
 }
 
 } // namespace zeltor

@@ -91,7 +91,4 @@ struct RunPlan {
 
 RunPlan MakeRunPlan(const std::vector<TableJob>& jobs, File& rom);
 
-// The command line's one table.
-std::variant<Plan, Refusal> MakePlan(const Request& request, File& rom);
-
 } // namespace zeltor

@@ -97,26 +97,7 @@ std::string Title(const TableJob& job, std::size_t tables) {
     return tables > 1 ? "== Tabla de la línea " + std::to_string(job.line) + " ==\n" : "";
 }
 
-} // namespace
-
-Pieces& Pieces::operator<<(std::string_view text) {
-    if (m_Ok) {
-        m_Text += text;
-        if (m_Text.size() >= kPiece) {
-            Flush();
-        }
-    }
-    return *this;
-}
-
-bool Pieces::Flush() {
-    if (m_Ok && !m_Text.empty()) {
-        m_Ok = m_Put(m_Text);
-        m_Text.clear();
-    }
-    return m_Ok;
-}
-
+// The report of one table: the request, one line per entry, the warnings and a summary.
 void WriteReport(const Plan& plan, Pieces& to) {
     const Request& r = plan.request;
     const Block& block = *plan.block;
@@ -149,6 +130,26 @@ void WriteReport(const Plan& plan, Pieces& to) {
               Count(n - changed, "queda igual", "quedan igual") + "; texto de " + Hex(r.textStart) +
               " a " + Hex(block.textEnd) + "; " + Count(plan.warnings.size(), "aviso", "avisos") +
               ".\n";
+}
+
+} // namespace
+
+Pieces& Pieces::operator<<(std::string_view text) {
+    if (m_Ok) {
+        m_Text += text;
+        if (m_Text.size() >= kPiece) {
+            Flush();
+        }
+    }
+    return *this;
+}
+
+bool Pieces::Flush() {
+    if (m_Ok && !m_Text.empty()) {
+        m_Ok = m_Put(m_Text);
+        m_Text.clear();
+    }
+    return m_Ok;
 }
 
 void WriteReport(const RunPlan& run, const std::vector<TableJob>& jobs, Pieces& to) {

@@ -24,8 +24,6 @@ private:
     bool m_Ok = true;
 };
 
-// The report of one table: the request, one line per entry, the warnings and a summary.
-void WriteReport(const Plan& plan, Pieces& to);
 // The report of a run: each table's, or why it was refused, in the order given, each under
 // its line's number when there are several.
 void WriteReport(const RunPlan& run, const std::vector<TableJob>& jobs, Pieces& to);
