@@ -356,6 +356,13 @@ bool PlaceTable(Random& rnd, Layout& layout, Draft& d, const std::vector<std::ui
         if (!block) {
             return false;
         }
+        // Far: its text a kilobyte or more from this one's old text, as the pointers see it (a
+        // 2-byte value names no bank). Nearer, it is the next table's case.
+        const std::uint64_t first = d.form(*block);
+        const std::uint64_t low = d.form(d.oldText);
+        if (first + 1024 > low && first < low + Total(d.before) + 1024) {
+            return false;
+        }
         layout.Use(*block, 64);
         const auto starts = PutText(rnd, d.script, job.rom, *block, {5, 9, 3, 12, 7, 4, 8, 2});
         for (const std::uint64_t s : starts) {
