@@ -31,10 +31,30 @@ bool NoTextAt(const View& view, const Reading& r, std::uint64_t at, const std::b
     return other >= 2;
 }
 
+// From `from` to free space, whole strings that `b` ends: another block of the same text.
+bool WholeStringsToFreeSpace(const View& view, std::uint64_t from, std::uint8_t b,
+                             const std::bitset<256>& bytes) {
+    const auto free = FreeSpaceFrom(view.text, from);
+    if (!free || *free <= from || *free - from > kLongestString ||
+        (view.text[*free - 1] != b && view.text[*free] != b)) {
+        return false;
+    }
+    for (std::uint64_t at = from; at < *free;) {
+        if (view.text[at] != b && !TextLike(view.text, at, b, bytes)) {
+            return false;
+        }
+        while (at < *free && view.text[at] != b) {
+            ++at;
+        }
+        ++at;
+    }
+    return true;
+}
+
 // The strings `b` ends, from TEXT: the table's number of them, each made of the text's bytes
 // (the typed separator among them, when that is a code inside strings), none holding free
 // space, and no more text after the last. Other data that happens to hold `b` as often fails.
-bool EndsTheText(const View& view, const Reading& r, std::uint8_t b) {
+bool EndsTheText(const View& view, const Reading& r, std::uint8_t b, bool followed) {
     const std::size_t m = r.values.size();
     const std::uint64_t limit =
         r.fields.tableStart > r.fields.textStart ? r.fields.tableStart : view.fileSize;
@@ -59,8 +79,11 @@ bool EndsTheText(const View& view, const Reading& r, std::uint8_t b) {
     }
     // A few strings emptied by the translation may end in the free space; most of them there
     // is one string holding all the text.
-    return inFreeSpace <= kTrailingEmpty && 2 * inFreeSpace <= m &&
-           NoTextAt(view, r, strings.end + 1, bytes);
+    if (inFreeSpace > kTrailingEmpty || 2 * inFreeSpace > m) {
+        return false;
+    }
+    return NoTextAt(view, r, strings.end + 1, bytes) ||
+           (followed && WholeStringsToFreeSpace(view, strings.end + 1, b, bytes));
 }
 
 // Strings read that begin in free space after the text, or that hold some: a separator that
@@ -115,6 +138,24 @@ std::vector<std::uint8_t> Candidates(const View& view, const Reading& r, bool st
     }
     bytes.erase(std::remove(bytes.begin(), bytes.end(), r.fields.separator), bytes.end());
     return bytes;
+}
+
+// Past the strings read, bytes of the text run on into free space with no separator at their
+// end: the block's strings end with another byte, and the typed one is a code inside them.
+bool RunsOnUnended(const View& view, const Reading& r) {
+    const std::uint64_t from = r.strings.end + 1;
+    const auto free = FreeSpaceFrom(view.text, from);
+    // Free space of the separator's own byte takes in the last string's separator.
+    if (!free || *free <= from || *free - from > kLongestString ||
+        view.text[*free - 1] == r.fields.separator || view.text[*free] == r.fields.separator) {
+        return false;
+    }
+    // Two in three of them the text's own: not other data.
+    std::uint64_t known = 0;
+    for (std::uint64_t at = from; at < *free; ++at) {
+        known += r.charset.test(view.text[at]) ? 1 : 0;
+    }
+    return 3 * known >= 2 * (*free - from);
 }
 
 // Where the text was moved and the old one is still there, its strings end where the old values
@@ -309,9 +350,10 @@ std::optional<Finding> Separator(const View& view, const Reading& r) {
     // look for a byte that ends exactly the table's strings; for text left, only 00 or FF, which
     // a text seldom holds (the next block of text may follow, and among the dozens of bytes a
     // text does hold, one would end the table's number of strings now and then by chance).
-    if (bad || TextGoesOn(view.text, r.strings.end, r.fields.separator, r.charset)) {
-        for (const std::uint8_t b : Candidates(view, r, bad)) {
-            if (EndsTheText(view, r, b)) {
+    const bool unended = RunsOnUnended(view, r);
+    if (bad || unended || TextGoesOn(view.text, r.strings.end, r.fields.separator, r.charset)) {
+        for (const std::uint8_t b : Candidates(view, r, bad || unended)) {
+            if (EndsTheText(view, r, b, unended)) {
                 return Finding{Exit::LooksWrong, Field::Separator,
                                typed + "las " + std::to_string(m) +
                                    " cadenas de la tabla no acaban donde acaba el texto; con " +
