@@ -94,11 +94,8 @@ Tie TieOf(const View& view, const Reading& r, const OldText& old,
     const bool left = likeText
                           ? OneStringLeft(view.text, r.strings.end, r.fields.separator, r.charset)
                           : StringsLeft(view.text, r.strings.end, r.fields.separator, r.charset);
-    if (!strong || !p || !old.known || !left) {
+    if (!strong || !p || !old.known) {
         return Tie::None;
-    }
-    if (shares) {
-        return Tie::Shares;
     }
     // Where the text was moved and the old one is still there, it shows whether a string of it
     // began there; where it is not (wiped, or in a bank a 2-byte value does not name), nothing
@@ -108,6 +105,18 @@ Tie TieOf(const View& view, const Reading& r, const OldText& old,
     const auto endsAt = [&](std::uint64_t at) {
         return !kept || (view.old.Holds(at) && view.old[at] == r.fields.separator);
     };
+    // A string of the old text, still there, begins where it points, among the table's own:
+    // evidence enough, whatever is left of the new text (its last strings may be emptied into
+    // free space of the separator's byte).
+    if (kept && *p > old.low && *p < old.high && endsAt(*p - 1)) {
+        return shares ? Tie::Shares : Tie::Inside;
+    }
+    if (!left) {
+        return Tie::None;
+    }
+    if (shares) {
+        return Tie::Shares;
+    }
     // Inside a moved text's old span, with the old text not there to show its strings, only a
     // value that other data would seldom hold by chance: one that names a bank, or a 2-byte one
     // in a span no larger than a 32nd of its bank.
