@@ -645,6 +645,28 @@ TEST(Mistakes, RefusedWithTheFieldToCheckAndWrittenOnlyWithForce) {
          "revise «Posición final de la tabla de punteros» (con 0x25 todo concuerda).",
          // With --force, the entry of padding is left as it was.
          {0x100, 0x104, 0x108, 0xFFFF}},
+        // The table's first entry holds its last string: START one entry late leaves it out.
+        {"table start one entry late, over an unordered table",
+         five,
+         {0x114, 0x100, 0x104, 0x108, 0x10D},
+         0xEE,
+         {"100", "22", "29", "2", "00"},
+         "ERROR 9: la tabla parece empezar antes: en 0x20 hay 0x0114, que señala justo después "
+         "de su texto. Si es una entrada de esta tabla, «Posición inicial de la tabla de "
+         "punteros» debe ser 0x20; si es la última de la tabla anterior, cuyo texto sigue a este "
+         "sin nada en medio, indique las dos tablas en un archivo de tablas (--tables) o use "
+         "--force.",
+         {0x114, 0x100, 0x104, 0x108, 0x10D}},
+        // A line break (0A) typed as the separator ends eight strings too, and the text goes
+        // on after them, another block's strings included, to free space with no 0A at its end.
+        {"a line break typed as the separator",
+         {"ab\nb", "ba\naa", "ab\nbab", "b\na", "abb\nbb", "ba\nab", "a\nb", "bab\na", "ab", "ba"},
+         {0x100, 0x105, 0x10B, 0x112, 0x116, 0x11D, 0x123, 0x127},
+         0xFF,
+         {"100", "20", "2F", "2", "0A"},
+         "ERROR 9: con el separador 0A, las 8 cadenas de la tabla no acaban donde acaba el texto; "
+         "con 00, sí: revise «Valor hexadecimal del caracter separador» (con 00 todo concuerda).",
+         {0x100, 0x103, 0x108, 0x10E, 0x114, 0x11A, 0x120, 0x125}},
         {"a table of padding",
          three,
          {0xFFFF, 0, 0xFFFF},
