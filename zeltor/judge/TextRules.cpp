@@ -486,8 +486,14 @@ std::optional<Finding> TextEdges(const View& view, const Reading& r) {
                               Hex(t - 1) + ") parece el primer carácter de la primera cadena"},
                   t - 1);
     }
+    // Padding then text; or padding then an empty string, where the padding goes on before
+    // TEXT (a first string made of one byte of it is free space, not text).
+    const auto padded = [&](std::uint64_t at) {
+        return view.text.Holds(at - 1, 3) && view.text[at - 1] == view.text[at] &&
+               view.text[at + 1] == f.separator;
+    };
     if (view.text.Holds(t, 2) && (view.text[t] == 0x00 || view.text[t] == 0xFF) &&
-        view.text[t] != f.separator && Text(r, view.text[t + 1])) {
+        view.text[t] != f.separator && (Text(r, view.text[t + 1]) || (t > 0 && padded(t)))) {
         return at(Finding{Exit::LooksWrong, Field::TextStart,
                           "la primera cadena empieza con un byte de relleno (" +
                               HexDigits(view.text[t], 2) + " en " + Hex(t) + ")"},

@@ -110,7 +110,10 @@ std::size_t DistinctValues(const Request& r, const View& view) {
     return static_cast<std::size_t>(std::unique(values.begin(), values.end()) - values.begin());
 }
 
-// From a little before TEXT to the end of the few strings after the ones needed, and on: to
+// Before TEXT, as far as a first string it skipped would reach (a long line, translated).
+constexpr std::uint64_t kLookBack = 1024;
+
+// From before TEXT to the end of the few strings after the ones needed, and on: to
 // free space if it comes soon, or as far again as the text, where a separator that ends strings
 // less often than the one typed (a line break typed as the separator) would end them.
 bool ReadText(const Request& r, File& rom, const std::vector<std::uint64_t>& ends,
@@ -118,7 +121,7 @@ bool ReadText(const Request& r, File& rom, const std::vector<std::uint64_t>& end
     const std::uint64_t end = std::min(strings, ends.size()) == 0
                                   ? r.textStart
                                   : ends[std::min(strings, ends.size()) - 1] + 1;
-    const std::uint64_t from = r.textStart - std::min<std::uint64_t>(r.textStart, kMargin);
+    const std::uint64_t from = r.textStart - std::min<std::uint64_t>(r.textStart, kLookBack);
     const auto upTo = [&](std::uint64_t ahead) {
         return std::min(limit, end + std::min(ahead, limit - std::min(limit, end)));
     };
