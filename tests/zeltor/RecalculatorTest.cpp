@@ -667,6 +667,18 @@ TEST(Mistakes, RefusedWithTheFieldToCheckAndWrittenOnlyWithForce) {
          "ERROR 9: con el separador 0A, las 8 cadenas de la tabla no acaban donde acaba el texto; "
          "con 00, sí: revise «Valor hexadecimal del caracter separador» (con 00 todo concuerda).",
          {0x100, 0x103, 0x108, 0x10E, 0x114, 0x11A, 0x120, 0x125}},
+        // TEXT on the separator of the block before, packed against this one and the next:
+        // as many strings, but the one before would be left without its end.
+        {"text start one byte early, between two blocks",
+         {"dos", "non", "uno", "dos", "tres", "cinco", "seis"},
+         {0x108, 0x10E, 0x115},
+         0xEE,
+         {"107", "20", "25", "2", "00"},
+         "ERROR 9: el separador en 0x107 cierra la cadena de texto que lo precede (desde 0x104), "
+         "no una primera cadena vacía: el texto parece empezar después: revise «Posición inicial "
+         "del texto» (con 0x108 todo concuerda).",
+         // With --force, the smallest old value taken for TEXT's, as in any plain file.
+         {0x108, 0x109, 0x10D}},
         {"a table of padding",
          three,
          {0xFFFF, 0, 0xFFFF},

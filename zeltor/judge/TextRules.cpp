@@ -252,6 +252,27 @@ std::optional<std::uint64_t> OneStringBefore(const View& view, const Reading& r)
     return std::nullopt;
 }
 
+// The separator at `at` ends a string of the text's letters that runs up to it from a boundary
+// (a separator, free space or the table): where that string begins, if so. As the first string
+// of a text, it would be an empty one whose separator the string before it lacks.
+std::optional<std::uint64_t> StringEndingAt(const View& view, const Reading& r, std::uint64_t at) {
+    // Three letters at least: fewer are as often the last bytes of other data.
+    constexpr std::uint64_t kLetters = 3;
+    if (!view.text.Holds(at) || view.text[at] != r.fields.separator || at == 0) {
+        return std::nullopt;
+    }
+    std::uint64_t k = at - 1;
+    while (k > 0 && view.text.Holds(k) && Text(r, view.text[k])) {
+        --k;
+    }
+    // The table's own bytes are no string.
+    if (!view.text.Holds(k) || at - 1 - k < kLetters ||
+        (k + 1 <= r.fields.tableEnd && at - 1 >= r.fields.tableStart)) {
+        return std::nullopt;
+    }
+    return Boundary(view, r, k) ? std::optional<std::uint64_t>(k + 1) : std::nullopt;
+}
+
 // The first string read is empty, and past the strings read exactly one string is left before
 // free space: TEXT was typed on the separator before the text.
 bool EmptyFirstAndOneLeft(const View& view, const Reading& r) {
@@ -497,6 +518,16 @@ std::optional<Finding> TextEdges(const View& view, const Reading& r) {
         return at(Finding{Exit::LooksWrong, Field::TextStart,
                           "la primera cadena empieza con un byte de relleno (" +
                               HexDigits(view.text[t], 2) + " en " + Hex(t) + ")"},
+                  t + 1);
+    }
+    if (const auto from = StringEndingAt(view, r, t)) {
+        return at(Finding{Exit::LooksWrong, Field::TextStart,
+                          "el separador en " + Hex(t) +
+                              " cierra la cadena de texto que lo precede "
+                              "(desde " +
+                              Hex(*from) +
+                              "), no una primera cadena vacía: el texto "
+                              "parece empezar después"},
                   t + 1);
     }
     if (const auto lone = OneStringBefore(view, r)) {
