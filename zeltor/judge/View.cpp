@@ -145,7 +145,9 @@ bool ReadOldSpan(const Reading& reading, File& rom, View& view) {
     const std::uint64_t around = 4 * old.longestGap + 256;
     const std::uint64_t from = old.low - std::min(old.low, around);
     const std::uint64_t to = std::min(view.fileSize, old.high + around);
-    if (to <= from || (from < view.text.End() && to > view.text.from)) {
+    // Only where the text moved away from the old values: else they point into the new text.
+    const bool moved = reading.fields.textStart > old.high || reading.strings.end < old.low;
+    if (to <= from || !moved) {
         return true;
     }
     return ReadSpan(rom, from, to, view.old);
