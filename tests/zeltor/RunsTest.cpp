@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <sstream>
@@ -364,6 +365,52 @@ TEST(Runs, TheChecksumAloneOrKept) {
         EXPECT_EQ(SumText(g, rom) != wrong, step.sumWritten);
         if (step.sumWritten) {
             ExpectConsoleAgrees(MapKind::HiRom, rom, 0xFFC0, 0);
+        }
+    }
+}
+
+// A text moved on a Game Boy, its old one left standing and another block packed after the new
+// one: the old strings still show which entries are the table's. An END one entry long takes
+// in a value of other data that begins none of them, and is refused naming END.
+TEST(Runs, AMovedTextsOldOneShowsTheTablesEnd) {
+    Bytes rom = GameBoyRom(0x10000);
+    const std::vector<std::string> old = Script(9, 7);
+    const std::vector<std::string> now = Translated(old);
+    const std::vector<std::uint64_t> was = Starts(0x4100, old);
+    PutStrings(rom, 0x4100, old, 0x00);
+    const std::uint64_t end = PutStrings(rom, 0x5000, now, 0x00);
+    PutStrings(rom, end, {"otro", "bloque"}, 0x00);
+    std::vector<std::uint64_t> values = was;
+    values.push_back(was[4] + 2); // inside the fifth old string
+    PutTable(rom, 0x6000, 2, values);
+    std::string stray = HexOf(values.back());
+    std::transform(stray.begin(), stray.end(), stray.begin(), ::toupper);
+    struct Case {
+        const char* end;
+        int code;
+        std::string says; // in the last line
+    };
+    const Case cases[] = {
+        {"6011", 0, ""},
+        {"6013", 9,
+         "la última entrada de la tabla (en 0x6012 hay 0x" + stray +
+             ") no señala el principio de una cadena del texto anterior"},
+        {"6013", 9, "revise «Posición final de la tabla de punteros» (con 0x6011 todo concuerda)."},
+    };
+    const std::vector<std::uint64_t> starts = Starts(0x5000, now);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.end);
+        FakeFileSystem fs;
+        fs.files["rom.gb"] = rom;
+        const Outcome run = RunZeltor(fs, {"rom.gb", "5000", "6000", c.end, "2", "00"});
+        EXPECT_EQ(run.code, c.code) << run.err;
+        EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
+        const Bytes& after = fs.files["rom.gb"];
+        for (std::size_t k = 0; k < starts.size() && c.code == 0; ++k) {
+            EXPECT_EQ(Word(after, 0x6000 + 2 * k, false), starts[k]) << k;
+        }
+        if (c.code != 0) {
+            EXPECT_EQ(after, rom);
         }
     }
 }

@@ -16,13 +16,14 @@ using RuleFunction = std::optional<Finding> (*)(const View&, const Reading&);
 // The order in which the fields are named: the table's, the separator's, then TEXT's and
 // FIRST's. Each rule may count on the ones before it having passed.
 // What cannot be carried out at all (exit 3 and 4) comes before what looks mistaken (exit 9).
-constexpr std::array<RuleFunction, 10> kRules = {
-    WholeEntries,       EnoughStrings, Padding,   Addresses,    TableGoesOn,
-    TableStartsEarlier, StrayEntries,  Separator, TextAndFirst, TextEdges,
+constexpr std::array<RuleFunction, 11> kRules = {
+    WholeEntries, EnoughStrings,   Padding,   Addresses,    TableGoesOn, TableStartsEarlier,
+    StrayEntries, EndsMissOldText, Separator, TextAndFirst, TextEdges,
 };
 // Where several tables share a text block: each table's own rules, then the text's, once.
-constexpr std::array<RuleFunction, 6> kTableRules = {
-    WholeEntries, Padding, Addresses, TableGoesOn, TableStartsEarlier, StrayEntries,
+constexpr std::array<RuleFunction, 7> kTableRules = {
+    WholeEntries,       Padding,      Addresses,       TableGoesOn,
+    TableStartsEarlier, StrayEntries, EndsMissOldText,
 };
 constexpr std::array<RuleFunction, 4> kTextRules = {
     EnoughStrings,
@@ -57,11 +58,15 @@ void AddTable(const Fields& f, std::vector<Correction>& out) {
         c.tableEnd = end;
         out.push_back({field, c, std::move(value)});
     };
-    // A correction that left less than half the table would agree with anything.
+    // A correction that left less than half the table would agree with anything; one that
+    // left three strings or fewer, with most evidence about a separator.
     const std::uint64_t entries = (f.tableEnd - f.tableStart + 1) / size;
+    const auto keeps = [&](std::uint64_t k) {
+        return 2 * k < entries && entries - k >= std::min<std::uint64_t>(4, entries - 1);
+    };
     for (std::uint64_t k = 1; k <= 3; ++k) {
         add(Field::TableStart, f.tableStart - k * size, f.tableEnd, Hex(f.tableStart - k * size));
-        if (2 * k < entries) {
+        if (keeps(k)) {
             add(Field::TableStart, f.tableStart + k * size, f.tableEnd,
                 Hex(f.tableStart + k * size));
         }
@@ -75,7 +80,7 @@ void AddTable(const Fields& f, std::vector<Correction>& out) {
         }
     }
     for (std::uint64_t k = 1; k <= 3; ++k) {
-        if (2 * k < entries) {
+        if (keeps(k)) {
             add(Field::TableEnd, f.tableStart, f.tableEnd - k * size, Hex(f.tableEnd - k * size));
         }
         add(Field::TableEnd, f.tableStart, f.tableEnd + k * size, Hex(f.tableEnd + k * size));

@@ -16,6 +16,9 @@ std::optional<Finding> EnoughStrings(const View& view, const Reading& reading);
 std::optional<Finding> TableGoesOn(const View& view, const Reading& reading);
 std::optional<Finding> TableStartsEarlier(const View& view, const Reading& reading);
 std::optional<Finding> StrayEntries(const View& view, const Reading& reading);
+// Where the text moved and the old one still stands, an entry at either end that begins none
+// of its strings, while the others do, is another table's.
+std::optional<Finding> EndsMissOldText(const View& view, const Reading& reading);
 
 // The separator.
 std::optional<Finding> Separator(const View& view, const Reading& reading);

@@ -74,8 +74,19 @@ bool Filler(std::uint32_t value, unsigned size) {
     return true;
 }
 
-Tie TieOf(const View& view, const Reading& r, const OldText& old,
-          std::optional<std::uint32_t> entry) {
+// The byte before `at`, outside the table, is a letter of the text.
+bool LetterBefore(const View& view, const Reading& r, std::uint64_t at) {
+    const Span* span = at > 0 ? view.TableHolding(at - 1, 1) : nullptr;
+    if (span == nullptr || (at - 1 >= r.fields.tableStart && at - 1 <= r.fields.tableEnd)) {
+        return false;
+    }
+    const std::uint8_t b = (*span)[at - 1];
+    return b != r.fields.separator && b != 0x00 && b != 0xFF && r.charset.test(b);
+}
+
+// How the entry at `at` beside the table relates to it.
+Tie TieOf(const View& view, const Reading& r, const OldText& old, std::uint64_t at) {
+    const auto entry = EntryAt(view, r, at);
     if (!entry || r.IsNull(*entry)) {
         return Tie::None;
     }
@@ -91,6 +102,10 @@ Tie TieOf(const View& view, const Reading& r, const OldText& old,
     // inside the text. Such an entry counts only with one string left, not the next block's.
     const unsigned top = r.fields.bigEndian ? 0 : r.fields.size - 1;
     const bool likeText = !view.mapKnown && ((*entry >> (8 * top)) & 0xFF) == r.fields.separator;
+    // After a letter too, it is the end of a string of text, not an entry.
+    if (likeText && LetterBefore(view, r, at)) {
+        return Tie::None;
+    }
     const bool left = likeText
                           ? OneStringLeft(view.text, r.strings.end, r.fields.separator, r.charset)
                           : StringsLeft(view.text, r.strings.end, r.fields.separator, r.charset);
@@ -158,6 +173,32 @@ bool InFreeSpace(const Reading& r, std::size_t j, const View& view) {
 }
 
 } // namespace
+
+std::optional<Finding> EndsMissOldText(const View& view, const Reading& r) {
+    const OldText old = OldTextOf(r);
+    const bool moved = r.fields.textStart > old.high || r.strings.end < old.low;
+    if (!moved || r.entries.size() < 2 || !OldTextKept(view, r)) {
+        return std::nullopt;
+    }
+    for (const bool last : {true, false}) {
+        const std::uint32_t value = last ? r.entries.back() : r.entries.front();
+        const auto p = r.basis.Where(value);
+        if (r.IsNull(value) || !p || *p == old.low || !view.old.Holds(*p - 1) ||
+            view.old[*p - 1] == r.fields.separator ||
+            std::count(r.entries.begin(), r.entries.end(), value) != 1) {
+            continue;
+        }
+        const std::uint64_t offset =
+            last ? r.fields.tableEnd + 1 - r.fields.size : r.fields.tableStart;
+        return Finding{Exit::LooksWrong, last ? Field::TableEnd : Field::TableStart,
+                       std::string(last ? "la última" : "la primera") + " entrada de la tabla (" +
+                           At(r, offset, value) +
+                           ") no señala el principio de una cadena del texto anterior, que sigue "
+                           "en " +
+                           Hex(old.low) + "-" + Hex(old.high) + ", como las demás"};
+    }
+    return std::nullopt;
+}
 
 std::string ValueText(const Reading& r, std::uint32_t value) {
     return Hex(value, static_cast<int>(2 * r.fields.size));
@@ -316,13 +357,13 @@ std::optional<Finding> TableGoesOn(const View& view, const Reading& r) {
         return std::nullopt; // another table of the run: the run says where each one ends
     }
     const auto entry = EntryAt(view, r, next);
-    const Tie tie = TieOf(view, r, old, entry);
+    const Tie tie = TieOf(view, r, old, next);
     if (tie == Tie::None) {
         return std::nullopt;
     }
     // How many entries after END belong as well.
     std::uint64_t end = next + r.fields.size - 1;
-    while (TieOf(view, r, old, EntryAt(view, r, end + 1)) != Tie::None) {
+    while (TieOf(view, r, old, end + 1) != Tie::None) {
         end += r.fields.size;
     }
     const std::string points = Points(tie);
@@ -359,13 +400,12 @@ std::optional<Finding> TableStartsEarlier(const View& view, const Reading& r) {
         return std::nullopt;
     }
     const auto entry = EntryAt(view, r, before);
-    const Tie tie = TieOf(view, r, old, entry);
+    const Tie tie = TieOf(view, r, old, before);
     if (tie == Tie::None) {
         return std::nullopt;
     }
     std::uint64_t start = before;
-    while (start >= r.fields.size &&
-           TieOf(view, r, old, EntryAt(view, r, start - r.fields.size)) != Tie::None) {
+    while (start >= r.fields.size && TieOf(view, r, old, start - r.fields.size) != Tie::None) {
         start -= r.fields.size;
     }
     const std::string points = Points(tie);

@@ -366,6 +366,9 @@ std::optional<Finding> Separator(const View& view, const Reading& r) {
     const InFreeSpace swallowed = Swallowed(view, r);
     const bool bad =
         swallowed.holding || swallowed.starting > kTrailingEmpty || 2 * swallowed.starting > m;
+    // In a table of three strings or fewer, two emptied are as likely as a wrong separator:
+    // there, only 00 or FF ending the strings where the text ends says which.
+    const bool few = m <= 3 && !swallowed.holding && swallowed.starting <= kTrailingEmpty;
     const std::string typed = "con el separador " + HexDigits(r.fields.separator, 2) + ", ";
     // Strings that run into free space, or text left after the strings read: evidence enough to
     // look for a byte that ends exactly the table's strings; for text left, only 00 or FF, which
@@ -373,7 +376,15 @@ std::optional<Finding> Separator(const View& view, const Reading& r) {
     // text does hold, one would end the table's number of strings now and then by chance).
     const bool unended = RunsOnUnended(view, r);
     if (bad || unended || TextGoesOn(view.text, r.strings.end, r.fields.separator, r.charset)) {
-        for (const std::uint8_t b : Candidates(view, r, bad || unended)) {
+        std::vector<std::uint8_t> candidates = Candidates(view, r, bad || unended);
+        if (few && bad) {
+            for (const std::uint8_t b : {0x00, 0xFF}) {
+                if (b != r.fields.separator) {
+                    candidates.push_back(b);
+                }
+            }
+        }
+        for (const std::uint8_t b : candidates) {
             if (EndsTheText(view, r, b, unended)) {
                 return Finding{Exit::LooksWrong, Field::Separator,
                                typed + "las " + std::to_string(m) +
@@ -387,7 +398,7 @@ std::optional<Finding> Separator(const View& view, const Reading& r) {
                        typed + StringAt(*swallowed.holding, r.strings.starts[*swallowed.holding]) +
                            " se extiende por el espacio libre que sigue al texto"};
     }
-    if (bad) {
+    if (bad && !few) {
         return Finding{Exit::LooksWrong, Field::Separator,
                        typed + std::to_string(swallowed.starting) + " de las " + std::to_string(m) +
                            " cadenas de la tabla quedan en el espacio libre que sigue al texto"};
@@ -452,8 +463,14 @@ std::optional<Finding> TextAndFirst(const View& view, const Reading& r) {
                            " (en una cabecera, o fuera de la PRG)"};
     }
     const bool inPlace = old.known && old.low == f.textStart;
-    // The old text reaches at least one string past its highest value.
-    const std::uint64_t oldEnd = old.high + std::max<std::uint64_t>(old.longestGap, 1);
+    // The old text reaches at least one string past its highest value: as far as the longest
+    // string between them, or, where it still stands, to that string's separator.
+    std::uint64_t oldEnd = old.high + std::max<std::uint64_t>(old.longestGap, 1);
+    for (std::uint64_t at = old.high; at < oldEnd && view.old.Holds(at); ++at) {
+        if (view.old[at] == f.separator) {
+            oldEnd = at;
+        }
+    }
     const bool overlap = old.known && f.textStart <= oldEnd && r.strings.end >= old.low;
     const bool firstHere = f.first && r.basis.Where(*f.first) == f.textStart;
     if (f.first && !firstHere) {
