@@ -679,6 +679,15 @@ TEST(Mistakes, RefusedWithTheFieldToCheckAndWrittenOnlyWithForce) {
          "del texto» (con 0x108 todo concuerda).",
          // With --force, the smallest old value taken for TEXT's, as in any plain file.
          {0x108, 0x109, 0x10D}},
+        // Two of three strings emptied run into the free space of the separator's byte: too
+        // few strings to call that a wrong separator when neither 00 nor FF ends them better.
+        {"a table of three, two of them emptied",
+         {"uno", "", ""},
+         {0x100, 0x104, 0x108},
+         0x00,
+         {"100", "20", "25", "2", "00"},
+         nullptr,
+         {0x100, 0x104, 0x105}},
         {"a table of padding",
          three,
          {0xFFFF, 0, 0xFFFF},

@@ -147,7 +147,10 @@ Tie TieOf(const View& view, const Reading& r, const OldText& old, std::uint64_t 
         return Tie::Next;
     }
     // Its string would end where the first of the table's begins.
-    if (*p < old.low && old.low - *p <= Reach(old) && endsAt(old.low - 1)) {
+    // Not where a known map shows the text in place: there TEXT, where the smallest value
+    // points, begins it.
+    const bool inPlace = view.mapKnown && old.low == r.fields.textStart;
+    if (!inPlace && *p < old.low && old.low - *p <= Reach(old) && endsAt(old.low - 1)) {
         return Tie::Before;
     }
     return Tie::None;
@@ -376,7 +379,8 @@ std::optional<Finding> TableGoesOn(const View& view, const Reading& r) {
         "la tabla parece seguir después de su final: " + At(r, next, *entry) + ", que " + points;
     // One string left and then free space or other data: as many strings as this table's
     // entries would read, and no next block for another table's to point at.
-    if (tie == Tie::Next &&
+    // One or two strings show too few letters to tell the next block's strings from other data.
+    if (tie == Tie::Next && r.strings.starts.size() > 2 &&
         OneStringLeft(view.text, r.strings.end, r.fields.separator, r.charset)) {
         return Finding{Exit::LooksWrong, Field::TableEnd,
                        goesOn + ", y tras las cadenas leídas queda una más: " +

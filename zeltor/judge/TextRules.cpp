@@ -277,7 +277,9 @@ std::optional<std::uint64_t> StringEndingAt(const View& view, const Reading& r, 
 // free space: TEXT was typed on the separator before the text.
 bool EmptyFirstAndOneLeft(const View& view, const Reading& r) {
     const std::uint64_t t = r.fields.textStart;
-    if (!view.text.Holds(t) || view.text[t] != r.fields.separator || r.strings.starts.size() < 2) {
+    // Three strings or fewer show too few of the text's letters to tell the next block's strings
+    // from other data.
+    if (!view.text.Holds(t) || view.text[t] != r.fields.separator || r.strings.starts.size() < 4) {
         return false;
     }
     std::uint64_t at = r.strings.end + 1;

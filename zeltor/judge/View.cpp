@@ -171,6 +171,13 @@ bool FindOldText(const Request& r, const Reading& reading, File& rom, View& view
         return false;
     }
     view.oldTextAt = OldTextIn(file, gaps, r.separator, reading.charset, r.textStart);
+    // Three values match two string ends somewhere in a file by chance: only over the typed
+    // text's own span do they count.
+    const std::uint64_t span = gaps.back();
+    if (view.oldTextAt && reading.values.size() < 4 &&
+        (*view.oldTextAt + span < r.textStart || *view.oldTextAt > r.textStart + span)) {
+        view.oldTextAt.reset();
+    }
     return true;
 }
 
