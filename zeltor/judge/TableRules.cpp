@@ -163,6 +163,18 @@ std::string Points(Tie tie) {
                                 : "señala dentro de su texto";
 }
 
+// Whose else an entry beside the table may be: the neighbouring table's (`after` END, the next
+// one's first; before START, the last of the one before), by where its text lies.
+std::string OtherTable(Tie tie, bool after) {
+    if (tie != Tie::Next && tie != Tie::Before) {
+        return "de otra tabla que comparte este texto";
+    }
+    return std::string(after ? "la primera de la tabla siguiente"
+                             : "la última de la tabla anterior") +
+           ", cuyo texto " +
+           (tie == Tie::Next ? "sigue a este sin nada en medio" : "acaba justo antes de este");
+}
+
 // String j holds free space: it begins in it, or a run of it lies inside.
 bool InFreeSpace(const Reading& r, std::size_t j, const View& view) {
     if (j >= r.strings.starts.size()) {
@@ -369,17 +381,13 @@ std::optional<Finding> TableGoesOn(const View& view, const Reading& r) {
     while (TieOf(view, r, old, end + 1) != Tie::None) {
         end += r.fields.size;
     }
-    const std::string points = Points(tie);
-    const std::string other = tie == Tie::Next     ? "la primera de la tabla siguiente, cuyo texto "
-                                                     "sigue a este sin nada en medio"
-                              : tie == Tie::Before ? "la primera de la tabla siguiente, cuyo "
-                                                     "texto acaba justo antes de este"
-                                                   : "de otra tabla que comparte este texto";
+    const std::string other = OtherTable(tie, true);
     const std::string goesOn =
-        "la tabla parece seguir después de su final: " + At(r, next, *entry) + ", que " + points;
+        "la tabla parece seguir después de su final: " + At(r, next, *entry) + ", que " +
+        Points(tie);
     // One string left and then free space or other data: as many strings as this table's
-    // entries would read, and no next block for another table's to point at.
-    // One or two strings show too few letters to tell the next block's strings from other data.
+    // entries would read, and no next block for another table's to point at. (One or two
+    // strings show too few letters to tell the next block's strings from other data.)
     if (tie == Tie::Next && r.strings.starts.size() > 2 &&
         OneStringLeft(view.text, r.strings.end, r.fields.separator, r.charset)) {
         return Finding{Exit::LooksWrong, Field::TableEnd,
@@ -412,16 +420,12 @@ std::optional<Finding> TableStartsEarlier(const View& view, const Reading& r) {
     while (start >= r.fields.size && TieOf(view, r, old, start - r.fields.size) != Tie::None) {
         start -= r.fields.size;
     }
-    const std::string points = Points(tie);
-    const std::string other = tie == Tie::Before ? "la última de la tabla anterior, cuyo texto "
-                                                   "acaba justo antes de este"
-                              : tie == Tie::Next ? "la última de la tabla anterior, cuyo texto "
-                                                   "sigue a este sin nada en medio"
-                                                 : "de otra tabla que comparte este texto";
+    const std::string other = OtherTable(tie, false);
     return Finding{Exit::LooksWrong, Field::TableStart,
-                   "la tabla parece empezar antes: " + At(r, before, *entry) + ", que " + points +
-                       ". Si es una entrada de esta tabla, " + FieldName(Field::TableStart) +
-                       " debe ser " + Hex(start) + "; si es " + other +
+                   "la tabla parece empezar antes: " + At(r, before, *entry) + ", que " +
+                       Points(tie) + ". Si es una entrada de esta tabla, " +
+                       FieldName(Field::TableStart) + " debe ser " + Hex(start) + "; si es " +
+                       other +
                        ", indique las dos tablas en un archivo de tablas (--tables) o use --force",
                    true};
 }
