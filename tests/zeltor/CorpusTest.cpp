@@ -2,6 +2,7 @@
 // and the usual typos made on each must be refused with the ROM untouched (on a console whose
 // map is known, every one; in a plain file, as many as the bytes allow).
 #include "tests/zeltor/Corpus.h"
+#include "portable/FieldNames.h"
 
 #include <gtest/gtest.h>
 
@@ -79,7 +80,25 @@ std::string Dump(const Job& job) {
 
 struct Counts {
     std::size_t cases = 0, refused = 0, wrong = 0;
+    std::size_t named = 0; // refused naming the field the typo is in
 };
+
+// The field each kind of typo is in, as the messages name it.
+Field FieldOf(const std::string& typo) {
+    const std::pair<const char*, Field> kinds[] = {
+        {"TEXT", Field::TextStart},      {"START", Field::TableStart},
+        {"END", Field::TableEnd},        {"SIZE", Field::PointerSize},
+        {"--split", Field::PointerSize}, {"FIRST", Field::FirstPointer},
+        {"separator", Field::Separator}, {"a line break", Field::Separator},
+    };
+    for (const auto& [prefix, field] : kinds) {
+        if (typo.rfind(prefix, 0) == 0) {
+            return field;
+        }
+    }
+    ADD_FAILURE() << "no field for " << typo;
+    return Field::TextStart;
+}
 
 struct Tally {
     std::map<std::string, Counts> jobs, typos, typoKinds;
@@ -136,6 +155,19 @@ void Judge(const Job& job, Tally& tally) {
         if (made.code != 0) {
             ++byConsole.refused;
             ++byKind.refused;
+            // "revise «field»", or a message that settles it naming that field alone.
+            const std::string field = FieldName(FieldOf(typo.name));
+            const auto revise = made.err.find("revise ");
+            const bool named = (revise != std::string::npos &&
+                                made.err.find(field, revise) != std::string::npos) ||
+                               (made.err.find("revise «") == std::string::npos &&
+                                made.err.find(field) != std::string::npos);
+            byConsole.named += named ? 1 : 0;
+            byKind.named += named ? 1 : 0;
+            // With ZELTOR_CORPUS_MISNAMED set, each refusal that names another field is shown.
+            if (std::getenv("ZELTOR_CORPUS_MISNAMED") != nullptr && !named) {
+                std::cerr << typo.name << ": " << Line(typo.args) << Dump(job) << "\n" << made.err;
+            }
             if (made.after != job.rom) {
                 tally.failures.push_back("refused but changed, " + std::string(typo.name));
             }
@@ -153,7 +185,7 @@ void Print(const char* title, const std::map<std::string, Counts>& counts) {
     for (const auto& [name, c] : counts) {
         std::cout << "  " << std::left << std::setw(44) << name << std::right << std::setw(6)
                   << c.cases << " cases" << std::setw(6) << c.refused << " refused" << std::setw(6)
-                  << c.wrong << " written wrong\n";
+                  << c.wrong << " written wrong" << std::setw(6) << c.named << " named\n";
     }
 }
 

@@ -652,9 +652,8 @@ TEST(Mistakes, RefusedWithTheFieldToCheckAndWrittenOnlyWithForce) {
          0xEE,
          {"100", "22", "29", "2", "00"},
          "ERROR 9: la tabla parece empezar antes: en 0x20 hay 0x0114, que señala justo después "
-         "de su texto. Si es una entrada de esta tabla, «Posición inicial de la tabla de "
-         "punteros» debe ser 0x20; si es la última de la tabla anterior, cuyo texto sigue a este "
-         "sin nada en medio, indique las dos tablas en un archivo de tablas (--tables) o use "
+         "de su texto. Si es suya, «Posición inicial de la tabla de punteros» debe ser 0x20; si "
+         "es la última de la anterior, cuyo texto sigue a este, indique ambas con --tables o use "
          "--force.",
          {0x114, 0x100, 0x104, 0x108, 0x10D}},
         // A line break (0A) typed as the separator ends eight strings too, and the text goes

@@ -17,8 +17,8 @@ using RuleFunction = std::optional<Finding> (*)(const View&, const Reading&);
 // FIRST's. Each rule may count on the ones before it having passed.
 // What cannot be carried out at all (exit 3 and 4) comes before what looks mistaken (exit 9).
 constexpr std::array<RuleFunction, 11> kRules = {
-    WholeEntries, EnoughStrings,   Padding,   Addresses,    TableGoesOn, TableStartsEarlier,
-    StrayEntries, EndsMissOldText, Separator, TextAndFirst, TextEdges,
+    WholeEntries,       EnoughStrings, Padding,         Addresses,    Separator, TableGoesOn,
+    TableStartsEarlier, StrayEntries,  EndsMissOldText, TextAndFirst, TextEdges,
 };
 // Where several tables share a text block: each table's own rules, then the text's, once.
 constexpr std::array<RuleFunction, 7> kTableRules = {
@@ -48,6 +48,9 @@ struct Correction {
     Field field;
     Fields fields;
     std::string value;
+    // It leaves entries out, or reads the table in another size or layout: with less to read,
+    // or other values, it hides evidence as often as it mends.
+    bool hides = false;
 };
 
 void AddTable(const Fields& f, std::vector<Correction>& out) {
@@ -56,7 +59,8 @@ void AddTable(const Fields& f, std::vector<Correction>& out) {
         Fields c = f;
         c.tableStart = start;
         c.tableEnd = end;
-        out.push_back({field, c, std::move(value)});
+        const bool drops = end - start < f.tableEnd - f.tableStart;
+        out.push_back({field, c, std::move(value), drops});
     };
     // A correction that left less than half the table would agree with anything; one that
     // left three strings or fewer, with most evidence about a separator.
@@ -102,7 +106,7 @@ void AddTable(const Fields& f, std::vector<Correction>& out) {
                                         : bigEndian        ? "con --big-endian"
                                         : split            ? "con --split"
                                                            : "sin --big-endian ni --split";
-                out.push_back({Field::PointerSize, c, std::to_string(f.size) + ", " + how});
+                out.push_back({Field::PointerSize, c, std::to_string(f.size) + ", " + how, true});
             }
         }
     }
@@ -111,7 +115,7 @@ void AddTable(const Fields& f, std::vector<Correction>& out) {
         if (other != f.size) {
             Fields c = f;
             c.size = other;
-            out.push_back({Field::PointerSize, c, std::to_string(other)});
+            out.push_back({Field::PointerSize, c, std::to_string(other), true});
         }
     }
 }
@@ -228,14 +232,27 @@ std::optional<Correction> Agreeing(const View& view, const Reading& r, const Fin
         proposed.textStart = *finding.textAt;
         corrections.insert(corrections.begin(), {Field::TextStart, proposed, Hex(*finding.textAt)});
     }
-    for (const Field field : finding.suspects) {
-        for (Correction& c : corrections) {
-            if (c.field != field) {
-                continue;
-            }
-            const std::optional<Reading> reading = Read(view, c.fields);
-            if (reading && !FirstFinding(view, *reading)) {
-                return std::move(c);
+    // A separator that ends exactly the table's strings where the text ends is named before
+    // the fields read through it: a table or TEXT corrected around a wrong one agrees by chance.
+    if (finding.separator) {
+        Fields proposed = r.fields;
+        proposed.separator = *finding.separator;
+        const std::optional<Reading> reading = Read(view, proposed);
+        if (reading && !FirstFinding(view, *reading)) {
+            return Correction{Field::Separator, proposed, HexDigits(*finding.separator, 2)};
+        }
+    }
+    // Corrections that hide evidence come after every other suspect's.
+    for (const bool hides : {false, true}) {
+        for (const Field field : finding.suspects) {
+            for (Correction& c : corrections) {
+                if (c.field != field || c.hides != hides) {
+                    continue;
+                }
+                const std::optional<Reading> reading = Read(view, c.fields);
+                if (reading && !FirstFinding(view, *reading)) {
+                    return std::move(c);
+                }
             }
         }
     }

@@ -77,6 +77,8 @@ struct Finding {
     std::vector<Field> suspects;
     // Where the evidence says the text begins, tried before any other correction.
     std::optional<std::uint64_t> textAt;
+    // The byte the evidence says ends the strings, tried before any other field's correction.
+    std::optional<std::uint8_t> separator;
 };
 
 // How the text and its old values relate.

@@ -169,10 +169,8 @@ std::string OtherTable(Tie tie, bool after) {
     if (tie != Tie::Next && tie != Tie::Before) {
         return "de otra tabla que comparte este texto";
     }
-    return std::string(after ? "la primera de la tabla siguiente"
-                             : "la última de la tabla anterior") +
-           ", cuyo texto " +
-           (tie == Tie::Next ? "sigue a este sin nada en medio" : "acaba justo antes de este");
+    return std::string(after ? "la primera de la siguiente" : "la última de la anterior") +
+           ", cuyo texto " + (tie == Tie::Next ? "sigue a este" : "acaba justo antes de este");
 }
 
 // String j holds free space: it begins in it, or a run of it lies inside.
@@ -352,17 +350,22 @@ std::optional<Finding> EnoughStrings(const View& view, const Reading& r) {
             ? Count(needed, "entrada", "entradas")
             : Count(needed, "valor distinto", "valores distintos") + " (uno por cadena)";
     const std::string strings = Count(found, "cadena", "cadenas");
-    if (r.fields.tableStart > r.fields.textStart) {
-        return Finding{Exit::BadTable, Field::TableEnd,
-                       "el texto se solapa con la tabla: la tabla tiene " + values +
-                           ", pero al llegar a ella (" + Hex(r.fields.tableStart) + ") solo hay " +
-                           strings};
-    }
-    return Finding{
-        Exit::TextTooShort, Field::TableEnd,
-        "la tabla tiene " + values + ", pero " +
-            (view.text.End() >= view.fileSize ? "el archivo termina" : "el texto leído termina") +
-            " después de " + strings + " (en " + Hex(view.text.End()) + ")"};
+    Finding finding =
+        r.fields.tableStart > r.fields.textStart
+            ? Finding{Exit::BadTable, Field::TableEnd,
+                      "el texto se solapa con la tabla: la tabla tiene " + values +
+                          ", pero al llegar a ella (" + Hex(r.fields.tableStart) + ") solo hay " +
+                          strings}
+            : Finding{Exit::TextTooShort, Field::TableEnd,
+                      "la tabla tiene " + values + ", pero " +
+                          (view.text.End() >= view.fileSize ? "el archivo termina"
+                                                            : "el texto leído termina") +
+                          " después de " + strings + " (en " + Hex(view.text.End()) + ")"};
+    // Too few strings: too many entries, a separator that ends fewer (a line break typed), or
+    // a TEXT past the first strings.
+    finding.suspects.push_back(Field::Separator);
+    finding.suspects.push_back(Field::TextStart);
+    return finding;
 }
 
 std::optional<Finding> TableGoesOn(const View& view, const Reading& r) {
@@ -396,9 +399,8 @@ std::optional<Finding> TableGoesOn(const View& view, const Reading& r) {
                        true};
     }
     return Finding{Exit::LooksWrong, Field::TableEnd,
-                   goesOn + ". Si es una entrada de esta tabla, " + FieldName(Field::TableEnd) +
-                       " debe ser " + Hex(end) + "; si es " + other +
-                       ", indique las dos tablas en un archivo de tablas (--tables) o use --force",
+                   goesOn + ". Si es suya, " + FieldName(Field::TableEnd) + " debe ser " +
+                       Hex(end) + "; si es " + other + ", indique ambas con --tables o use --force",
                    true};
 }
 
@@ -423,10 +425,9 @@ std::optional<Finding> TableStartsEarlier(const View& view, const Reading& r) {
     const std::string other = OtherTable(tie, false);
     return Finding{Exit::LooksWrong, Field::TableStart,
                    "la tabla parece empezar antes: " + At(r, before, *entry) + ", que " +
-                       Points(tie) + ". Si es una entrada de esta tabla, " +
-                       FieldName(Field::TableStart) + " debe ser " + Hex(start) + "; si es " +
-                       other +
-                       ", indique las dos tablas en un archivo de tablas (--tables) o use --force",
+                       Points(tie) + ". Si es suya, " + FieldName(Field::TableStart) +
+                       " debe ser " + Hex(start) + "; si es " + other +
+                       ", indique ambas con --tables o use --force",
                    true};
 }
 

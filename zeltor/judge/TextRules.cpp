@@ -388,10 +388,12 @@ std::optional<Finding> Separator(const View& view, const Reading& r) {
         }
         for (const std::uint8_t b : candidates) {
             if (EndsTheText(view, r, b, unended)) {
-                return Finding{Exit::LooksWrong, Field::Separator,
-                               typed + "las " + std::to_string(m) +
-                                   " cadenas de la tabla no acaban donde acaba el texto; con " +
-                                   HexDigits(b, 2) + ", sí"};
+                Finding finding{Exit::LooksWrong, Field::Separator,
+                                typed + "las " + std::to_string(m) +
+                                    " cadenas de la tabla no acaban donde acaba el texto; con " +
+                                    HexDigits(b, 2) + ", sí"};
+                finding.separator = b;
+                return finding;
             }
         }
     }

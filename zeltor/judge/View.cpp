@@ -48,9 +48,13 @@ std::optional<Refusal> CheckPlaces(const Request& r, std::uint64_t span, std::ui
                                        FieldName(Field::TableEnd));
     }
     if (r.textStart >= r.tableStart && r.textStart <= r.tableEnd) {
-        return Bad(Exit::BadTable, "el texto (" + Hex(r.textStart) + ") empieza dentro de " +
-                                       table + ": revise " + FieldName(Field::TextStart) + " y " +
-                                       FieldName(Field::TableStart));
+        // In the table's last entry: an END one entry long that runs into the text, as often as
+        // a TEXT typed too early.
+        const bool last = r.textStart + r.pointerSize.Bytes() > r.tableEnd;
+        return Bad(Exit::BadTable,
+                   "el texto (" + Hex(r.textStart) + ") empieza dentro de " + table + ": revise " +
+                       FieldName(last ? Field::TableEnd : Field::TextStart) + " y " +
+                       FieldName(last ? Field::TextStart : Field::TableStart));
     }
     if (r.textStart >= fileSize) {
         return Bad(Exit::TextTooShort, "el texto empieza en " + Hex(r.textStart) +
