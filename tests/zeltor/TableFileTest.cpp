@@ -191,6 +191,15 @@ TEST(Request, TheCommandLinesFormatsReachTheRequest) {
          "el primer puntero «0a0» debe dar sus bytes tal como están en la ROM, el más bajo "
          "primero: un número par de cifras hexadecimales, como mucho 4: revise «Valor del primer "
          "puntero»"},
+        // Three bytes typed for a 2-byte table: the size may be the field mistyped.
+        {{},
+         "00a081",
+         false,
+         false,
+         0,
+         "el primer puntero «00a081» debe dar sus bytes tal como están en la ROM: un número par "
+         "de cifras hexadecimales, como mucho 4: revise «Valor del primer puntero», o «Tamaño de "
+         "cada puntero» si los punteros son de 3 bytes"},
     };
     for (const Case& c : cases) {
         std::vector<std::string> args = c.options;

@@ -248,10 +248,7 @@ std::optional<Finding> WholeEntries(const View&, const Reading& r) {
     if (span % r.fields.size == 0) {
         return std::nullopt;
     }
-    return Finding{Exit::BadTable, Field::TableEnd,
-                   "la tabla mide " + Hex(span) +
-                       " bytes, que no son un número entero de punteros de " +
-                       std::to_string(r.fields.size) + " bytes"};
+    return Finding{Exit::BadTable, Field::TableEnd, NotWholeEntries(span, r.fields.Format())};
 }
 
 std::optional<Finding> Padding(const View& view, const Reading& r) {

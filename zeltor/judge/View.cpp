@@ -188,7 +188,13 @@ bool FindOldText(const Request& r, const Reading& reading, File& rom, View& view
 // Each table's bytes and a few entries' worth on either side; a split table's runs each.
 bool ReadTables(const std::vector<Request>& block, File& rom, View& view) {
     for (const Request& r : block) {
-        for (const Piece& piece : Fields::Of(r).Pieces()) {
+        std::vector<Piece> pieces = Fields::Of(r).Pieces();
+        // A split table of no whole runs has no pieces: its bytes are read as one, for the
+        // corrections of its start or end to be judged.
+        if (pieces.empty() && r.tableEnd >= r.tableStart) {
+            pieces.push_back(Piece{r.tableStart, r.tableEnd - r.tableStart + 1});
+        }
+        for (const Piece& piece : pieces) {
             Span span;
             if (!ReadSpan(rom, piece.start - std::min<std::uint64_t>(piece.start, kMargin),
                           std::min(view.fileSize, piece.start + piece.size + kMargin), span)) {

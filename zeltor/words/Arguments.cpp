@@ -165,9 +165,17 @@ std::optional<Refusal> ReadFields(const RecalcFields& f, Request& r) {
         r.firstPointerText = *f.firstPointer;
         r.firstPointer = FirstPointerValue(*f.firstPointer, r.Format());
         if (!r.firstPointer) {
+            // As many digits as another size gives: that size may be the one mistyped.
+            const std::size_t digits = f.firstPointer->size();
+            const bool otherSize = digits % 2 == 0 && digits / 2 >= 2 && digits / 2 <= 4 &&
+                                   digits / 2 != r.pointerSize.Bytes();
             return Bad(Exit::BadField, "el primer puntero " + Quote(*f.firstPointer, kFieldLimit) +
                                            " " + FirstPointerRule(r.Format()) + ": revise " +
-                                           FieldName(Field::FirstPointer));
+                                           FieldName(Field::FirstPointer) +
+                                           (otherSize ? ", o " + FieldName(Field::PointerSize) +
+                                                            " si los punteros son de " +
+                                                            std::to_string(digits / 2) + " bytes"
+                                                      : std::string()));
         }
     }
     return std::nullopt;
