@@ -469,7 +469,7 @@ TEST_F(FlowTest, TheRealRecalculatorRefusesThriceThenRewritesTheDemoTable) {
               "No se han recalculado los punteros: Zeltor.exe terminó con el código 9.\r\n\r\n"
               "ERROR 9: la tabla parece seguir después de su final: en 0x10E hay 0x825A, que "
               "señala justo después de su texto, y tras las cadenas leídas queda una más: "
-              "«Posición final de la tabla de punteros» debe ser 0x10F.\r\n\r\n"
+              "revise «Posición final de la tabla de punteros» (con 0x10F todo concuerda).\r\n\r\n"
               "Más detalles en el registro demo.smc.zeltor.log, junto a la ROM.");
     EXPECT_EQ(ReadWholeFile(rom), original);
     EXPECT_EQ(GetFileAttributesW(Widen(rom + ".bak").c_str()), INVALID_FILE_ATTRIBUTES);

@@ -600,8 +600,8 @@ TEST(Mistakes, RefusedWithTheFieldToCheckAndWrittenOnlyWithForce) {
          0xEE,
          {"100", "20", "25", "2", "00"},
          "ERROR 9: la tabla parece seguir después de su final: en 0x26 hay 0x010D, que señala "
-         "justo después de su texto, y tras las cadenas leídas queda una más: «Posición final de "
-         "la tabla de punteros» debe ser 0x29.",
+         "justo después de su texto, y tras las cadenas leídas queda una más: revise «Posición "
+         "final de la tabla de punteros» (con 0x29 todo concuerda).",
          {0x100, 0x104, 0x108}},
         {"separator typed as the free space's byte",
          five,

@@ -390,10 +390,12 @@ std::optional<Finding> TableGoesOn(const View& view, const Reading& r) {
     // strings show too few letters to tell the next block's strings from other data.)
     if (tie == Tie::Next && r.strings.starts.size() > 2 &&
         OneStringLeft(view.text, r.strings.end, r.fields.separator, r.charset)) {
-        return Finding{Exit::LooksWrong, Field::TableEnd,
-                       goesOn + ", y tras las cadenas leídas queda una más: " +
-                           FieldName(Field::TableEnd) + " debe ser " + Hex(end),
-                       true};
+        // One string more than the entries read: END short, or an unordered table's first
+        // entry left out, or TEXT past the first string. The correction that agrees says which.
+        Finding finding{Exit::LooksWrong, Field::TableEnd,
+                        goesOn + ", y tras las cadenas leídas queda una más"};
+        finding.suspects.push_back(Field::TextStart);
+        return finding;
     }
     return Finding{Exit::LooksWrong, Field::TableEnd,
                    goesOn + ". Si es suya, " + FieldName(Field::TableEnd) + " debe ser " +
