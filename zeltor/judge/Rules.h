@@ -31,6 +31,8 @@ std::optional<Finding> TextEdges(const View& view, const Reading& reading);
 OldText OldTextOf(const Reading& reading, std::optional<std::uint32_t> without = std::nullopt);
 // The same from positions already in ascending order.
 OldText OldTextFrom(const std::vector<std::uint64_t>& positions);
+// The strings read lie wholly apart from where the old values point: the text was moved.
+bool MovedAway(const Reading& reading, const OldText& old);
 
 // A value as the report and the messages show it: 0x8200.
 std::string ValueText(const Reading& reading, std::uint32_t value);

@@ -96,26 +96,13 @@ Tie TieOf(const View& view, const Reading& r, const OldText& old, std::uint64_t 
     if (strong && (shares || p == r.fields.textStart)) {
         return shares ? Tie::Shares : Tie::Inside;
     }
-    // Anything weaker counts only where, without one more of its strings, the text read leaves
-    // a string of it behind, and never for filler.
-    // A plain file's relative values are small: any letter then the separator reads as one
-    // inside the text. Such an entry counts only with one string left, not the next block's.
-    const unsigned top = r.fields.bigEndian ? 0 : r.fields.size - 1;
-    const bool likeText = !view.mapKnown && ((*entry >> (8 * top)) & 0xFF) == r.fields.separator;
-    // After a letter too, it is the end of a string of text, not an entry.
-    if (likeText && LetterBefore(view, r, at)) {
-        return Tie::None;
-    }
-    const bool left = likeText
-                          ? OneStringLeft(view.text, r.strings.end, r.fields.separator, r.charset)
-                          : StringsLeft(view.text, r.strings.end, r.fields.separator, r.charset);
     if (!strong || !p || !old.known) {
         return Tie::None;
     }
     // Where the text was moved and the old one is still there, it shows whether a string of it
     // began there; where it is not (wiped, or in a bank a 2-byte value does not name), nothing
     // tells this table's next string from the next table's first.
-    const bool moved = r.fields.textStart > old.high || r.strings.end < old.low;
+    const bool moved = MovedAway(r, old);
     const bool kept = moved && OldTextKept(view, r);
     const auto endsAt = [&](std::uint64_t at) {
         return !kept || (view.old.Holds(at) && view.old[at] == r.fields.separator);
@@ -126,6 +113,18 @@ Tie TieOf(const View& view, const Reading& r, const OldText& old, std::uint64_t 
     if (kept && *p > old.low && *p < old.high && endsAt(*p - 1)) {
         return shares ? Tie::Shares : Tie::Inside;
     }
+    // Anything weaker counts only where, without one more of its strings, the text read leaves
+    // a string of it behind. A plain file's relative values are small: any letter then the
+    // separator reads as one inside the text, so such an entry counts only with one string
+    // left, not the next block's, and never right after a letter (then it ends a string).
+    const unsigned top = r.fields.bigEndian ? 0 : r.fields.size - 1;
+    const bool likeText = !view.mapKnown && ((*entry >> (8 * top)) & 0xFF) == r.fields.separator;
+    if (likeText && LetterBefore(view, r, at)) {
+        return Tie::None;
+    }
+    const bool left = likeText
+                          ? OneStringLeft(view.text, r.strings.end, r.fields.separator, r.charset)
+                          : StringsLeft(view.text, r.strings.end, r.fields.separator, r.charset);
     if (!left) {
         return Tie::None;
     }
@@ -187,10 +186,13 @@ bool InFreeSpace(const Reading& r, std::size_t j, const View& view) {
 
 } // namespace
 
+bool MovedAway(const Reading& r, const OldText& old) {
+    return r.fields.textStart > old.high || r.strings.end < old.low;
+}
+
 std::optional<Finding> EndsMissOldText(const View& view, const Reading& r) {
     const OldText old = OldTextOf(r);
-    const bool moved = r.fields.textStart > old.high || r.strings.end < old.low;
-    if (!moved || r.entries.size() < 2 || !OldTextKept(view, r)) {
+    if (!MovedAway(r, old) || r.entries.size() < 2 || !OldTextKept(view, r)) {
         return std::nullopt;
     }
     for (const bool last : {true, false}) {

@@ -31,12 +31,20 @@ bool NoTextAt(const View& view, const Reading& r, std::uint64_t at, const std::b
     return other >= 2;
 }
 
+// Where free space begins past `from`, with bytes between, no further than a string reaches.
+std::optional<std::uint64_t> FreeSpaceAhead(const View& view, std::uint64_t from) {
+    const auto free = FreeSpaceFrom(view.text, from);
+    if (!free || *free <= from || *free - from > kLongestString) {
+        return std::nullopt;
+    }
+    return free;
+}
+
 // From `from` to free space, whole strings that `b` ends: another block of the same text.
 bool WholeStringsToFreeSpace(const View& view, std::uint64_t from, std::uint8_t b,
                              const std::bitset<256>& bytes) {
-    const auto free = FreeSpaceFrom(view.text, from);
-    if (!free || *free <= from || *free - from > kLongestString ||
-        (view.text[*free - 1] != b && view.text[*free] != b)) {
+    const auto free = FreeSpaceAhead(view, from);
+    if (!free || (view.text[*free - 1] != b && view.text[*free] != b)) {
         return false;
     }
     for (std::uint64_t at = from; at < *free;) {
@@ -144,10 +152,10 @@ std::vector<std::uint8_t> Candidates(const View& view, const Reading& r, bool st
 // end: the block's strings end with another byte, and the typed one is a code inside them.
 bool RunsOnUnended(const View& view, const Reading& r) {
     const std::uint64_t from = r.strings.end + 1;
-    const auto free = FreeSpaceFrom(view.text, from);
+    const auto free = FreeSpaceAhead(view, from);
     // Free space of the separator's own byte takes in the last string's separator.
-    if (!free || *free <= from || *free - from > kLongestString ||
-        view.text[*free - 1] == r.fields.separator || view.text[*free] == r.fields.separator) {
+    if (!free || view.text[*free - 1] == r.fields.separator ||
+        view.text[*free] == r.fields.separator) {
         return false;
     }
     // Two in three of them the text's own: not other data.
@@ -544,11 +552,8 @@ std::optional<Finding> TextEdges(const View& view, const Reading& r) {
     if (const auto from = StringEndingAt(view, r, t)) {
         return at(Finding{Exit::LooksWrong, Field::TextStart,
                           "el separador en " + Hex(t) +
-                              " cierra la cadena de texto que lo precede "
-                              "(desde " +
-                              Hex(*from) +
-                              "), no una primera cadena vacía: el texto "
-                              "parece empezar después"},
+                              " cierra la cadena de texto que lo precede (desde " + Hex(*from) +
+                              "), no una primera cadena vacía: el texto parece empezar después"},
                   t + 1);
     }
     if (const auto lone = OneStringBefore(view, r)) {

@@ -150,8 +150,7 @@ bool ReadOldSpan(const Reading& reading, File& rom, View& view) {
     const std::uint64_t from = old.low - std::min(old.low, around);
     const std::uint64_t to = std::min(view.fileSize, old.high + around);
     // Only where the text moved away from the old values: else they point into the new text.
-    const bool moved = reading.fields.textStart > old.high || reading.strings.end < old.low;
-    if (to <= from || !moved) {
+    if (to <= from || !MovedAway(reading, old)) {
         return true;
     }
     return ReadSpan(rom, from, to, view.old);
