@@ -456,21 +456,24 @@ TEST_F(FlowTest, TheRealRecalculatorRefusesThriceThenRewritesTheDemoTable) {
     Type(IDC_txtInitext, L"201");
     Press(IDC_cmdRecalcular);
     ASSERT_EQ(boxes.size(), 2u);
+    // The box: why nothing was written, Zeltor.exe's last line, and where the log is.
+    const auto refusedWith = [](const std::string& line) {
+        return "No se han recalculado los punteros: Zeltor.exe terminó con el código 9.\r\n\r\n" +
+               line + "\r\n\r\nMás detalles en el registro demo.smc.zeltor.log, junto a la ROM.";
+    };
     EXPECT_EQ(boxes[1].text,
-              "No se han recalculado los punteros: Zeltor.exe terminó con el código 9.\r\n\r\n"
-              "ERROR 9: el byte anterior al texto (48 en 0x200) parece el primer carácter de la "
-              "primera cadena: revise «Posición inicial del texto» (con 0x200 todo concuerda)."
-              "\r\n\r\nMás detalles en el registro demo.smc.zeltor.log, junto a la ROM.");
+              refusedWith("ERROR 9: el byte anterior al texto (48 en 0x200) parece el primer "
+                          "carácter de la primera cadena: revise «Posición inicial del texto» "
+                          "(con 0x200 todo concuerda)."));
     Type(IDC_txtInitext, L"200");
     Type(IDC_txtFinPunt, L"10D");
     Press(IDC_cmdRecalcular);
     ASSERT_EQ(boxes.size(), 3u);
     EXPECT_EQ(boxes[2].text,
-              "No se han recalculado los punteros: Zeltor.exe terminó con el código 9.\r\n\r\n"
-              "ERROR 9: la tabla parece seguir después de su final: en 0x10E hay 0x825A, que "
-              "señala justo después de su texto, y tras las cadenas leídas queda una más: "
-              "revise «Posición final de la tabla de punteros» (con 0x10F todo concuerda).\r\n\r\n"
-              "Más detalles en el registro demo.smc.zeltor.log, junto a la ROM.");
+              refusedWith("ERROR 9: la tabla parece seguir después de su final: en 0x10E hay "
+                          "0x825A, que señala justo después de su texto, y tras las cadenas leídas "
+                          "queda una más: revise «Posición final de la tabla de punteros» (con "
+                          "0x10F todo concuerda)."));
     EXPECT_EQ(ReadWholeFile(rom), original);
     EXPECT_EQ(GetFileAttributesW(Widen(rom + ".bak").c_str()), INVALID_FILE_ATTRIBUTES);
 

@@ -32,6 +32,11 @@ std::string LastLine(const std::string& text) {
     return trimmed.substr(trimmed.rfind('\n') == std::string::npos ? 0 : trimmed.rfind('\n') + 1);
 }
 
+// The name of the file call that threw, the `n`-th.
+std::string CallName(const FakeFileSystem& fs, std::size_t n) {
+    return n <= fs.callNames.size() ? fs.callNames[n - 1] : "?";
+}
+
 // Kills a run in its write of the table once `written` bytes of it are on the disk.
 void KillInTheTable(FakeFileSystem& fs, std::size_t written) {
     fs.files["rom.smc"] = Original();
@@ -208,7 +213,7 @@ TEST(Faults, NoDoubleFaultMakesARunSayWhatIsNotOnDisk) {
             const Outcome run = RunZeltor(fs, kArgs);
             ++runs;
             SCOPED_TRACE(std::string(a.name) + ", throws at call " + std::to_string(n) + ": " +
-                         (n <= fs.callNames.size() ? fs.callNames[n - 1] : "?") + "; " + run.err);
+                         CallName(fs, n) + "; " + run.err);
             const Bytes& rom = fs.files["rom.smc"];
             const std::string last = LastLine(run.err);
             switch (run.code) {
@@ -273,8 +278,8 @@ TEST(Faults, NoFaultWhileMendingMakesARunSayWhatIsNotOnDisk) {
         fs.callNames.clear();
         fs.throwAtCall = n;
         const Outcome run = RunZeltor(fs, kArgs);
-        SCOPED_TRACE("throws at call " + std::to_string(n) + ": " +
-                     (n <= fs.callNames.size() ? fs.callNames[n - 1] : "?") + "; " + run.err);
+        SCOPED_TRACE("throws at call " + std::to_string(n) + ": " + CallName(fs, n) + "; " +
+                     run.err);
         const Bytes& rom = fs.files["rom.smc"];
         const std::string last = LastLine(run.err);
         switch (run.code) {
