@@ -549,6 +549,9 @@ TEST(Mistakes, RefusedWithTheFieldToCheckAndWrittenOnlyWithForce) {
     const std::vector<std::string> three = {"uno", "dos", "tres"};
     const std::vector<std::string> five = {"uno", "dos", "tres", "cuatro", "cinco"};
     const std::vector<std::string> base = {"100", "20", "25", "2", "00"};
+    std::vector<std::string> apart = three;
+    apart.resize(apart.size() + 20); // free space of the separator's byte
+    apart.insert(apart.end(), {"seis", "siete", "ocho", "nueve"});
     const Case cases[] = {
         {"unordered, shorter strings",
          three,
@@ -687,6 +690,24 @@ TEST(Mistakes, RefusedWithTheFieldToCheckAndWrittenOnlyWithForce) {
          {"100", "20", "25", "2", "00"},
          nullptr,
          {0x100, 0x104, 0x105}},
+        // The next table's text put back after this one, past free space, its table not yet
+        // recalculated: its entries step through it from END on, or from END's last entry.
+        {"the next table after free space",
+         apart,
+         {0x100, 0x106, 0x10C, 0x118, 0x11D, 0x123, 0x128},
+         0xEE,
+         base,
+         nullptr,
+         {0x100, 0x104, 0x108, 0x118}},
+        {"table end one entry long, into the next table after free space",
+         apart,
+         {0x100, 0x106, 0x10C, 0x118, 0x11D, 0x123, 0x128},
+         0xEE,
+         {"100", "20", "27", "2", "00"},
+         "ERROR 9: la última entrada de la tabla (en 0x26 hay 0x0118) parece la primera de la "
+         "siguiente: con las 3 que siguen a la tabla recorren, cadena a cadena, el texto de "
+         "0x121: revise «Posición final de la tabla de punteros» (con 0x25 todo concuerda).",
+         {0x100, 0x104, 0x108, 0x10D}},
         {"a table of padding",
          three,
          {0xFFFF, 0, 0xFFFF},

@@ -19,6 +19,9 @@ std::optional<Finding> StrayEntries(const View& view, const Reading& reading);
 // Where the text moved and the old one still stands, an entry at either end that begins none
 // of its strings, while the others do, is another table's.
 std::optional<Finding> EndsMissOldText(const View& view, const Reading& reading);
+// The last entry and the ones after END step through the strings of another block, one each:
+// the last is the next table's first.
+std::optional<Finding> NextTableTakenIn(const View& view, const Reading& reading);
 
 // The separator.
 std::optional<Finding> Separator(const View& view, const Reading& reading);
