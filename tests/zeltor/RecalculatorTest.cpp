@@ -552,6 +552,8 @@ TEST(Mistakes, RefusedWithTheFieldToCheckAndWrittenOnlyWithForce) {
     std::vector<std::string> apart = three;
     apart.resize(apart.size() + 20); // free space of the separator's byte
     apart.insert(apart.end(), {"seis", "siete", "ocho", "nueve"});
+    std::vector<std::string> emptied = apart;
+    emptied[2] = "";
     const Case cases[] = {
         {"unordered, shorter strings",
          three,
@@ -708,6 +710,23 @@ TEST(Mistakes, RefusedWithTheFieldToCheckAndWrittenOnlyWithForce) {
          "siguiente: con las 3 que siguen a la tabla recorren, cadena a cadena, el texto de "
          "0x121: revise «Posición final de la tabla de punteros» (con 0x25 todo concuerda).",
          {0x100, 0x104, 0x108, 0x10D}},
+        {"table end one entry short, its last string emptied before free space",
+         emptied,
+         {0x100, 0x106, 0x10C, 0x118, 0x11D, 0x123, 0x128},
+         0xEE,
+         {"100", "20", "23", "2", "00"},
+         "ERROR 9: la tabla parece seguir después de su final: en 0x24 hay 0x010C, que señala "
+         "justo después de su texto, y las entradas que la siguen recorren, cadena a cadena, el "
+         "texto de 0x11D, el de la tabla siguiente: revise «Posición final de la tabla de "
+         "punteros» (con 0x25 todo concuerda).",
+         {0x100, 0x104}},
+        {"the last string emptied before free space and the next table",
+         emptied,
+         {0x100, 0x106, 0x10C, 0x118, 0x11D, 0x123, 0x128},
+         0xEE,
+         base,
+         nullptr,
+         {0x100, 0x104, 0x108, 0x118}},
         {"a table of padding",
          three,
          {0xFFFF, 0, 0xFFFF},

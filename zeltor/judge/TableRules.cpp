@@ -74,6 +74,100 @@ bool Filler(std::uint32_t value, unsigned size) {
     return true;
 }
 
+// Bytes that stand between blocks of text rather than in one: padding, or the separator.
+bool Between(std::uint8_t b, std::uint8_t separator) {
+    return b == 0x00 || b == 0xFF || b == separator;
+}
+
+// How many of the values, from the first on, step through the strings that begin at `at`, one
+// string each: the next one's value is as far from its own as the string is long.
+std::size_t StepsThrough(const Span& span, std::uint64_t at,
+                         const std::vector<std::uint32_t>& values, std::uint8_t separator) {
+    const Strings s = Split(span, at, separator, values.size(), span.End());
+    std::size_t stepped = 0;
+    while (stepped < s.starts.size()) {
+        const std::size_t i = stepped;
+        const std::uint64_t next = i + 1 < s.starts.size() ? s.starts[i + 1] : s.end + 1;
+        const std::uint64_t length = next - s.starts[i];
+        // Empty strings step by one byte: a run of separators would match anything that does.
+        if (length < 2 || (i + 1 < values.size() && values[i + 1] - values[i] != length)) {
+            break;
+        }
+        ++stepped;
+    }
+    return stepped;
+}
+
+// How many steps from string to string, at least, show the next table's strings: one more
+// value than that, the entries taken in and those after END.
+constexpr std::size_t kStepsShown = 3;
+// Free space or padding this long before a block sets it apart from the text before it.
+constexpr std::uint64_t kApart = 4;
+
+// Where the next block may lie now: after the strings read (or the last of them, which an
+// entry taken in gets), past free space, where it was put back after this text and its table
+// not yet recalculated; or where `first` points, after free space, where it stayed.
+std::vector<std::pair<const Span*, std::uint64_t>> NextBlocks(const View& view, const Reading& r,
+                                                              std::uint32_t first) {
+    const std::uint8_t sep = r.fields.separator;
+    std::vector<std::pair<const Span*, std::uint64_t>> blocks;
+    for (const std::uint64_t from : {r.strings.starts.back(), r.strings.end + 1}) {
+        std::uint64_t at = from;
+        while (view.text.Holds(at) && Between(view.text[at], sep)) {
+            ++at;
+        }
+        if (at >= from + kApart && view.text.Holds(at) &&
+            (blocks.empty() || blocks.back().second != at)) {
+            blocks.emplace_back(&view.text, at);
+        }
+    }
+    if (const auto p = r.basis.Where(first)) {
+        for (const Span* span : {&view.old, &view.text}) {
+            bool apart = span->Holds(*p) && *p >= span->from + kApart;
+            for (std::uint64_t k = 1; apart && k <= kApart; ++k) {
+                apart = Between((*span)[*p - k], sep);
+            }
+            if (apart) {
+                blocks.emplace_back(span, *p);
+            }
+        }
+    }
+    return blocks;
+}
+
+// How far `values` step through the strings of the next block, and where it begins: the most
+// steps found (between the values, one per string).
+std::pair<std::size_t, std::uint64_t>
+StepsThroughNextBlock(const View& view, const Reading& r,
+                      const std::vector<std::uint32_t>& values) {
+    std::pair<std::size_t, std::uint64_t> best{0, 0};
+    if (values.size() < 2 || r.strings.starts.empty()) {
+        return best;
+    }
+    for (const auto& [span, from] : NextBlocks(view, r, values.front())) {
+        const std::size_t steps =
+            std::min(StepsThrough(*span, from, values, r.fields.separator), values.size() - 1);
+        if (steps > best.first) {
+            best = {steps, from};
+        }
+    }
+    return best;
+}
+
+// The strong entries from `at` on, ascending, as far as `count` of them.
+std::vector<std::uint32_t> RunFrom(const View& view, const Reading& r, std::uint64_t at,
+                                   std::size_t count) {
+    std::vector<std::uint32_t> run;
+    for (std::size_t i = 0; i < count; ++i) {
+        const auto e = EntryAt(view, r, at + i * r.fields.size);
+        if (!e || r.IsNull(*e) || Filler(*e, r.fields.size) || (!run.empty() && *e <= run.back())) {
+            break;
+        }
+        run.push_back(*e);
+    }
+    return run;
+}
+
 // The byte before `at`, outside the table, is a letter of the text.
 bool LetterBefore(const View& view, const Reading& r, std::uint64_t at) {
     const Span* span = at > 0 ? view.TableHolding(at - 1, 1) : nullptr;
@@ -215,76 +309,17 @@ std::optional<Finding> EndsMissOldText(const View& view, const Reading& r) {
     return std::nullopt;
 }
 
-namespace {
-
-// Bytes that stand between blocks of text rather than in one: padding, or the separator.
-bool Between(std::uint8_t b, std::uint8_t separator) {
-    return b == 0x00 || b == 0xFF || b == separator;
-}
-
-// How many of the values, from the first on, step through the strings that begin at `at`, one
-// string each: the next one's value is as far from its own as the string is long.
-std::size_t StepsThrough(const Span& span, std::uint64_t at,
-                         const std::vector<std::uint32_t>& values, std::uint8_t separator) {
-    const Strings s = Split(span, at, separator, values.size(), span.End());
-    std::size_t stepped = 0;
-    while (stepped < s.starts.size()) {
-        const std::size_t i = stepped;
-        const std::uint64_t next = i + 1 < s.starts.size() ? s.starts[i + 1] : s.end + 1;
-        const std::uint64_t length = next - s.starts[i];
-        // Empty strings step by one byte: a run of separators would match anything that does.
-        if (length < 2 || (i + 1 < values.size() && values[i + 1] - values[i] != length)) {
-            break;
-        }
-        ++stepped;
-    }
-    return stepped;
-}
-
-// How many steps from string to string, at least, show the next table's strings: one more
-// value than that, the entries taken in and those after END.
-constexpr std::size_t kStepsShown = 3;
-// Free space or padding this long before a block sets it apart from the text before it.
-constexpr std::uint64_t kApart = 4;
-
-} // namespace
-
 std::optional<Finding> NextTableTakenIn(const View& view, const Reading& r) {
     const std::uint64_t next = r.fields.tableEnd + 1;
     const std::size_t n = r.entries.size();
-    if (r.fields.split || n < 2 || r.strings.starts.empty() || view.Named(next)) {
+    if (r.fields.split || n < 2 || view.Named(next)) {
         return std::nullopt;
     }
-    std::vector<std::uint32_t> after;
-    for (std::size_t i = 0; i < kStepsShown; ++i) {
-        const auto e = EntryAt(view, r, next + i * r.fields.size);
-        if (!e || r.IsNull(*e) || Filler(*e, r.fields.size) ||
-            (!after.empty() && *e <= after.back())) {
-            break;
-        }
-        after.push_back(*e);
-    }
+    const std::vector<std::uint32_t> after = RunFrom(view, r, next, kStepsShown);
     if (after.empty()) {
         return std::nullopt;
     }
-    const std::uint8_t sep = r.fields.separator;
-    // Where the next block may be now: after the strings read (or the last of them, which
-    // the entry taken in gets), past free space (it was put back after this text, and its
-    // table not yet recalculated).
-    std::vector<std::uint64_t> put;
-    for (const std::uint64_t from : {r.strings.starts.back(), r.strings.end + 1}) {
-        std::uint64_t at = from;
-        while (view.text.Holds(at) && Between(view.text[at], sep)) {
-            ++at;
-        }
-        if (at >= from + kApart && view.text.Holds(at) &&
-            std::find(put.begin(), put.end(), at) == put.end()) {
-            put.push_back(at);
-        }
-    }
-    // The last `taken` entries, with the ones after END, step through it one string each; or
-    // through the strings where the first of them points, after free space (the block stayed
-    // where it was).
+    // The last `taken` entries, with the ones after END, step through it one string each.
     for (std::size_t taken = 1; taken <= std::min<std::size_t>(kStepsShown, n - 1); ++taken) {
         std::vector<std::uint32_t> values(r.entries.end() - static_cast<std::ptrdiff_t>(taken),
                                           r.entries.end());
@@ -296,42 +331,23 @@ std::optional<Finding> NextTableTakenIn(const View& view, const Reading& r) {
             std::adjacent_find(values.begin(), values.end()) != values.end()) {
             continue;
         }
-        std::vector<std::pair<const Span*, std::uint64_t>> blocks;
-        for (const std::uint64_t at : put) {
-            blocks.emplace_back(&view.text, at);
+        // Steps shown between the values: each taken entry's to the next, and enough.
+        const auto [steps, from] = StepsThroughNextBlock(view, r, values);
+        if (steps < std::max(taken, kStepsShown)) {
+            continue;
         }
-        if (const auto p = r.basis.Where(values.front())) {
-            for (const Span* span : {&view.old, &view.text}) {
-                bool apart = span->Holds(*p) && *p >= span->from + kApart;
-                for (std::uint64_t k = 1; apart && k <= kApart; ++k) {
-                    apart = Between((*span)[*p - k], sep);
-                }
-                if (apart) {
-                    blocks.emplace_back(span, *p);
-                }
-            }
-        }
-        for (const auto& [span, from] : blocks) {
-            // Steps shown between the values: each taken entry's to the next, and enough.
-            const std::size_t steps =
-                std::min(StepsThrough(*span, from, values, sep), values.size() - 1);
-            if (steps < std::max(taken, kStepsShown)) {
-                continue;
-            }
-            const std::size_t shown = steps + 1 - taken; // of the entries after END
-            const std::uint64_t offset = r.fields.tableEnd + 1 - taken * r.fields.size;
-            const std::string which =
-                taken == 1
-                    ? "la última entrada de la tabla (" + At(r, offset, values.front()) +
-                          ") parece la primera"
-                    : "las " + std::to_string(taken) + " últimas entradas de la tabla (desde " +
-                          Hex(offset) + ") parecen las primeras";
-            return Finding{Exit::LooksWrong, Field::TableEnd,
-                           which + " de la siguiente: con " +
-                               (shown == 1 ? std::string("la que sigue")
-                                           : "las " + std::to_string(shown) + " que siguen") +
-                               " a la tabla recorren, cadena a cadena, el texto de " + Hex(from)};
-        }
+        const std::size_t shown = steps + 1 - taken; // of the entries after END
+        const std::uint64_t offset = r.fields.tableEnd + 1 - taken * r.fields.size;
+        const std::string which =
+            taken == 1 ? "la última entrada de la tabla (" + At(r, offset, values.front()) +
+                             ") parece la primera"
+                       : "las " + std::to_string(taken) + " últimas entradas de la tabla (desde " +
+                             Hex(offset) + ") parecen las primeras";
+        return Finding{Exit::LooksWrong, Field::TableEnd,
+                       which + " de la siguiente: con " +
+                           (shown == 1 ? std::string("la que sigue")
+                                       : "las " + std::to_string(shown) + " que siguen") +
+                           " a la tabla recorren, cadena a cadena, el texto de " + Hex(from)};
     }
     return std::nullopt;
 }
@@ -497,7 +513,26 @@ std::optional<Finding> TableGoesOn(const View& view, const Reading& r) {
     const auto entry = EntryAt(view, r, next);
     const Tie tie = TieOf(view, r, old, next);
     if (tie == Tie::None) {
-        return std::nullopt;
+        // Another table's entries start one entry after END, stepping through the next block:
+        // the one between, pointing among this table's strings or just past them, is this
+        // table's last.
+        if (!entry || r.IsNull(*entry) || Filler(*entry, r.fields.size) || r.fields.split) {
+            return std::nullopt;
+        }
+        const auto p = r.basis.Where(*entry);
+        const bool ours =
+            p && old.known && *p > old.low && (*p < old.high || *p - old.high <= Reach(old));
+        const auto run = RunFrom(view, r, next + r.fields.size, kStepsShown + 1);
+        const auto [steps, from] = StepsThroughNextBlock(view, r, run);
+        if (!ours || steps < kStepsShown) {
+            return std::nullopt;
+        }
+        return Finding{Exit::LooksWrong, Field::TableEnd,
+                       "la tabla parece seguir después de su final: " + At(r, next, *entry) +
+                           ", que " + Points(*p < old.high ? Tie::Inside : Tie::Next) +
+                           ", y las entradas que la siguen recorren, cadena a cadena, el texto "
+                           "de " +
+                           Hex(from) + ", el de la tabla siguiente"};
     }
     // How many entries after END belong as well.
     std::uint64_t end = next + r.fields.size - 1;

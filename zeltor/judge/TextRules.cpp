@@ -232,6 +232,9 @@ bool InTextRange(const Reading& r, std::uint8_t b) {
     return below && above;
 }
 
+// From this long on, a string may hold a letter the rest of the text does not.
+constexpr std::size_t kLongUnseen = 16;
+
 // One string of text stands just before TEXT, after free space or the table, with no other
 // string before it: the typed TEXT skipped the first string. An empty one counts only after
 // free space of another byte than the separator, which it cannot be part of.
@@ -241,11 +244,18 @@ std::optional<std::uint64_t> OneStringBefore(const View& view, const Reading& r)
         (t - 1 >= r.fields.tableStart && t - 1 <= r.fields.tableEnd)) {
         return std::nullopt;
     }
+    // A long first string may hold letters the strings read do not: a long one is taken
+    // whole if its bytes lie among the text's and most are ones the strings read use.
     std::uint64_t k = t - 2;
     std::size_t length = 0;
-    while (k > 0 && view.text.Holds(k) && Text(r, view.text[k])) {
+    std::size_t seen = 0;
+    while (k > 0 && view.text.Holds(k) && InTextRange(r, view.text[k])) {
+        seen += Text(r, view.text[k]) ? 1 : 0;
         --k;
         ++length;
+    }
+    if (seen < length && (length < kLongUnseen || 3 * seen < 2 * length)) {
+        return std::nullopt;
     }
     if (!view.text.Holds(k) || !view.text.Holds(k - std::min<std::uint64_t>(k, 1))) {
         return std::nullopt;

@@ -74,7 +74,7 @@ struct View {
 };
 
 // Bytes held either side of the table and before the text.
-constexpr std::uint64_t kMargin = 16;
+constexpr std::uint64_t kMargin = 32;
 
 // `needed` strings (one per entry) cannot be found: the table is refused before it is read.
 Refusal TooFewStrings(const Request& request, std::uint64_t needed, std::uint64_t found,
