@@ -672,9 +672,10 @@ TEST(Mistakes, RefusedWithTheFieldToCheckAndWrittenOnlyWithForce) {
          "con 00, sí: revise «Valor hexadecimal del caracter separador» (con 00 todo concuerda).",
          {0x100, 0x103, 0x108, 0x10E, 0x114, 0x11A, 0x120, 0x125}},
         // TEXT on the separator of the block before, packed against this one and the next:
-        // as many strings, but the one before would be left without its end.
+        // as many strings, but the one before (with a letter none of them has) would be left
+        // without its end.
         {"text start one byte early, between two blocks",
-         {"dos", "non", "uno", "dos", "tres", "cinco", "seis"},
+         {"dos", "nop", "uno", "dos", "tres", "cinco", "seis"},
          {0x108, 0x10E, 0x115},
          0xEE,
          {"107", "20", "25", "2", "00"},

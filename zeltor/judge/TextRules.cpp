@@ -235,6 +235,25 @@ bool InTextRange(const Reading& r, std::uint8_t b) {
 // From this long on, a string may hold a letter the rest of the text does not.
 constexpr std::size_t kLongUnseen = 16;
 
+// The letters that run back from `at`: where the run stops (the byte before it), or nothing
+// where they are not the text's. A string the strings read do not include may hold a letter
+// they do not use: one in a short string, a third in a long one.
+std::optional<std::uint64_t> LettersBack(const View& view, const Reading& r, std::uint64_t at) {
+    std::uint64_t k = at;
+    std::size_t length = 0;
+    std::size_t seen = 0;
+    while (k > 0 && view.text.Holds(k) && InTextRange(r, view.text[k])) {
+        seen += Text(r, view.text[k]) ? 1 : 0;
+        --k;
+        ++length;
+    }
+    const std::size_t unseen = length - seen;
+    if (unseen > 1 && (length < kLongUnseen || 3 * unseen > length)) {
+        return std::nullopt;
+    }
+    return k;
+}
+
 // One string of text stands just before TEXT, after free space or the table, with no other
 // string before it: the typed TEXT skipped the first string. An empty one counts only after
 // free space of another byte than the separator, which it cannot be part of.
@@ -244,19 +263,12 @@ std::optional<std::uint64_t> OneStringBefore(const View& view, const Reading& r)
         (t - 1 >= r.fields.tableStart && t - 1 <= r.fields.tableEnd)) {
         return std::nullopt;
     }
-    // A long first string may hold letters the strings read do not: a long one is taken
-    // whole if its bytes lie among the text's and most are ones the strings read use.
-    std::uint64_t k = t - 2;
-    std::size_t length = 0;
-    std::size_t seen = 0;
-    while (k > 0 && view.text.Holds(k) && InTextRange(r, view.text[k])) {
-        seen += Text(r, view.text[k]) ? 1 : 0;
-        --k;
-        ++length;
-    }
-    if (seen < length && (length < kLongUnseen || 3 * seen < 2 * length)) {
+    const auto back = LettersBack(view, r, t - 2);
+    if (!back) {
         return std::nullopt;
     }
+    const std::uint64_t k = *back;
+    const std::uint64_t length = t - 2 - k;
     if (!view.text.Holds(k) || !view.text.Holds(k - std::min<std::uint64_t>(k, 1))) {
         return std::nullopt;
     }
@@ -279,10 +291,11 @@ std::optional<std::uint64_t> StringEndingAt(const View& view, const Reading& r, 
     if (!view.text.Holds(at) || view.text[at] != r.fields.separator || at == 0) {
         return std::nullopt;
     }
-    std::uint64_t k = at - 1;
-    while (k > 0 && view.text.Holds(k) && Text(r, view.text[k])) {
-        --k;
+    const auto back = LettersBack(view, r, at - 1);
+    if (!back) {
+        return std::nullopt;
     }
+    const std::uint64_t k = *back;
     // The table's own bytes are no string.
     if (!view.text.Holds(k) || at - 1 - k < kLetters ||
         (k + 1 <= r.fields.tableEnd && at - 1 >= r.fields.tableStart)) {
