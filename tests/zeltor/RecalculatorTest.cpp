@@ -717,9 +717,9 @@ TEST(Mistakes, RefusedWithTheFieldToCheckAndWrittenOnlyWithForce) {
          0xEE,
          {"100", "20", "23", "2", "00"},
          "ERROR 9: la tabla parece seguir después de su final: en 0x24 hay 0x010C, que señala "
-         "justo después de su texto, y las entradas que la siguen recorren, cadena a cadena, el "
-         "texto de 0x11D, el de la tabla siguiente: revise «Posición final de la tabla de "
-         "punteros» (con 0x25 todo concuerda).",
+         "justo después de su texto; las que la siguen recorren cadena a cadena el texto de la "
+         "siguiente, en 0x11D: revise «Posición final de la tabla de punteros» (con 0x25 todo "
+         "concuerda).",
          {0x100, 0x104}},
         {"the last string emptied before free space and the next table",
          emptied,

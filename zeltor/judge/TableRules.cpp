@@ -530,9 +530,9 @@ std::optional<Finding> TableGoesOn(const View& view, const Reading& r) {
         return Finding{Exit::LooksWrong, Field::TableEnd,
                        "la tabla parece seguir después de su final: " + At(r, next, *entry) +
                            ", que " + Points(*p < old.high ? Tie::Inside : Tie::Next) +
-                           ", y las entradas que la siguen recorren, cadena a cadena, el texto "
-                           "de " +
-                           Hex(from) + ", el de la tabla siguiente"};
+                           "; las que la siguen recorren cadena a cadena el texto de la "
+                           "siguiente, en " +
+                           Hex(from)};
     }
     // How many entries after END belong as well.
     std::uint64_t end = next + r.fields.size - 1;
