@@ -371,7 +371,8 @@ TEST(Runs, TheChecksumAloneOrKept) {
 
 // A text moved on a Game Boy, its old one left standing and another block packed after the new
 // one: the old strings still show which entries are the table's. An END one entry long takes
-// in a value of other data that begins none of them, and is refused naming END.
+// in a value of other data that begins none of them, and is refused naming END. A TEXT typed on
+// the second string, with FIRST given, is named with where FIRST points.
 TEST(Runs, AMovedTextsOldOneShowsTheTablesEnd) {
     Bytes rom = GameBoyRom(0x10000);
     const std::vector<std::string> old = Script(9, 7);
@@ -385,24 +386,32 @@ TEST(Runs, AMovedTextsOldOneShowsTheTablesEnd) {
     PutTable(rom, 0x6000, 2, values);
     std::string stray = HexOf(values.back());
     std::transform(stray.begin(), stray.end(), stray.begin(), ::toupper);
+    const std::vector<std::uint64_t> starts = Starts(0x5000, now);
     struct Case {
-        const char* end;
+        std::vector<std::string> args;
         int code;
         std::string says; // in the last line
     };
     const Case cases[] = {
-        {"6011", 0, ""},
-        {"6013", 9,
+        {{"5000", "6000", "6011", "2", "00"}, 0, ""},
+        {{"5000", "6000", "6013", "2", "00"},
+         9,
          "la última entrada de la tabla (en 0x6012 hay 0x" + stray +
              ") no señala el principio de una cadena del texto anterior"},
-        {"6013", 9, "revise «Posición final de la tabla de punteros» (con 0x6011 todo concuerda)."},
+        {{"5000", "6000", "6013", "2", "00"},
+         9,
+         "revise «Posición final de la tabla de punteros» (con 0x6011 todo concuerda)."},
+        {{HexOf(starts[1]), "6000", "6011", "2", "00", "0050"},
+         9,
+         "con «Posición inicial del texto» en 0x5000 todo concuerda"},
     };
-    const std::vector<std::uint64_t> starts = Starts(0x5000, now);
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.end);
+        SCOPED_TRACE(c.args.front() + " " + c.args[2]);
         FakeFileSystem fs;
         fs.files["rom.gb"] = rom;
-        const Outcome run = RunZeltor(fs, {"rom.gb", "5000", "6000", c.end, "2", "00"});
+        std::vector<std::string> line = {"rom.gb"};
+        line.insert(line.end(), c.args.begin(), c.args.end());
+        const Outcome run = RunZeltor(fs, line);
         EXPECT_EQ(run.code, c.code) << run.err;
         EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
         const Bytes& after = fs.files["rom.gb"];

@@ -160,12 +160,19 @@ void AddText(const View& view, const Reading& r, std::vector<Correction>& out) {
         starts.push_back(t - d);
         starts.push_back(t + d);
     }
-    // The string before TEXT's and the one after.
+    // The string before TEXT's (no further back than a table just before it) and the one after.
     std::uint64_t k = t >= 2 ? t - 2 : 0;
-    while (k > 0 && view.text.Holds(k) && view.text[k] != r.fields.separator) {
+    while (k > 0 && view.text.Holds(k) && view.text[k] != r.fields.separator &&
+           k != r.fields.tableEnd) {
         --k;
     }
     starts.push_back(k + 1);
+    // Where a typed FIRST points, on a known map.
+    if (r.fields.first && view.mapKnown) {
+        if (const auto p = r.basis.Where(*r.fields.first)) {
+            starts.push_back(*p);
+        }
+    }
     if (r.strings.starts.size() > 1) {
         starts.push_back(r.strings.starts[1]);
     }
@@ -214,9 +221,17 @@ std::string Compose(const Finding& finding, const Correction* fix) {
     if (fix == nullptr) {
         return finding.message + ": revise " + FieldName(finding.field) + finding.hint;
     }
+    // A FIRST left out reads "(sin primer puntero, todo concuerda)", not "con sin ...".
+    const bool without = fix->value.rfind("sin ", 0) == 0;
     if (fix->field == finding.field) {
-        return finding.message + ": revise " + FieldName(finding.field) + " (con " + fix->value +
-               " todo concuerda)" + finding.hint;
+        return finding.message + ": revise " + FieldName(finding.field) +
+               (without ? " (" + fix->value + ", todo concuerda)"
+                        : " (con " + fix->value + " todo concuerda)") +
+               finding.hint;
+    }
+    if (without) {
+        return finding.message + "; " + fix->value + ", todo concuerda: revise " +
+               FieldName(fix->field);
     }
     return finding.message + "; con " + FieldName(fix->field) + " en " + fix->value +
            " todo concuerda: revise " + FieldName(fix->field);
@@ -354,6 +369,24 @@ std::optional<Finding> FirstFinding(const View& view, const Reading& reading) {
     return FirstOf(kRules, view, reading);
 }
 
+namespace {
+
+// Both readings of the table's end are given only where nothing else explains the entry after
+// it: TEXT past the first string also leaves the text going on, and where the bytes before
+// TEXT show that and the TEXT they give makes every rule agree, TEXT is named.
+Finding TextOverAmbiguity(const View& view, const Reading& reading, Finding ambiguous) {
+    std::optional<Finding> edge = TextEdges(view, reading);
+    if (!edge || !edge->textAt) {
+        return ambiguous;
+    }
+    Fields fields = reading.fields;
+    fields.textStart = *edge->textAt;
+    const std::optional<Reading> corrected = Read(view, fields);
+    return corrected && !FirstFinding(view, *corrected) ? std::move(*edge) : ambiguous;
+}
+
+} // namespace
+
 std::variant<Verdict, Refusal> Judge(const View& view, const Request& request,
                                      std::optional<Reading> typed) {
     const std::optional<Reading>& reading = typed;
@@ -362,11 +395,14 @@ std::variant<Verdict, Refusal> Judge(const View& view, const Request& request,
                                        FieldName(Field::TableStart) + " y " +
                                        FieldName(Field::TableEnd));
     }
-    const std::optional<Finding> finding = FirstFinding(view, *reading);
+    std::optional<Finding> finding = FirstFinding(view, *reading);
     if (!finding) {
         Verdict verdict = StoryOf(view, *reading);
         verdict.reading = std::move(typed);
         return verdict;
+    }
+    if (finding->settled) {
+        finding = TextOverAmbiguity(view, *reading, std::move(*finding));
     }
     const std::optional<Correction> fix =
         finding->settled ? std::nullopt : Agreeing(view, *reading, *finding);
