@@ -371,8 +371,9 @@ TEST(Runs, TheChecksumAloneOrKept) {
 
 // A text moved on a Game Boy, its old one left standing and another block packed after the new
 // one: the old strings still show which entries are the table's. An END one entry long takes
-// in a value of other data that begins none of them, and is refused naming END. A TEXT typed on
-// the second string, with FIRST given, is named with where FIRST points.
+// in a value of other data that begins none of them, and is refused naming END; the next table's
+// entries, which step through its strings, are not taken for this one's. A TEXT typed on the
+// second string, with FIRST given, is named with where FIRST points.
 TEST(Runs, AMovedTextsOldOneShowsTheTablesEnd) {
     Bytes rom = GameBoyRom(0x10000);
     const std::vector<std::string> old = Script(9, 7);
@@ -383,8 +384,17 @@ TEST(Runs, AMovedTextsOldOneShowsTheTablesEnd) {
     PutStrings(rom, end, {"otro", "bloque"}, 0x00);
     std::vector<std::uint64_t> values = was;
     values.push_back(was[4] + 2); // inside the fifth old string
+    // The next table's text a little after the old one, where it stayed; its table after this
+    // one's, past the stray value.
+    const std::uint64_t oldEnd = PutStrings(rom, 0x4100, old, 0x00);
+    std::fill_n(rom.begin() + static_cast<std::ptrdiff_t>(oldEnd), 24, 0x00);
+    const std::vector<std::string> next = {"seis", "siete", "ocho", "nueve"};
+    PutStrings(rom, oldEnd + 24, next, 0x00);
+    for (const std::uint64_t start : Starts(oldEnd + 24, next)) {
+        values.push_back(start);
+    }
     PutTable(rom, 0x6000, 2, values);
-    std::string stray = HexOf(values.back());
+    std::string stray = HexOf(was[4] + 2);
     std::transform(stray.begin(), stray.end(), stray.begin(), ::toupper);
     const std::vector<std::uint64_t> starts = Starts(0x5000, now);
     struct Case {

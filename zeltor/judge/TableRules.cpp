@@ -519,9 +519,12 @@ std::optional<Finding> TableGoesOn(const View& view, const Reading& r) {
         if (!entry || r.IsNull(*entry) || Filler(*entry, r.fields.size) || r.fields.split) {
             return std::nullopt;
         }
+        // Where the old text still stands, only at one of its string starts.
         const auto p = r.basis.Where(*entry);
+        const bool kept = MovedAway(r, old) && OldTextKept(view, r);
         const bool ours =
-            p && old.known && *p > old.low && (*p < old.high || *p - old.high <= Reach(old));
+            p && old.known && *p > old.low && (*p < old.high || *p - old.high <= Reach(old)) &&
+            (!kept || (view.old.Holds(*p - 1) && view.old[*p - 1] == r.fields.separator));
         const auto run = RunFrom(view, r, next + r.fields.size, kStepsShown + 1);
         const auto [steps, from] = StepsThroughNextBlock(view, r, run);
         if (!ours || steps < kStepsShown) {
@@ -533,6 +536,13 @@ std::optional<Finding> TableGoesOn(const View& view, const Reading& r) {
                            "; las que la siguen recorren cadena a cadena el texto de la "
                            "siguiente, en " +
                            Hex(from)};
+    }
+    // The entry after END and the ones after it step through the next block's strings: it is
+    // the next table's first, whatever lies past this text.
+    if (tie == Tie::Next && !r.fields.split &&
+        StepsThroughNextBlock(view, r, RunFrom(view, r, next, kStepsShown + 1)).first >=
+            kStepsShown) {
+        return std::nullopt;
     }
     // How many entries after END belong as well.
     std::uint64_t end = next + r.fields.size - 1;
