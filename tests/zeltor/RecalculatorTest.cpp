@@ -554,6 +554,8 @@ TEST(Mistakes, RefusedWithTheFieldToCheckAndWrittenOnlyWithForce) {
     apart.insert(apart.end(), {"seis", "siete", "ocho", "nueve"});
     std::vector<std::string> emptied = apart;
     emptied[2] = "";
+    // Three old values, then the next table's: its text 24 bytes after the old one's.
+    const std::vector<std::uint32_t> withNext = {0x100, 0x106, 0x10C, 0x118, 0x11D, 0x123, 0x128};
     const Case cases[] = {
         {"unordered, shorter strings",
          three,
@@ -697,14 +699,14 @@ TEST(Mistakes, RefusedWithTheFieldToCheckAndWrittenOnlyWithForce) {
         // recalculated: its entries step through it from END on, or from END's last entry.
         {"the next table after free space",
          apart,
-         {0x100, 0x106, 0x10C, 0x118, 0x11D, 0x123, 0x128},
+         withNext,
          0xEE,
          base,
          nullptr,
          {0x100, 0x104, 0x108, 0x118}},
         {"table end one entry long, into the next table after free space",
          apart,
-         {0x100, 0x106, 0x10C, 0x118, 0x11D, 0x123, 0x128},
+         withNext,
          0xEE,
          {"100", "20", "27", "2", "00"},
          "ERROR 9: la última entrada de la tabla (en 0x26 hay 0x0118) parece la primera de la "
@@ -713,7 +715,7 @@ TEST(Mistakes, RefusedWithTheFieldToCheckAndWrittenOnlyWithForce) {
          {0x100, 0x104, 0x108, 0x10D}},
         {"table end one entry short, its last string emptied before free space",
          emptied,
-         {0x100, 0x106, 0x10C, 0x118, 0x11D, 0x123, 0x128},
+         withNext,
          0xEE,
          {"100", "20", "23", "2", "00"},
          "ERROR 9: la tabla parece seguir después de su final: en 0x24 hay 0x010C, que señala "
@@ -723,7 +725,7 @@ TEST(Mistakes, RefusedWithTheFieldToCheckAndWrittenOnlyWithForce) {
          {0x100, 0x104}},
         {"the last string emptied before free space and the next table",
          emptied,
-         {0x100, 0x106, 0x10C, 0x118, 0x11D, 0x123, 0x128},
+         withNext,
          0xEE,
          base,
          nullptr,
