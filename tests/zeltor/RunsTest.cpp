@@ -434,6 +434,39 @@ TEST(Runs, AMovedTextsOldOneShowsTheTablesEnd) {
     }
 }
 
+// A split NES table typed from one entry late: its first run then ends with the second run's
+// first byte, one of the text's pages, and the moved text keeps one string more than the entries
+// read. START is named with the value that makes it whole.
+TEST(Runs, ASplitTableReadFromOneEntryLate) {
+    Bytes rom = NesRom(1, 8);
+    const std::uint64_t text = 0x10 + 2 * 0x4000 + 0x100; // $8100 in its bank
+    const std::vector<std::string> now = Translated(Script(8, 3));
+    const std::uint64_t end = PutStrings(rom, text, now, 0x00);
+    std::fill_n(rom.begin() + static_cast<std::ptrdiff_t>(end), 64, 0xFF);
+    // The old text, 20 bytes a string from $9000, is in another bank now.
+    const std::uint64_t table = 0x10 + 5 * 0x4000;
+    for (std::uint64_t k = 0; k < 8; ++k) {
+        rom.at(table + k) = static_cast<std::uint8_t>(20 * k);
+        rom.at(table + 8 + k) = 0x90;
+    }
+    for (const bool late : {false, true}) {
+        SCOPED_TRACE(late);
+        FakeFileSystem fs;
+        fs.files["rom.nes"] = rom;
+        const Outcome run =
+            RunZeltor(fs, {"--split", "rom.nes", HexOf(text), HexOf(table + (late ? 2 : 0)),
+                           HexOf(table + 15), "2", "00"});
+        EXPECT_EQ(run.code, late ? 9 : 0) << run.err;
+        if (late) {
+            EXPECT_NE(run.err.find("revise «Posición inicial de la tabla de punteros» (con "
+                                   "0x14010 todo concuerda)"),
+                      std::string::npos)
+                << run.err;
+            EXPECT_EQ(fs.files["rom.nes"], rom);
+        }
+    }
+}
+
 // A format left out is named with the option that makes the table agree.
 TEST(Runs, TheFormatThatAgreesIsNamed) {
     Game g = Games()[8]; // NES, split

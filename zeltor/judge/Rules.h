@@ -22,6 +22,10 @@ std::optional<Finding> EndsMissOldText(const View& view, const Reading& reading)
 // The last entry and the ones after END step through the strings of another block, one each:
 // the last is the next table's first.
 std::optional<Finding> NextTableTakenIn(const View& view, const Reading& reading);
+// A split table read from one entry late: its first run ends with the second run's first byte,
+// so the last entry's low byte is one of the high bytes (the text's pages), and the text keeps
+// one string more than the entries read.
+std::optional<Finding> SplitRunsShifted(const View& view, const Reading& reading);
 
 // The separator.
 std::optional<Finding> Separator(const View& view, const Reading& reading);

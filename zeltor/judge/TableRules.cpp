@@ -352,6 +352,34 @@ std::optional<Finding> NextTableTakenIn(const View& view, const Reading& r) {
     return std::nullopt;
 }
 
+std::optional<Finding> SplitRunsShifted(const View& view, const Reading& r) {
+    const Fields& f = r.fields;
+    const std::size_t n = r.entries.size();
+    if (!f.split || f.size != 2 || f.bigEndian || !f.runs.empty() || n < 4 ||
+        r.strings.starts.size() < 3 ||
+        !OneStringLeft(view.text, r.strings.end, f.separator, r.charset)) {
+        return std::nullopt;
+    }
+    // The high bytes are the text's pages: a few values side by side.
+    unsigned low = 0xFF;
+    unsigned high = 0;
+    for (std::size_t k = 0; k + 1 < n; ++k) {
+        if (!r.IsNull(r.entries[k])) {
+            low = std::min(low, r.entries[k] >> 8);
+            high = std::max(high, r.entries[k] >> 8);
+        }
+    }
+    const unsigned last = r.entries.back() & 0xFF;
+    if (last < low || last > high) {
+        return std::nullopt;
+    }
+    return Finding{Exit::LooksWrong, Field::TableStart,
+                   "el último byte del primer tramo de la tabla (" + HexDigits(last, 2) + " en " +
+                       Hex(f.tableStart + n - 1) +
+                       ") parece de los altos, como los del segundo tramo, y tras las cadenas "
+                       "leídas queda una más"};
+}
+
 std::string ValueText(const Reading& r, std::uint32_t value) {
     return Hex(value, static_cast<int>(2 * r.fields.size));
 }
