@@ -434,6 +434,38 @@ TEST(Runs, AMovedTextsOldOneShowsTheTablesEnd) {
     }
 }
 
+// A table right before its text, the last string emptied into free space of the separator's
+// byte: nothing in the text shows a string left out, but the one entry between END one entry
+// short and the text points among the table's strings.
+TEST(Runs, TheEntryBetweenTheTableAndItsText) {
+    Bytes rom = GameBoyRom(0x10000);
+    const std::vector<std::string> old = Script(9, 5);
+    std::vector<std::string> now = Translated(old);
+    now.back().clear();
+    const std::uint64_t table = 0x4F00;
+    const std::uint64_t text = table + 2 * old.size();
+    PutTable(rom, table, 2, Starts(text, old));
+    std::fill_n(rom.begin() + static_cast<std::ptrdiff_t>(text), 0x400, 0x00);
+    PutStrings(rom, text, now, 0x00);
+    const std::string end = HexOf(text - 1);
+    for (const std::string& typed : {end, HexOf(text - 3)}) {
+        SCOPED_TRACE(typed);
+        FakeFileSystem fs;
+        fs.files["rom.gb"] = rom;
+        const Outcome run = RunZeltor(fs, {"rom.gb", HexOf(text), HexOf(table), typed, "2", "00"});
+        if (typed == end) {
+            EXPECT_EQ(run.code, 0) << run.err;
+            continue;
+        }
+        EXPECT_EQ(run.code, 9);
+        EXPECT_NE(run.err.find("y tras ella empieza el texto: revise «Posición final de la tabla "
+                               "de punteros» (con 0x4F11 todo concuerda)"),
+                  std::string::npos)
+            << run.err;
+        EXPECT_EQ(fs.files["rom.gb"], rom);
+    }
+}
+
 // A split NES table typed from one entry late: its first run then ends with the second run's
 // first byte, one of the text's pages, and the moved text keeps one string more than the entries
 // read. START is named with the value that makes it whole.

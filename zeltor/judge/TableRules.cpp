@@ -541,9 +541,9 @@ std::optional<Finding> TableGoesOn(const View& view, const Reading& r) {
     const auto entry = EntryAt(view, r, next);
     const Tie tie = TieOf(view, r, old, next);
     if (tie == Tie::None) {
-        // Another table's entries start one entry after END, stepping through the next block:
-        // the one between, pointing among this table's strings or just past them, is this
-        // table's last.
+        // One entry lies between END and what comes next: another table's entries, stepping
+        // through the next block, or the text itself. Pointing among this table's strings or
+        // just past them, it is this table's last.
         if (!entry || r.IsNull(*entry) || Filler(*entry, r.fields.size) || r.fields.split) {
             return std::nullopt;
         }
@@ -553,14 +553,23 @@ std::optional<Finding> TableGoesOn(const View& view, const Reading& r) {
         const bool ours =
             p && old.known && *p > old.low && (*p < old.high || *p - old.high <= Reach(old)) &&
             (!kept || (view.old.Holds(*p - 1) && view.old[*p - 1] == r.fields.separator));
+        if (!ours) {
+            return std::nullopt;
+        }
+        const std::string goesOn =
+            "la tabla parece seguir después de su final: " + At(r, next, *entry) + ", que " +
+            Points(*p < old.high ? Tie::Inside : Tie::Next);
+        if (next + r.fields.size == r.fields.textStart) {
+            return Finding{Exit::LooksWrong, Field::TableEnd,
+                           goesOn + ", y tras ella empieza el texto"};
+        }
         const auto run = RunFrom(view, r, next + r.fields.size, kStepsShown + 1);
         const auto [steps, from] = StepsThroughNextBlock(view, r, run);
-        if (!ours || steps < kStepsShown) {
+        if (steps < kStepsShown) {
             return std::nullopt;
         }
         return Finding{Exit::LooksWrong, Field::TableEnd,
-                       "la tabla parece seguir después de su final: " + At(r, next, *entry) +
-                           ", que " + Points(*p < old.high ? Tie::Inside : Tie::Next) +
+                       goesOn +
                            "; las que la siguen recorren cadena a cadena el texto de la "
                            "siguiente, en " +
                            Hex(from)};
