@@ -303,8 +303,16 @@ bool OneStringLeft(const Span& text, std::uint64_t end, std::uint8_t separator,
 
 std::optional<std::uint64_t> OldTextIn(const Span& file, const std::vector<std::uint64_t>& gaps,
                                        std::uint8_t separator, const std::bitset<256>& charset,
-                                       std::uint64_t besides) {
-    const std::uint64_t last = gaps.back();
+                                       std::uint64_t first) {
+    const std::uint64_t span = gaps.back();
+    std::size_t lowest = 0;
+    while (lowest < 256 && !charset.test(lowest)) {
+        ++lowest;
+    }
+    std::size_t highest = 255;
+    while (highest > lowest && !charset.test(highest)) {
+        --highest;
+    }
     const std::uint8_t* base = file.bytes.data();
     // Candidates from the separator before the second string, which memchr finds fast.
     for (std::uint64_t at = file.from; at < file.End();) {
@@ -320,7 +328,17 @@ std::optional<std::uint64_t> OldTextIn(const Span& file, const std::vector<std::
             continue;
         }
         const std::uint64_t start = q + 1 - gaps[1];
-        if (start == besides || !file.Holds(start, last + 1)) {
+        if (start == first || !file.Holds(start, span + 1)) {
+            continue;
+        }
+        // Just before the new text, overlapping it, only where what it adds in front lies among
+        // the text's letters (TEXT typed past them), not other bytes that a first string
+        // shortened by as many lines up with.
+        bool letters = true;
+        for (std::uint64_t k = start; k < first && start + span >= first && letters; ++k) {
+            letters = file[k] != separator && file[k] >= lowest && file[k] <= highest;
+        }
+        if (!letters) {
             continue;
         }
         // Every string's separator first, which rules out nearly every place at once.

@@ -100,9 +100,9 @@ bool OneStringLeft(const Span& text, std::uint64_t end, std::uint8_t separator,
                    const std::bitset<256>& charset);
 
 // Where a text whose strings begin at these distances from its start (the old values, less the
-// smallest) stands in `file`, other than at `besides`.
+// smallest) stands in `file`, other than at `first`, where the new text begins.
 std::optional<std::uint64_t> OldTextIn(const Span& file, const std::vector<std::uint64_t>& gaps,
                                        std::uint8_t separator, const std::bitset<256>& charset,
-                                       std::uint64_t besides);
+                                       std::uint64_t first);
 
 } // namespace zeltor
