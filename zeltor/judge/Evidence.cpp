@@ -122,6 +122,25 @@ Strings Split(const Span& text, std::uint64_t from, std::uint8_t separator, std:
     return strings;
 }
 
+bool Between(std::uint8_t b, std::uint8_t separator) {
+    return b == 0x00 || b == 0xFF || b == separator;
+}
+
+bool AmongLetters(const std::bitset<256>& charset, std::uint8_t b, std::uint8_t separator) {
+    if (Between(b, separator)) {
+        return false;
+    }
+    bool below = false;
+    bool above = false;
+    for (std::size_t c = 0; c < charset.size(); ++c) {
+        if (charset.test(c)) {
+            below = below || c <= b;
+            above = above || c >= b;
+        }
+    }
+    return below && above;
+}
+
 bool IsFree(const Span& bytes, std::uint64_t at, std::size_t run) {
     if (!bytes.Holds(at, run)) {
         return false;
@@ -305,14 +324,6 @@ std::optional<std::uint64_t> OldTextIn(const Span& file, const std::vector<std::
                                        std::uint8_t separator, const std::bitset<256>& charset,
                                        std::uint64_t first) {
     const std::uint64_t span = gaps.back();
-    std::size_t lowest = 0;
-    while (lowest < 256 && !charset.test(lowest)) {
-        ++lowest;
-    }
-    std::size_t highest = 255;
-    while (highest > lowest && !charset.test(highest)) {
-        --highest;
-    }
     const std::uint8_t* base = file.bytes.data();
     // Candidates from the separator before the second string, which memchr finds fast.
     for (std::uint64_t at = file.from; at < file.End();) {
@@ -336,7 +347,7 @@ std::optional<std::uint64_t> OldTextIn(const Span& file, const std::vector<std::
         // shortened by as many lines up with.
         bool letters = true;
         for (std::uint64_t k = start; k < first && start + span >= first && letters; ++k) {
-            letters = file[k] != separator && file[k] >= lowest && file[k] <= highest;
+            letters = AmongLetters(charset, file[k], separator);
         }
         if (!letters) {
             continue;

@@ -61,6 +61,12 @@ struct Strings {
 Strings Split(const Span& text, std::uint64_t from, std::uint8_t separator, std::size_t count,
               std::uint64_t limit);
 
+// Padding or the separator: bytes that stand between strings, or between blocks, never in one.
+bool Between(std::uint8_t b, std::uint8_t separator);
+// No such byte, and between the lowest and the highest byte of `charset`: a letter of the text,
+// seen or not.
+bool AmongLetters(const std::bitset<256>& charset, std::uint8_t b, std::uint8_t separator);
+
 // A run of this many bytes of 00 or of FF is free space, not text.
 constexpr std::size_t kFreeRun = 16;
 bool IsFree(const Span& bytes, std::uint64_t at, std::size_t run = kFreeRun);

@@ -55,6 +55,12 @@ bool OldTextKept(const View& view, const Reading& r) {
     return seen > 0 && 5 * ends >= 4 * seen;
 }
 
+// A string of the old text ends at `at`, where it still stands (`kept`); where it does not,
+// nothing says otherwise.
+bool OldStringEndsAt(const View& view, const Reading& r, bool kept, std::uint64_t at) {
+    return !kept || (view.old.Holds(at) && view.old[at] == r.fields.separator);
+}
+
 // How an entry beside the table relates to it.
 enum class Tie {
     None,
@@ -72,11 +78,6 @@ bool Filler(std::uint32_t value, unsigned size) {
         }
     }
     return true;
-}
-
-// Bytes that stand between blocks of text rather than in one: padding, or the separator.
-bool Between(std::uint8_t b, std::uint8_t separator) {
-    return b == 0x00 || b == 0xFF || b == separator;
 }
 
 // How many of the values, from the first on, step through the strings that begin at `at`, one
@@ -198,9 +199,7 @@ Tie TieOf(const View& view, const Reading& r, const OldText& old, std::uint64_t 
     // tells this table's next string from the next table's first.
     const bool moved = MovedAway(r, old);
     const bool kept = moved && OldTextKept(view, r);
-    const auto endsAt = [&](std::uint64_t at) {
-        return !kept || (view.old.Holds(at) && view.old[at] == r.fields.separator);
-    };
+    const auto endsAt = [&](std::uint64_t at) { return OldStringEndsAt(view, r, kept, at); };
     // A string of the old text, still there, begins where it points, among the table's own:
     // evidence enough, whatever is left of the new text (its last strings may be emptied into
     // free space of the separator's byte).
@@ -550,9 +549,9 @@ std::optional<Finding> TableGoesOn(const View& view, const Reading& r) {
         // Where the old text still stands, only at one of its string starts.
         const auto p = r.basis.Where(*entry);
         const bool kept = MovedAway(r, old) && OldTextKept(view, r);
-        const bool ours =
-            p && old.known && *p > old.low && (*p < old.high || *p - old.high <= Reach(old)) &&
-            (!kept || (view.old.Holds(*p - 1) && view.old[*p - 1] == r.fields.separator));
+        const bool ours = p && old.known && *p > old.low &&
+                          (*p < old.high || *p - old.high <= Reach(old)) &&
+                          OldStringEndsAt(view, r, kept, *p - 1);
         if (!ours) {
             return std::nullopt;
         }

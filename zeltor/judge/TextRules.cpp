@@ -208,28 +208,16 @@ bool Boundary(const View& view, const Reading& r, std::uint64_t at) {
     if (at >= r.fields.tableStart && at <= r.fields.tableEnd) {
         return true;
     }
-    const std::uint8_t b = view.text[at];
-    return b == r.fields.separator || b == 0x00 || b == 0xFF;
+    return Between(view.text[at], r.fields.separator);
 }
 
 bool Text(const Reading& r, std::uint8_t b) {
-    return b != r.fields.separator && b != 0x00 && b != 0xFF && r.charset.test(b);
+    return !Between(b, r.fields.separator) && r.charset.test(b);
 }
 
 // Between the lowest and the highest byte the strings use: a letter of the text, seen or not.
 bool InTextRange(const Reading& r, std::uint8_t b) {
-    if (b == r.fields.separator || b == 0x00 || b == 0xFF) {
-        return false;
-    }
-    bool below = false;
-    bool above = false;
-    for (int c = 0; c < 256; ++c) {
-        if (r.charset.test(static_cast<std::size_t>(c))) {
-            below = below || c <= b;
-            above = above || c >= b;
-        }
-    }
-    return below && above;
+    return AmongLetters(r.charset, b, r.fields.separator);
 }
 
 // From this long on, a string may hold a letter the rest of the text does not.
