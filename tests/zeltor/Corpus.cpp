@@ -259,6 +259,7 @@ struct Draft {
     bool inPlace = true;
     bool textFollows = false; // another block right after the new text
     bool oldKept = false;     // the old text left where it was, and found there through the values
+    bool packed = false;      // another block ends right before the text
 };
 
 // The text: where it is now, where it was, and what is before and after it.
@@ -307,6 +308,7 @@ bool PlaceText(Random& rnd, Layout& layout, Draft& d, std::uint64_t tableBytes) 
     } else {
         Fill(job.rom, *at, 8, 0xFF);
         PutText(rnd, d.script, job.rom, *at + 8, {6, 9, 6}); // ends right before the text
+        d.packed = job.after != AfterTable::Text;            // else the table stands between
     }
     job.starts = PutText(rnd, d.script, job.rom, job.text, d.now);
     // After it, over what is left of the old text: free space, data, or the next block.
@@ -526,12 +528,16 @@ std::optional<Job> Draw(Random& rnd, const Cartridge& cart, unsigned size) {
     }
     PlaceNextBlock(rnd, d);
     job.firstValue = newValue[0];
-    // A plain file cannot tell a moved text without FIRST; behind 2-byte pointers a move to
-    // another bank that lands on the old values' 16 bits cannot either.
+    // A plain file cannot tell a moved text without FIRST; nor can a console's, where the text
+    // follows another block with nothing between (its first string or byte may be the other's),
+    // or behind 2-byte pointers, where a move to another bank lands on the old values' 16 bits.
     const bool overlap16 = size == 2 && newValue[0] <= oldValue.back() &&
                            oldValue[0] <= newValue[0] + Total(d.now) - 1;
-    const bool needsFirst = job.moved && (plain || overlap16);
-    if (needsFirst || rnd.Chance(0.25)) {
+    job.needsFirst = job.moved && (plain || d.packed || overlap16);
+    // Drawn whenever it was before the packed case needed FIRST: the corpus, and so its figures,
+    // stay comparable with earlier ones.
+    const bool typed = (job.moved && (plain || overlap16)) || rnd.Chance(0.25);
+    if (job.needsFirst || typed) {
         job.first = newValue[0];
     }
     const char* afterNames[] = {
@@ -579,7 +585,7 @@ std::vector<Typo> Typos(const Job& job) {
     if (reversed != first) {
         with("FIRST reversed", 5, Typed(reversed, job.size, job.cart->bigEndian));
     }
-    if (job.first && job.moved && job.cart->address.console == Console::Linear) {
+    if (job.needsFirst) {
         std::vector<std::string> forgotten = args;
         forgotten.pop_back();
         typos.push_back({"FIRST forgotten after a move", forgotten, job.options});

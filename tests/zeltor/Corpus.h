@@ -55,6 +55,9 @@ struct Job {
     std::vector<std::uint64_t> old, expected; // per entry
     std::vector<std::uint64_t> starts;        // the new strings, one per distinct value
     bool moved = false;
+    // Moved where the bytes cannot say where it begins: a plain file, right after another
+    // block, or behind 2-byte pointers onto the old values' 16 bits. FIRST is typed then.
+    bool needsFirst = false;
     AfterTable after = AfterTable::Zeros;
     // The next table starts right after END and its text right after this one: END one entry
     // short would be the same bytes, so the program refuses and gives both readings.

@@ -369,11 +369,12 @@ TEST(Runs, TheChecksumAloneOrKept) {
     }
 }
 
-// A text moved on a Game Boy, its old one left standing and another block packed after the new
-// one: the old strings still show which entries are the table's. An END one entry long takes
-// in a value of other data that begins none of them, and is refused naming END; the next table's
-// entries, which step through its strings, are not taken for this one's. A TEXT typed on the
-// second string, with FIRST given, is named with where FIRST points.
+// A text moved on a Game Boy right after other data, its old one left standing and another block
+// packed after the new one. Right after other data, where TEXT begins is FIRST's to say. The old
+// strings still show which entries are the table's: an END one entry long takes in a value of
+// other data that begins none of them, and is refused naming END; the next table's entries,
+// which step through its strings, are not taken for this one's. A TEXT typed on the second
+// string is named with where FIRST points.
 TEST(Runs, AMovedTextsOldOneShowsTheTablesEnd) {
     Bytes rom = GameBoyRom(0x10000);
     const std::vector<std::string> old = Script(9, 7);
@@ -403,12 +404,17 @@ TEST(Runs, AMovedTextsOldOneShowsTheTablesEnd) {
         std::string says; // in the last line
     };
     const Case cases[] = {
-        {{"5000", "6000", "6011", "2", "00"}, 0, ""},
-        {{"5000", "6000", "6013", "2", "00"},
+        {{"5000", "6000", "6011", "2", "00"},
+         9,
+         "justo tras otros datos, donde no se distingue de una «Posición inicial del texto» "
+         "desplazada una cadena o un byte: revise «Posición inicial del texto» o, si el texto "
+         "empieza ahí, indique «Valor del primer puntero»: 0050."},
+        {{"5000", "6000", "6011", "2", "00", "0050"}, 0, ""},
+        {{"5000", "6000", "6013", "2", "00", "0050"},
          9,
          "la última entrada de la tabla (en 0x6012 hay 0x" + stray +
              ") no señala el principio de una cadena del texto anterior"},
-        {{"5000", "6000", "6013", "2", "00"},
+        {{"5000", "6000", "6013", "2", "00", "0050"},
          9,
          "revise «Posición final de la tabla de punteros» (con 0x6011 todo concuerda)."},
         {{HexOf(starts[1]), "6000", "6011", "2", "00", "0050"},
@@ -471,7 +477,8 @@ TEST(Runs, TheEntryBetweenTheTableAndItsText) {
 // read. START is named with the value that makes it whole.
 TEST(Runs, ASplitTableReadFromOneEntryLate) {
     Bytes rom = NesRom(1, 8);
-    const std::uint64_t text = 0x10 + 2 * 0x4000 + 0x100; // $8100 in its bank
+    const std::uint64_t text = 0x10 + 2 * 0x4000 + 0x100; // $8100 in its bank, in free space
+    std::fill_n(rom.begin() + static_cast<std::ptrdiff_t>(text - 16), 16, 0xFF);
     const std::vector<std::string> now = Translated(Script(8, 3));
     const std::uint64_t end = PutStrings(rom, text, now, 0x00);
     std::fill_n(rom.begin() + static_cast<std::ptrdiff_t>(end), 64, 0xFF);

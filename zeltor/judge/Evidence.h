@@ -67,6 +67,8 @@ bool Between(std::uint8_t b, std::uint8_t separator);
 // seen or not.
 bool AmongLetters(const std::bitset<256>& charset, std::uint8_t b, std::uint8_t separator);
 
+// Free space or padding this long before a block sets it apart from what comes before it.
+constexpr std::uint64_t kApart = 4;
 // A run of this many bytes of 00 or of FF is free space, not text.
 constexpr std::size_t kFreeRun = 16;
 bool IsFree(const Span& bytes, std::uint64_t at, std::size_t run = kFreeRun);

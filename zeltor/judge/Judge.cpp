@@ -16,21 +16,18 @@ using RuleFunction = std::optional<Finding> (*)(const View&, const Reading&);
 // The order in which the fields are named: the table's, the separator's, then TEXT's and
 // FIRST's. Each rule may count on the ones before it having passed.
 // What cannot be carried out at all (exit 3 and 4) comes before what looks mistaken (exit 9).
-constexpr std::array<RuleFunction, 13> kRules = {
+constexpr std::array<RuleFunction, 14> kRules = {
     WholeEntries,     EnoughStrings,      Padding,      Addresses,       Separator,
     TableGoesOn,      TableStartsEarlier, StrayEntries, EndsMissOldText, NextTableTakenIn,
-    SplitRunsShifted, TextAndFirst,       TextEdges,
+    SplitRunsShifted, TextAndFirst,       TextEdges,    MovedRightAfter,
 };
 // Where several tables share a text block: each table's own rules, then the text's, once.
 constexpr std::array<RuleFunction, 9> kTableRules = {
     WholeEntries, Padding,         Addresses,        TableGoesOn,      TableStartsEarlier,
     StrayEntries, EndsMissOldText, NextTableTakenIn, SplitRunsShifted,
 };
-constexpr std::array<RuleFunction, 4> kTextRules = {
-    EnoughStrings,
-    Separator,
-    TextAndFirst,
-    TextEdges,
+constexpr std::array<RuleFunction, 5> kTextRules = {
+    EnoughStrings, Separator, TextAndFirst, TextEdges, MovedRightAfter,
 };
 
 template <std::size_t N>
@@ -60,8 +57,13 @@ void AddTable(const Fields& f, std::vector<Correction>& out) {
         Fields c = f;
         c.tableStart = start;
         c.tableEnd = end;
+        // The whole table read some bytes off gives other values, not the table's: where FIRST
+        // says where the text begins, they may agree by chance.
         const bool drops = end - start < f.tableEnd - f.tableStart;
-        out.push_back({field, c, std::move(value), drops});
+        const bool shifted =
+            (start > f.tableStart ? start - f.tableStart : f.tableStart - start) % size != 0 &&
+            end - start == f.tableEnd - f.tableStart;
+        out.push_back({field, c, std::move(value), drops || shifted});
     };
     // A correction that left less than half the table would agree with anything; one that
     // left three strings or fewer, with most evidence about a separator.

@@ -33,6 +33,9 @@ std::optional<Finding> Separator(const View& view, const Reading& reading);
 // TEXT and FIRST.
 std::optional<Finding> TextAndFirst(const View& view, const Reading& reading);
 std::optional<Finding> TextEdges(const View& view, const Reading& reading);
+// A text moved, without FIRST, to right after other bytes than free space: there a TEXT typed a
+// string or a byte off reads as well as the right one, so FIRST must say where it begins.
+std::optional<Finding> MovedRightAfter(const View& view, const Reading& reading);
 
 // The reading's old text, or what it would be without one of the values.
 OldText OldTextOf(const Reading& reading, std::optional<std::uint32_t> without = std::nullopt);

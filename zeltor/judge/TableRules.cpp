@@ -102,8 +102,6 @@ std::size_t StepsThrough(const Span& span, std::uint64_t at,
 // How many steps from string to string, at least, show the next table's strings: one more
 // value than that, the entries taken in and those after END.
 constexpr std::size_t kStepsShown = 3;
-// Free space or padding this long before a block sets it apart from the text before it.
-constexpr std::uint64_t kApart = 4;
 
 // Where the next block may lie now: after the strings read (or the last of them, which an
 // entry taken in gets), past free space, where it was put back after this text and its table
@@ -298,12 +296,16 @@ std::optional<Finding> EndsMissOldText(const View& view, const Reading& r) {
         }
         const std::uint64_t offset =
             last ? r.fields.tableEnd + 1 - r.fields.size : r.fields.tableStart;
-        return Finding{Exit::LooksWrong, last ? Field::TableEnd : Field::TableStart,
-                       std::string(last ? "la última" : "la primera") + " entrada de la tabla (" +
-                           At(r, offset, value) +
-                           ") no señala el principio de una cadena del texto anterior, que sigue "
-                           "en " +
-                           Hex(old.low) + "-" + Hex(old.high) + ", como las demás"};
+        Finding finding{Exit::LooksWrong, last ? Field::TableEnd : Field::TableStart,
+                        std::string(last ? "la última" : "la primera") + " entrada de la tabla (" +
+                            At(r, offset, value) +
+                            ") no señala el principio de una cadena del texto anterior, que sigue "
+                            "en " +
+                            Hex(old.low) + "-" + Hex(old.high) + ", como las demás"};
+        if (last) {
+            finding.suspects = {Field::TableEnd, Field::TableStart, Field::PointerSize};
+        }
+        return finding;
     }
     return std::nullopt;
 }

@@ -600,6 +600,46 @@ std::optional<Finding> TextEdges(const View& view, const Reading& r) {
     return std::nullopt;
 }
 
+namespace {
+
+// Other bytes than free space end right before TEXT (the table's own aside): another block's
+// last string, or data.
+bool RightAfterOther(const View& view, const Reading& r) {
+    const std::uint64_t t = r.fields.textStart;
+    for (std::uint64_t k = 1; k <= kApart && k <= t && view.text.Holds(t - k); ++k) {
+        const std::uint64_t at = t - k;
+        if (at >= r.fields.tableStart && at <= r.fields.tableEnd) {
+            return false;
+        }
+        if (!Between(view.text[at], r.fields.separator)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+std::optional<Finding> MovedRightAfter(const View& view, const Reading& r) {
+    const Fields& f = r.fields;
+    const OldText old = OldTextOf(r);
+    if (!view.mapKnown || f.first || !old.known || !MovedAway(r, old) ||
+        !RightAfterOther(view, r)) {
+        return std::nullopt;
+    }
+    const auto here = r.basis.ValueOf(f.textStart, r.values.front());
+    if (!here) {
+        return std::nullopt;
+    }
+    return Finding{Exit::LooksWrong, Field::TextStart,
+                   "el texto se ha movido a " + Hex(f.textStart) +
+                       ", justo tras otros datos, donde no se distingue de una " +
+                       FieldName(Field::TextStart) + " desplazada una cadena o un byte: revise " +
+                       FieldName(Field::TextStart) + " o, si el texto empieza ahí, indique " +
+                       FieldName(Field::FirstPointer) + ": " + AsTyped(*here, f.size),
+                   true};
+}
+
 Verdict StoryOf(const View& view, const Reading& r) {
     Verdict verdict;
     const std::uint32_t v0 = r.values.front();

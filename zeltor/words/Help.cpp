@@ -60,8 +60,10 @@ Los campos, con las palabras de la ventana de ZeltorIGU:
              0xA000; en big endian, todos, el más significativo primero:
              "0000a000". Sin él: con el mapa de una consola (reconocida o
              con --map), la dirección del inicio del texto, esté donde estaba
-             o se haya movido; en un archivo sin cabecera reconocida, el menor
-             valor de la tabla anterior (el texto sigue donde estaba).
+             o se haya movido (si se movió justo tras otros datos, sin
+             espacio libre, hace falta); en un archivo sin cabecera
+             reconocida, el menor valor de la tabla anterior (el texto sigue
+             donde estaba).
 Las posiciones son del archivo, en hexadecimal y sin prefijo 0x; no son
 direcciones de la consola. (FIN - INICIO + 1) debe ser un número entero de
 punteros.
