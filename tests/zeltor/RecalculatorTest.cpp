@@ -730,6 +730,26 @@ TEST(Mistakes, RefusedWithTheFieldToCheckAndWrittenOnlyWithForce) {
          base,
          nullptr,
          {0x100, 0x104, 0x108, 0x118}},
+        // The last string emptied into free space of the separator's byte: only filler beside
+        // the one entry left out says it is the table's.
+        {"table end one entry short, filler after the entry left out",
+         {"uno", "dos", ""},
+         {0x100, 0x106, 0x10C},
+         0x00,
+         {"100", "20", "23", "2", "00"},
+         "ERROR 9: la tabla parece seguir después de su final: en 0x24 hay 0x010C, que señala "
+         "justo después de su texto, y tras ella hay relleno: revise «Posición final de la tabla "
+         "de punteros» (con 0x25 todo concuerda).",
+         {0x100, 0x104, 0x10C}},
+        {"table start one entry late, filler before the entry left out",
+         {"uno", "dos", ""},
+         {0x106, 0x100, 0x10C},
+         0x00,
+         {"100", "22", "25", "2", "00"},
+         "ERROR 9: la tabla parece empezar antes: en 0x20 hay 0x0106, que señala dentro de su "
+         "texto, y antes de ella hay relleno: revise «Posición inicial de la tabla de punteros» "
+         "(con 0x20 todo concuerda).",
+         {0x106, 0x100, 0x104}},
         // Three strings show too few of a game's symbols to call a fourth with others data.
         {"four strings, the last with letters the others lack",
          {"un", "dos", "tres", "zyxw"},

@@ -61,6 +61,21 @@ bool OldStringEndsAt(const View& view, const Reading& r, bool kept, std::uint64_
     return !kept || (view.old.Holds(at) && view.old[at] == r.fields.separator);
 }
 
+// Enough bytes of one value beside the table, as the view holds them: filler, no entries.
+bool FillerAt(const View& view, std::uint64_t at, unsigned size) {
+    const std::uint64_t count = std::max<std::uint64_t>(kApart, 2 * size);
+    const Span* span = view.TableHolding(at, count);
+    if (span == nullptr) {
+        return false;
+    }
+    for (std::uint64_t k = 1; k < count; ++k) {
+        if ((*span)[at + k] != (*span)[at]) {
+            return false;
+        }
+    }
+    return true;
+}
+
 // How an entry beside the table relates to it.
 enum class Tie {
     None,
@@ -244,6 +259,19 @@ Tie TieOf(const View& view, const Reading& r, const OldText& old, std::uint64_t 
         return Tie::Before;
     }
     return Tie::None;
+}
+
+// A value that points among the table's strings, or just past them, where the old text still
+// stands only at one of its string starts: how, if so.
+std::optional<Tie> Among(const View& view, const Reading& r, const OldText& old,
+                         std::uint32_t value) {
+    const auto p = r.basis.Where(value);
+    const bool kept = MovedAway(r, old) && OldTextKept(view, r);
+    if (!p || !old.known || *p <= old.low || (*p > old.high && *p - old.high > Reach(old)) ||
+        !OldStringEndsAt(view, r, kept, *p - 1)) {
+        return std::nullopt;
+    }
+    return *p < old.high ? Tie::Inside : Tie::Next;
 }
 
 std::string Points(Tie tie) {
@@ -548,21 +576,19 @@ std::optional<Finding> TableGoesOn(const View& view, const Reading& r) {
         if (!entry || r.IsNull(*entry) || Filler(*entry, r.fields.size) || r.fields.split) {
             return std::nullopt;
         }
-        // Where the old text still stands, only at one of its string starts.
-        const auto p = r.basis.Where(*entry);
-        const bool kept = MovedAway(r, old) && OldTextKept(view, r);
-        const bool ours = p && old.known && *p > old.low &&
-                          (*p < old.high || *p - old.high <= Reach(old)) &&
-                          OldStringEndsAt(view, r, kept, *p - 1);
-        if (!ours) {
+        const auto among = Among(view, r, old, *entry);
+        if (!among) {
             return std::nullopt;
         }
         const std::string goesOn =
             "la tabla parece seguir después de su final: " + At(r, next, *entry) + ", que " +
-            Points(*p < old.high ? Tie::Inside : Tie::Next);
+            Points(*among);
         if (next + r.fields.size == r.fields.textStart) {
             return Finding{Exit::LooksWrong, Field::TableEnd,
                            goesOn + ", y tras ella empieza el texto"};
+        }
+        if (FillerAt(view, next + r.fields.size, r.fields.size)) {
+            return Finding{Exit::LooksWrong, Field::TableEnd, goesOn + ", y tras ella hay relleno"};
         }
         const auto run = RunFrom(view, r, next + r.fields.size, kStepsShown + 1);
         const auto [steps, from] = StepsThroughNextBlock(view, r, run);
@@ -621,7 +647,20 @@ std::optional<Finding> TableStartsEarlier(const View& view, const Reading& r) {
     const auto entry = EntryAt(view, r, before);
     const Tie tie = TieOf(view, r, old, before);
     if (tie == Tie::None) {
-        return std::nullopt;
+        // One entry between filler and START, pointing among the table's strings: the table's
+        // first, left out (the string it gets may be one the translation emptied).
+        const std::uint64_t count = std::max<std::uint64_t>(kApart, 2 * r.fields.size);
+        if (!entry || r.IsNull(*entry) || Filler(*entry, r.fields.size) || r.fields.split ||
+            before < count || !FillerAt(view, before - count, r.fields.size)) {
+            return std::nullopt;
+        }
+        const auto among = Among(view, r, old, *entry);
+        if (!among) {
+            return std::nullopt;
+        }
+        return Finding{Exit::LooksWrong, Field::TableStart,
+                       "la tabla parece empezar antes: " + At(r, before, *entry) + ", que " +
+                           Points(*among) + ", y antes de ella hay relleno"};
     }
     std::uint64_t start = before;
     while (start >= r.fields.size && TieOf(view, r, old, start - r.fields.size) != Tie::None) {
