@@ -474,7 +474,8 @@ TEST(Runs, TheEntryBetweenTheTableAndItsText) {
 
 // A split NES table typed from one entry late: its first run then ends with the second run's
 // first byte, one of the text's pages, and the moved text keeps one string more than the entries
-// read. START is named with the value that makes it whole.
+// read; or, where another block follows it, the table read from one entry earlier agrees. START
+// is named with the value that makes it whole.
 TEST(Runs, ASplitTableReadFromOneEntryLate) {
     Bytes rom = NesRom(1, 8);
     const std::uint64_t text = 0x10 + 2 * 0x4000 + 0x100; // $8100 in its bank, in free space
@@ -488,10 +489,13 @@ TEST(Runs, ASplitTableReadFromOneEntryLate) {
         rom.at(table + k) = static_cast<std::uint8_t>(20 * k);
         rom.at(table + 8 + k) = 0x90;
     }
-    for (const bool late : {false, true}) {
-        SCOPED_TRACE(late);
+    Bytes followed = rom;
+    PutStrings(followed, end, {"otro", "bloque", "de", "texto"}, 0x00);
+    for (const auto& [late, block] : {std::pair{false, false}, {true, false}, {true, true}}) {
+        SCOPED_TRACE(std::to_string(late) + std::to_string(block));
+        const Bytes& before = block ? followed : rom;
         FakeFileSystem fs;
-        fs.files["rom.nes"] = rom;
+        fs.files["rom.nes"] = before;
         const Outcome run =
             RunZeltor(fs, {"--split", "rom.nes", HexOf(text), HexOf(table + (late ? 2 : 0)),
                            HexOf(table + 15), "2", "00"});
@@ -501,7 +505,7 @@ TEST(Runs, ASplitTableReadFromOneEntryLate) {
                                    "0x14010 todo concuerda)"),
                       std::string::npos)
                 << run.err;
-            EXPECT_EQ(fs.files["rom.nes"], rom);
+            EXPECT_EQ(fs.files["rom.nes"], before);
         }
     }
 }

@@ -385,8 +385,7 @@ std::optional<Finding> SplitRunsShifted(const View& view, const Reading& r) {
     const Fields& f = r.fields;
     const std::size_t n = r.entries.size();
     if (!f.split || f.size != 2 || f.bigEndian || !f.runs.empty() || n < 4 ||
-        r.strings.starts.size() < 3 ||
-        !OneStringLeft(view.text, r.strings.end, f.separator, r.charset)) {
+        r.strings.starts.size() < 3) {
         return std::nullopt;
     }
     // The high bytes are the text's pages: a few values side by side.
@@ -402,11 +401,27 @@ std::optional<Finding> SplitRunsShifted(const View& view, const Reading& r) {
     if (last < low || last > high) {
         return std::nullopt;
     }
+    const std::string shows = "el último byte del primer tramo de la tabla (" + HexDigits(last, 2) +
+                              " en " + Hex(f.tableStart + n - 1) +
+                              ") parece de los altos, como los del segundo tramo";
+    if (OneStringLeft(view.text, r.strings.end, f.separator, r.charset)) {
+        return Finding{Exit::LooksWrong, Field::TableStart,
+                       shows + ", y tras las cadenas leídas queda una más"};
+    }
+    // Or the table read from one entry earlier (its runs one byte longer each) agrees with
+    // every rule: a table read from its right start seldom does from one entry before it, whose
+    // first value's high byte is then the first run's last low byte.
+    Fields earlier = f;
+    earlier.tableStart -= 2;
+    const std::optional<Reading> whole =
+        f.tableStart >= 2 && !view.Named(earlier.tableStart) ? Read(view, earlier) : std::nullopt;
+    if (!whole || FirstFinding(view, *whole)) {
+        return std::nullopt;
+    }
     return Finding{Exit::LooksWrong, Field::TableStart,
-                   "el último byte del primer tramo de la tabla (" + HexDigits(last, 2) + " en " +
-                       Hex(f.tableStart + n - 1) +
-                       ") parece de los altos, como los del segundo tramo, y tras las cadenas "
-                       "leídas queda una más"};
+                   shows + ": revise " + FieldName(Field::TableStart) + " (con " +
+                       Hex(earlier.tableStart) + " todo concuerda)",
+                   true};
 }
 
 std::string ValueText(const Reading& r, std::uint32_t value) {
