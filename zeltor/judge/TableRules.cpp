@@ -408,9 +408,13 @@ std::optional<Finding> SplitRunsShifted(const View& view, const Reading& r) {
         return Finding{Exit::LooksWrong, Field::TableStart,
                        shows + ", y tras las cadenas leídas queda una más"};
     }
-    // Or the table read from one entry earlier (its runs one byte longer each) agrees with
-    // every rule: a table read from its right start seldom does from one entry before it, whose
-    // first value's high byte is then the first run's last low byte.
+    // Or that byte is the very page the second run begins with, as where the text lies in one
+    // page, and the table read from one entry earlier (its runs one byte longer each) agrees
+    // with every rule, taking in no filler. A low byte equals a given page one time in 256.
+    if (last != r.entries.front() >> 8 ||
+        (f.tableStart >= kApart && FillerAt(view, f.tableStart - kApart, f.size))) {
+        return std::nullopt;
+    }
     Fields earlier = f;
     earlier.tableStart -= 2;
     const std::optional<Reading> whole =
