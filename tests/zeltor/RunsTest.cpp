@@ -440,35 +440,46 @@ TEST(Runs, AMovedTextsOldOneShowsTheTablesEnd) {
     }
 }
 
-// A table right before its text, the last string emptied into free space of the separator's
-// byte: nothing in the text shows a string left out, but the one entry between END one entry
-// short and the text points among the table's strings.
-TEST(Runs, TheEntryBetweenTheTableAndItsText) {
+// A table between two texts, its own after it, the last string emptied into free space of the
+// separator's byte: nothing in the text shows a string left out, but the one entry between END
+// one entry short and the text points among the table's strings. START one entry early takes in
+// the end of the text before it, a letter and the separator.
+TEST(Runs, TheTableBetweenTwoTexts) {
     Bytes rom = GameBoyRom(0x10000);
     const std::vector<std::string> old = Script(9, 5);
     std::vector<std::string> now = Translated(old);
     now.back().clear();
     const std::uint64_t table = 0x4F00;
     const std::uint64_t text = table + 2 * old.size();
+    PutStrings(rom, table - 21, {"otro bloque", "de texto"}, 0x00); // ends right before it
     PutTable(rom, table, 2, Starts(text, old));
     std::fill_n(rom.begin() + static_cast<std::ptrdiff_t>(text), 0x400, 0x00);
     PutStrings(rom, text, now, 0x00);
-    const std::string end = HexOf(text - 1);
-    for (const std::string& typed : {end, HexOf(text - 3)}) {
-        SCOPED_TRACE(typed);
+    const struct {
+        std::uint64_t start, end;
+        const char* says; // nullptr: written
+    } cases[] = {
+        {table, text - 1, nullptr},
+        {table, text - 3,
+         "y tras ella empieza el texto: revise «Posición final de la tabla de punteros» (con "
+         "0x4F11 todo concuerda)"},
+        {table - 2, text - 1,
+         "la primera entrada de la tabla (en 0x4EFE hay 0x006F) señala 0x6F, lejos del texto de "
+         "las demás (0x4F12-0x4F84): parece el final del texto que precede a la tabla, con su "
+         "separador: revise «Posición inicial de la tabla de punteros» (con 0x4F00 todo "
+         "concuerda)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.start);
         FakeFileSystem fs;
         fs.files["rom.gb"] = rom;
-        const Outcome run = RunZeltor(fs, {"rom.gb", HexOf(text), HexOf(table), typed, "2", "00"});
-        if (typed == end) {
-            EXPECT_EQ(run.code, 0) << run.err;
-            continue;
+        const Outcome run =
+            RunZeltor(fs, {"rom.gb", HexOf(text), HexOf(c.start), HexOf(c.end), "2", "00"});
+        EXPECT_EQ(run.code, c.says != nullptr ? 9 : 0) << run.err;
+        if (c.says != nullptr) {
+            EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
+            EXPECT_EQ(fs.files["rom.gb"], rom);
         }
-        EXPECT_EQ(run.code, 9);
-        EXPECT_NE(run.err.find("y tras ella empieza el texto: revise «Posición final de la tabla "
-                               "de punteros» (con 0x4F11 todo concuerda)"),
-                  std::string::npos)
-            << run.err;
-        EXPECT_EQ(fs.files["rom.gb"], rom);
     }
 }
 

@@ -303,6 +303,24 @@ bool InFreeSpace(const Reading& r, std::size_t j, const View& view) {
     return (r.freeSpace && start >= *r.freeSpace) || (free && *free < end);
 }
 
+// The table's first entry reads as the end of a string of the text before it: letters from
+// the byte before START on, then the separator as its last byte.
+bool EndsTextBefore(const View& view, const Reading& r) {
+    const unsigned size = r.fields.size;
+    const std::uint64_t at = r.fields.tableStart;
+    const Span* span = view.TableHolding(at, size);
+    if (span == nullptr || r.fields.split || (*span)[at + size - 1] != r.fields.separator ||
+        !LetterBefore(view, r, at)) {
+        return false;
+    }
+    for (std::uint64_t k = at; k + 1 < at + size; ++k) {
+        if (!AmongLetters(r.charset, (*span)[k], r.fields.separator)) {
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 bool MovedAway(const Reading& r, const OldText& old) {
@@ -726,7 +744,8 @@ std::optional<Finding> StrayEntries(const View& view, const Reading& r) {
         const bool sides = q && (*q > *p ? *q - *p : *p - *q) <= reach;
         const std::size_t j = static_cast<std::size_t>(
             std::lower_bound(r.values.begin(), r.values.end(), value) - r.values.begin());
-        if (!sides && !InFreeSpace(r, j, view)) {
+        const bool tail = !last && !sides && EndsTextBefore(view, r);
+        if (!sides && !InFreeSpace(r, j, view) && !tail) {
             continue;
         }
         const std::uint64_t offset =
@@ -735,7 +754,9 @@ std::optional<Finding> StrayEntries(const View& view, const Reading& r) {
                         std::string(last ? "la última" : "la primera") + " entrada de la tabla (" +
                             At(r, offset, value) + ") señala " + Hex(*p) +
                             ", lejos del texto de las demás (" + Hex(others.low) + "-" +
-                            Hex(others.high) + "): parece de otra tabla"};
+                            Hex(others.high) + "): parece " +
+                            (tail ? "el final del texto que precede a la tabla, con su separador"
+                                  : "de otra tabla")};
         if (last) {
             finding.suspects = {Field::TableEnd, Field::TableStart, Field::PointerSize};
         }

@@ -497,7 +497,9 @@ std::optional<Finding> TextAndFirst(const View& view, const Reading& r) {
             oldEnd = at;
         }
     }
-    const bool overlap = old.known && f.textStart <= oldEnd && r.strings.end >= old.low;
+    // Strings that end right where the old text begins touch it: a text moved there would have
+    // to fill the space before it to the byte, a TEXT typed one byte early does.
+    const bool overlap = old.known && f.textStart <= oldEnd && r.strings.end + 1 >= old.low;
     const bool firstHere = f.first && r.basis.Where(*f.first) == f.textStart;
     if (f.first && !firstHere) {
         const bool reversed = r.basis.Where(Reversed(*f.first, f.size)) == f.textStart ||
