@@ -741,6 +741,15 @@ TEST(Mistakes, RefusedWithTheFieldToCheckAndWrittenOnlyWithForce) {
          "justo después de su texto, y tras ella hay relleno: revise «Posición final de la tabla "
          "de punteros» (con 0x25 todo concuerda).",
          {0x100, 0x104, 0x10C}},
+        {"table end one entry short, a far table after the entry left out",
+         {"uno", "dos", ""},
+         {0x100, 0x106, 0x10C, 0x380, 0x386, 0x38C},
+         0x00,
+         {"100", "20", "23", "2", "00"},
+         "ERROR 9: la tabla parece seguir después de su final: en 0x24 hay 0x010C, que señala "
+         "justo después de su texto; las que la siguen señalan lejos de su texto, a otro: revise "
+         "«Posición final de la tabla de punteros» (con 0x25 todo concuerda).",
+         {0x100, 0x104, 0x10C}},
         {"table start one entry late, filler before the entry left out",
          {"uno", "dos", ""},
          {0x106, 0x100, 0x10C},

@@ -629,6 +629,16 @@ std::optional<Finding> TableGoesOn(const View& view, const Reading& r) {
         }
         const auto run = RunFrom(view, r, next + r.fields.size, kStepsShown + 1);
         const auto [steps, from] = StepsThroughNextBlock(view, r, run);
+        // Or they all point far from this text, together: another table's, and it is not one.
+        const bool far =
+            run.size() >= kStepsShown && std::all_of(run.begin(), run.end(), [&](std::uint32_t v) {
+                const auto q = r.basis.Where(v);
+                return !q || *q > old.high + Reach(old) || *q + Reach(old) < old.low;
+            });
+        if (far && steps < kStepsShown) {
+            return Finding{Exit::LooksWrong, Field::TableEnd,
+                           goesOn + "; las que la siguen señalan lejos de su texto, a otro"};
+        }
         if (steps < kStepsShown) {
             return std::nullopt;
         }
