@@ -483,6 +483,36 @@ TEST(Runs, TheTableBetweenTwoTexts) {
     }
 }
 
+// END one entry long takes in a value of other data after a 4-byte NES table: its top byte is
+// not the one every pointer of the table shares, and it points far from their text.
+TEST(Runs, AnEntryOfAnotherForm) {
+    Bytes rom = NesRom(1, 8);
+    const std::uint64_t bank = 0x10 + 3 * 0x4000;
+    const std::uint64_t text = bank + 0x200;
+    const std::vector<std::string> old = Script(6, 5);
+    const std::uint64_t end = PutStrings(rom, text, Translated(old), 0x00);
+    PutStrings(rom, end, {"otro", "bloque"}, 0x00);
+    std::vector<std::uint64_t> values;
+    for (const std::uint64_t start : Starts(text, old)) {
+        values.push_back((3u << 16) + 0x8000 + (start - bank));
+    }
+    values.push_back(0x7403BF00); // other data: bank 3 wrapped, far from the text
+    const std::uint64_t table = 0x10 + 5 * 0x4000;
+    PutTable(rom, table, 4, values);
+    FakeFileSystem fs;
+    fs.files["rom.nes"] = rom;
+    const Outcome run =
+        RunZeltor(fs, {"rom.nes", HexOf(text), HexOf(table), HexOf(table + 27), "4", "00"});
+    EXPECT_EQ(run.code, 9);
+    EXPECT_NE(run.err.find("(en 0x14028 hay 0x7403BF00) señala 0xFF10, lejos del texto de las "
+                           "demás (0xC210-0xC251): parece de otros datos: su byte más alto (74) "
+                           "no es el de las demás (00): revise «Posición final de la tabla de "
+                           "punteros» (con 0x14027 todo concuerda)"),
+              std::string::npos)
+        << run.err;
+    EXPECT_EQ(fs.files["rom.nes"], rom);
+}
+
 // A split NES table typed from one entry late: its first run then ends with the second run's
 // first byte, one of the text's pages, and the moved text keeps one string more than the entries
 // read; or, where another block follows it, the table read from one entry earlier agrees. START

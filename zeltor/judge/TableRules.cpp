@@ -321,6 +321,27 @@ bool EndsTextBefore(const View& view, const Reading& r) {
     return true;
 }
 
+// No console addresses with a 4-byte pointer's top byte, so a table's pointers share it: the
+// others' when every other entry has one and `value` another.
+std::optional<unsigned> OtherTop(const Reading& r, std::uint32_t value) {
+    std::optional<unsigned> top;
+    std::size_t seen = 0;
+    for (const std::uint32_t e : r.entries) {
+        if (e == value || r.IsNull(e)) {
+            continue;
+        }
+        if (top && *top != e >> 24) {
+            return std::nullopt;
+        }
+        top = e >> 24;
+        ++seen;
+    }
+    if (r.fields.size != 4 || seen < 2 || *top == value >> 24) {
+        return std::nullopt;
+    }
+    return top;
+}
+
 } // namespace
 
 bool MovedAway(const Reading& r, const OldText& old) {
@@ -755,18 +776,22 @@ std::optional<Finding> StrayEntries(const View& view, const Reading& r) {
         const std::size_t j = static_cast<std::size_t>(
             std::lower_bound(r.values.begin(), r.values.end(), value) - r.values.begin());
         const bool tail = !last && !sides && EndsTextBefore(view, r);
-        if (!sides && !InFreeSpace(r, j, view) && !tail) {
+        const auto top = OtherTop(r, value);
+        if (!sides && !InFreeSpace(r, j, view) && !tail && !top) {
             continue;
         }
         const std::uint64_t offset =
             last ? r.fields.tableEnd + 1 - r.fields.size : r.fields.tableStart;
-        Finding finding{Exit::LooksWrong, last ? Field::TableEnd : Field::TableStart,
-                        std::string(last ? "la última" : "la primera") + " entrada de la tabla (" +
-                            At(r, offset, value) + ") señala " + Hex(*p) +
-                            ", lejos del texto de las demás (" + Hex(others.low) + "-" +
-                            Hex(others.high) + "): parece " +
-                            (tail ? "el final del texto que precede a la tabla, con su separador"
-                                  : "de otra tabla")};
+        Finding finding{
+            Exit::LooksWrong, last ? Field::TableEnd : Field::TableStart,
+            std::string(last ? "la última" : "la primera") + " entrada de la tabla (" +
+                At(r, offset, value) + ") señala " + Hex(*p) + ", lejos del texto de las demás (" +
+                Hex(others.low) + "-" + Hex(others.high) + "): parece " +
+                (tail ? "el final del texto que precede a la tabla, con su separador"
+                 : top && !sides
+                     ? "de otros datos: su byte más alto (" + HexDigits(value >> 24, 2) +
+                           ") no es el de las demás (" + HexDigits(*top, 2) + ")"
+                     : "de otra tabla")};
         if (last) {
             finding.suspects = {Field::TableEnd, Field::TableStart, Field::PointerSize};
         }
