@@ -732,6 +732,17 @@ TEST(Mistakes, RefusedWithTheFieldToCheckAndWrittenOnlyWithForce) {
          {0x100, 0x104, 0x108, 0x118}},
         // The last string emptied into free space of the separator's byte: only filler beside
         // the one entry left out says it is the table's.
+        // Other data right before the text: only values that are the file's own positions
+        // show TEXT one byte late.
+        {"text start one byte late, the values the file's positions",
+         three,
+         {0x100, 0x104, 0x108},
+         0xEE,
+         {"101", "20", "25", "2", "00"},
+         "ERROR 9: el menor valor de la tabla, 0x0100, es la posición 0x100, junto al texto: si "
+         "los punteros son posiciones del archivo, el texto empieza ahí: revise «Posición inicial "
+         "del texto» (con 0x100 todo concuerda).",
+         {0x100, 0x103, 0x107}},
         {"table end one entry short, filler after the entry left out",
          {"uno", "dos", ""},
          {0x100, 0x106, 0x10C},

@@ -36,6 +36,10 @@ std::optional<Finding> TextEdges(const View& view, const Reading& reading);
 // A text moved, without FIRST, to right after other bytes than free space: there a TEXT typed a
 // string or a byte off reads as well as the right one, so FIRST must say where it begins.
 std::optional<Finding> MovedRightAfter(const View& view, const Reading& reading);
+// A plain file whose pointers are its own positions (or, 4 bytes wide, those above 0x08000000,
+// as a Game Boy Advance's): there the smallest value names where the text begins. Where it
+// names a position beside TEXT (a byte or two off, or the string just before it), TEXT is off.
+std::optional<Finding> FileOffsets(const View& view, const Reading& reading);
 
 // The reading's old text, or what it would be without one of the values.
 OldText OldTextOf(const Reading& reading, std::optional<std::uint32_t> without = std::nullopt);

@@ -61,9 +61,14 @@ bool OldStringEndsAt(const View& view, const Reading& r, bool kept, std::uint64_
     return !kept || (view.old.Holds(at) && view.old[at] == r.fields.separator);
 }
 
-// Enough bytes of one value beside the table, as the view holds them: filler, no entries.
+// How many bytes of one value beside a table of `size`-byte entries are filler, no entries.
+std::uint64_t FillerRun(unsigned size) {
+    return std::max<std::uint64_t>(kApart, 2 * std::uint64_t{size});
+}
+
+// FillerRun bytes of one value from `at`, as the view holds them beside the table.
 bool FillerAt(const View& view, std::uint64_t at, unsigned size) {
-    const std::uint64_t count = std::max<std::uint64_t>(kApart, 2 * size);
+    const std::uint64_t count = FillerRun(size);
     const Span* span = view.TableHolding(at, count);
     if (span == nullptr) {
         return false;
@@ -451,7 +456,8 @@ std::optional<Finding> SplitRunsShifted(const View& view, const Reading& r) {
     // page, and the table read from one entry earlier (its runs one byte longer each) agrees
     // with every rule, taking in no filler. A low byte equals a given page one time in 256.
     if (last != r.entries.front() >> 8 ||
-        (f.tableStart >= kApart && FillerAt(view, f.tableStart - kApart, f.size))) {
+        (f.tableStart >= FillerRun(f.size) &&
+         FillerAt(view, f.tableStart - FillerRun(f.size), f.size))) {
         return std::nullopt;
     }
     Fields earlier = f;
@@ -717,7 +723,7 @@ std::optional<Finding> TableStartsEarlier(const View& view, const Reading& r) {
     if (tie == Tie::None) {
         // One entry between filler and START, pointing among the table's strings: the table's
         // first, left out (the string it gets may be one the translation emptied).
-        const std::uint64_t count = std::max<std::uint64_t>(kApart, 2 * r.fields.size);
+        const std::uint64_t count = FillerRun(r.fields.size);
         if (!entry || r.IsNull(*entry) || Filler(*entry, r.fields.size) || r.fields.split ||
             before < count || !FillerAt(view, before - count, r.fields.size)) {
             return std::nullopt;

@@ -642,6 +642,39 @@ std::optional<Finding> MovedRightAfter(const View& view, const Reading& r) {
                    true};
 }
 
+std::optional<Finding> FileOffsets(const View& view, const Reading& r) {
+    if (view.mapKnown || r.fields.first) {
+        return std::nullopt;
+    }
+    const std::uint64_t t = r.fields.textStart;
+    const std::uint32_t v0 = r.values.front();
+    for (const std::uint32_t base : {0u, 0x08000000u}) {
+        if (v0 < base || r.values.back() - base >= view.fileSize || v0 - base == t ||
+            (base != 0 && r.fields.size != 4)) {
+            continue;
+        }
+        const std::uint64_t p = v0 - base;
+        const bool near = p + 2 >= t && p <= t + 2;
+        // TEXT on the second string: from p, one string ends right before it.
+        bool before = p < t && view.text.Holds(p, t - p) && view.text[t - 1] == r.fields.separator;
+        for (std::uint64_t k = p; before && k + 1 < t; ++k) {
+            before =
+                view.text[k] != r.fields.separator && !Between(view.text[k], r.fields.separator);
+        }
+        if (!near && !before) {
+            continue;
+        }
+        Finding finding{Exit::LooksWrong, Field::TextStart,
+                        "el menor valor de la tabla, " + ValueText(r, v0) + ", es la posición " +
+                            Hex(p) + (base != 0 ? " (menos 0x08000000)" : "") +
+                            ", junto al texto: si los punteros son posiciones del archivo, el "
+                            "texto empieza ahí"};
+        finding.textAt = p;
+        return finding;
+    }
+    return std::nullopt;
+}
+
 Verdict StoryOf(const View& view, const Reading& r) {
     Verdict verdict;
     const std::uint32_t v0 = r.values.front();
