@@ -743,6 +743,15 @@ TEST(Mistakes, RefusedWithTheFieldToCheckAndWrittenOnlyWithForce) {
          "los punteros son posiciones del archivo, el texto empieza ahí: revise «Posición inicial "
          "del texto» (con 0x100 todo concuerda).",
          {0x100, 0x103, 0x107}},
+        {"FIRST reversed, the values the file's positions",
+         three,
+         {0x8200, 0x8205, 0x820A},
+         0xEE,
+         {"100", "20", "25", "2", "00", "0100"},
+         "ERROR 9: el primer puntero indicado tiene los bytes al revés: el texto empieza en 0x100, "
+         "que como puntero es 0001 en la ROM: revise «Valor del primer puntero» (con 0001 todo "
+         "concuerda).",
+         {0x0001, 0x0005, 0x0009}},
         {"table end one entry short, filler after the entry left out",
          {"uno", "dos", ""},
          {0x100, 0x106, 0x10C},

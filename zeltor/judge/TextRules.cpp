@@ -479,6 +479,21 @@ std::optional<Finding> TextAndFirst(const View& view, const Reading& r) {
                                             " en la ROM)"});
             }
         }
+        // Turned round, it is TEXT's own position (or that above 0x08000000): the pointers are
+        // the file's positions.
+        for (const std::uint64_t base : {std::uint64_t{0}, std::uint64_t{0x08000000}}) {
+            const std::uint64_t at = f.textStart + base;
+            if (at <= 0xFFFFFFFF && *f.first != at &&
+                Reversed(*f.first, f.size) == static_cast<std::uint32_t>(at)) {
+                return Reversal(
+                    Finding{Exit::LooksWrong, Field::FirstPointer,
+                            "el primer puntero indicado tiene los bytes al revés: "
+                            "el texto empieza en " +
+                                Hex(f.textStart) + (base != 0 ? " (más 0x08000000)" : "") +
+                                ", que como puntero es " +
+                                AsTyped(static_cast<std::uint32_t>(at), f.size) + " en la ROM"});
+            }
+        }
         return std::nullopt;
     }
     const auto here = r.basis.ValueOf(f.textStart, v0);
