@@ -513,6 +513,30 @@ TEST(Runs, AnEntryOfAnotherForm) {
     EXPECT_EQ(fs.files["rom.nes"], rom);
 }
 
+// A one-string table in place, its string in free space of the separator's byte: TEXT one byte
+// early reads one empty string that ends right where the old text begins, which is no move.
+TEST(Runs, OneStringTextStartOneByteEarly) {
+    Bytes rom = GameBoyRom(0x10000);
+    std::fill_n(rom.begin() + 0x5000, 0x100, 0xFF);
+    PutStrings(rom, 0x5020, {"hola"}, 0xFF);
+    PutTable(rom, 0x6000, 2, {0x5020, 0x5020});
+    for (const std::uint64_t text : {0x5020u, 0x501Fu}) {
+        SCOPED_TRACE(text);
+        FakeFileSystem fs;
+        fs.files["rom.gb"] = rom;
+        const Outcome run = RunZeltor(fs, {"rom.gb", HexOf(text), "6000", "6003", "2", "ff"});
+        if (text == 0x5020) {
+            EXPECT_EQ(run.code, 0) << run.err;
+            continue;
+        }
+        EXPECT_EQ(run.code, 9);
+        EXPECT_NE(run.err.find("revise «Posición inicial del texto» (con 0x5020 todo concuerda)"),
+                  std::string::npos)
+            << run.err;
+        EXPECT_EQ(fs.files["rom.gb"], rom);
+    }
+}
+
 // A split NES table typed from one entry late: its first run then ends with the second run's
 // first byte, one of the text's pages, and the moved text keeps one string more than the entries
 // read; or, where another block follows it, the table read from one entry earlier agrees. START
