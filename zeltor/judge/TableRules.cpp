@@ -23,6 +23,11 @@ std::uint64_t Reach(const OldText& old) {
     return kReachFactor * old.longestGap + kReachSlack;
 }
 
+// Beyond that reach of the old text either side: another text's.
+bool FarFrom(const OldText& old, std::uint64_t p) {
+    return p > old.high + Reach(old) || p + Reach(old) < old.low;
+}
+
 std::string At(const Reading& r, std::uint64_t tableOffset, std::uint32_t value) {
     return "en " + Hex(tableOffset) + " hay " + ValueText(r, value);
 }
@@ -98,6 +103,11 @@ bool Filler(std::uint32_t value, unsigned size) {
         }
     }
     return true;
+}
+
+// FillerRun bytes of one value end right before `at`.
+bool FillerBefore(const View& view, std::uint64_t at, unsigned size) {
+    return at >= FillerRun(size) && FillerAt(view, at - FillerRun(size), size);
 }
 
 // How many of the values, from the first on, step through the strings that begin at `at`, one
@@ -266,11 +276,14 @@ Tie TieOf(const View& view, const Reading& r, const OldText& old, std::uint64_t 
     return Tie::None;
 }
 
-// A value that points among the table's strings, or just past them, where the old text still
-// stands only at one of its string starts: how, if so.
+// An entry beside the table, one of no other tie, that points among the table's strings or just
+// past them, where the old text still stands only at one of its string starts: how, if so.
 std::optional<Tie> Among(const View& view, const Reading& r, const OldText& old,
-                         std::uint32_t value) {
-    const auto p = r.basis.Where(value);
+                         std::optional<std::uint32_t> entry) {
+    if (!entry || r.IsNull(*entry) || Filler(*entry, r.fields.size) || r.fields.split) {
+        return std::nullopt;
+    }
+    const auto p = r.basis.Where(*entry);
     const bool kept = MovedAway(r, old) && OldTextKept(view, r);
     if (!p || !old.known || *p <= old.low || (*p > old.high && *p - old.high > Reach(old)) ||
         !OldStringEndsAt(view, r, kept, *p - 1)) {
@@ -455,9 +468,7 @@ std::optional<Finding> SplitRunsShifted(const View& view, const Reading& r) {
     // Or that byte is the very page the second run begins with, as where the text lies in one
     // page, and the table read from one entry earlier (its runs one byte longer each) agrees
     // with every rule, taking in no filler. A low byte equals a given page one time in 256.
-    if (last != r.entries.front() >> 8 ||
-        (f.tableStart >= FillerRun(f.size) &&
-         FillerAt(view, f.tableStart - FillerRun(f.size), f.size))) {
+    if (last != r.entries.front() >> 8 || FillerBefore(view, f.tableStart, f.size)) {
         return std::nullopt;
     }
     Fields earlier = f;
@@ -637,10 +648,7 @@ std::optional<Finding> TableGoesOn(const View& view, const Reading& r) {
         // One entry lies between END and what comes next: another table's entries, stepping
         // through the next block, or the text itself. Pointing among this table's strings or
         // just past them, it is this table's last.
-        if (!entry || r.IsNull(*entry) || Filler(*entry, r.fields.size) || r.fields.split) {
-            return std::nullopt;
-        }
-        const auto among = Among(view, r, old, *entry);
+        const auto among = Among(view, r, old, entry);
         if (!among) {
             return std::nullopt;
         }
@@ -660,7 +668,7 @@ std::optional<Finding> TableGoesOn(const View& view, const Reading& r) {
         const bool far =
             run.size() >= kStepsShown && std::all_of(run.begin(), run.end(), [&](std::uint32_t v) {
                 const auto q = r.basis.Where(v);
-                return !q || *q > old.high + Reach(old) || *q + Reach(old) < old.low;
+                return !q || FarFrom(old, *q);
             });
         if (far && steps < kStepsShown) {
             return Finding{Exit::LooksWrong, Field::TableEnd,
@@ -723,13 +731,8 @@ std::optional<Finding> TableStartsEarlier(const View& view, const Reading& r) {
     if (tie == Tie::None) {
         // One entry between filler and START, pointing among the table's strings: the table's
         // first, left out (the string it gets may be one the translation emptied).
-        const std::uint64_t count = FillerRun(r.fields.size);
-        if (!entry || r.IsNull(*entry) || Filler(*entry, r.fields.size) || r.fields.split ||
-            before < count || !FillerAt(view, before - count, r.fields.size)) {
-            return std::nullopt;
-        }
-        const auto among = Among(view, r, old, *entry);
-        if (!among) {
+        const auto among = Among(view, r, old, entry);
+        if (!among || !FillerBefore(view, before, r.fields.size)) {
             return std::nullopt;
         }
         return Finding{Exit::LooksWrong, Field::TableStart,
@@ -768,8 +771,7 @@ std::optional<Finding> StrayEntries(const View& view, const Reading& r) {
             continue;
         }
         const std::uint64_t reach = Reach(others);
-        const bool apart = *p > others.high + reach || *p + reach < others.low;
-        if (!apart) {
+        if (!FarFrom(others, *p)) {
             continue;
         }
         const std::uint64_t beside =

@@ -432,6 +432,14 @@ std::optional<Finding> Separator(const View& view, const Reading& r) {
     return OldSeparators(view, r);
 }
 
+namespace {
+
+// The bases a plain file's pointers most often have over its positions: none, or a Game Boy
+// Advance's 0x08000000.
+constexpr std::array<std::uint64_t, 2> kFileBases = {0, 0x08000000};
+
+} // namespace
+
 std::optional<Finding> TextAndFirst(const View& view, const Reading& r) {
     const Fields& f = r.fields;
     const OldText old = OldTextOf(r);
@@ -481,7 +489,7 @@ std::optional<Finding> TextAndFirst(const View& view, const Reading& r) {
         }
         // Turned round, it is TEXT's own position (or that above 0x08000000): the pointers are
         // the file's positions.
-        for (const std::uint64_t base : {std::uint64_t{0}, std::uint64_t{0x08000000}}) {
+        for (const std::uint64_t base : kFileBases) {
             const std::uint64_t at = f.textStart + base;
             if (at <= 0xFFFFFFFF && *f.first != at &&
                 Reversed(*f.first, f.size) == static_cast<std::uint32_t>(at)) {
@@ -663,7 +671,7 @@ std::optional<Finding> FileOffsets(const View& view, const Reading& r) {
     }
     const std::uint64_t t = r.fields.textStart;
     const std::uint32_t v0 = r.values.front();
-    for (const std::uint32_t base : {0u, 0x08000000u}) {
+    for (const std::uint64_t base : kFileBases) {
         if (v0 < base || r.values.back() - base >= view.fileSize || v0 - base == t ||
             (base != 0 && r.fields.size != 4)) {
             continue;
@@ -673,8 +681,7 @@ std::optional<Finding> FileOffsets(const View& view, const Reading& r) {
         // TEXT on the second string: from p, one string ends right before it.
         bool before = p < t && view.text.Holds(p, t - p) && view.text[t - 1] == r.fields.separator;
         for (std::uint64_t k = p; before && k + 1 < t; ++k) {
-            before =
-                view.text[k] != r.fields.separator && !Between(view.text[k], r.fields.separator);
+            before = !Between(view.text[k], r.fields.separator);
         }
         if (!near && !before) {
             continue;
