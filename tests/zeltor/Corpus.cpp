@@ -193,6 +193,9 @@ void DrawLengths(Random& rnd, std::size_t count, std::vector<std::uint64_t>& bef
     }
 }
 
+// Sixteen bytes alike after a text: free space, not a string.
+constexpr std::uint64_t kFreeBytes = 16;
+
 std::uint64_t Total(const std::vector<std::uint64_t>& lengths) {
     std::uint64_t total = 0;
     for (const std::uint64_t n : lengths) {
@@ -533,7 +536,21 @@ std::optional<Job> Draw(Random& rnd, const Cartridge& cart, unsigned size) {
     // or behind 2-byte pointers, where a move to another bank lands on the old values' 16 bits.
     const bool overlap16 = size == 2 && newValue[0] <= oldValue.back() &&
                            oldValue[0] <= newValue[0] + Total(d.now) - 1;
-    job.needsFirst = job.moved && (plain || d.packed || overlap16);
+    // Nor where its first string was emptied into the separators before it: TEXT a byte early
+    // reads the same.
+    const bool emptiedFirst = d.now.front() == 0 && job.rom.at(job.text - 1) == job.separator;
+    job.needsFirst = job.moved && (plain || d.packed || overlap16 || emptiedFirst);
+    // A last string emptied before free space of the separator's byte, its value the greatest,
+    // with the next table after END: END one entry long reads the same bytes.
+    const std::uint64_t end = job.text + Total(d.now);
+    bool free = end + kFreeBytes <= job.rom.size();
+    for (std::uint64_t k = 0; free && k < kFreeBytes; ++k) {
+        free = job.rom.at(end + k) == job.separator;
+    }
+    const bool nextTable =
+        job.after == AfterTable::NextTableAdjacent || job.after == AfterTable::NextTableApart;
+    job.ambiguous = job.ambiguous || (nextTable && free && d.now.back() == 0 &&
+                                      entries.back() == std::optional<std::size_t>(distinct - 1));
     // Drawn whenever it was before the packed case needed FIRST: the corpus, and so its figures,
     // stay comparable with earlier ones.
     const bool typed = (job.moved && (plain || overlap16)) || rnd.Chance(0.25);

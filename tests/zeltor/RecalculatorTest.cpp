@@ -730,6 +730,18 @@ TEST(Mistakes, RefusedWithTheFieldToCheckAndWrittenOnlyWithForce) {
          base,
          nullptr,
          {0x100, 0x104, 0x108, 0x118}},
+        // Nothing else after the text: END one entry long on a table of two reads the same.
+        {"the last string emptied before free space, the next table's text nowhere",
+         {"uno", "dos", "", "", "", "", "", "", "", "", "", "", "", "", "", "", "", "", "", ""},
+         {0x100, 0x104, 0x108, 0x10D, 0x113, 0x118},
+         0xEE,
+         base,
+         "ERROR 9: la última entrada de la tabla (en 0x24 hay 0x0108) recibe una cadena vacía, "
+         "ante espacio libre, y las entradas de después de la tabla continúan desde ella: puede "
+         "ser la primera de la siguiente tabla. Si lo es, «Posición final de la tabla de "
+         "punteros» debe ser 0x23; si es suya y su cadena se ha vaciado, indique ambas tablas con "
+         "--tables o use --force.",
+         {0x100, 0x104, 0x108}},
         // The last string emptied into free space of the separator's byte: only filler beside
         // the one entry left out says it is the table's.
         // Other data right before the text: only values that are the file's own positions

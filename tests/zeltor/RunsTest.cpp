@@ -537,6 +537,51 @@ TEST(Runs, OneStringTextStartOneByteEarly) {
     }
 }
 
+// A text moved into free space of the separator's byte: TEXT typed a byte early reads one empty
+// string more, as a first string emptied does. Without FIRST both are refused, with what to type
+// for each; FIRST settles an emptied first string.
+TEST(Runs, AMovedTextAmongSeparators) {
+    Bytes rom = GameBoyRom(0x10000);
+    std::fill_n(rom.begin() + 0x5000, 0x1000, 0xFF);
+    PutStrings(rom, 0x5800, {"uno", "dos", "tres"}, 0xFF);
+    PutTable(rom, 0x6000, 2, {0x5800, 0x5804, 0x5808});
+    Bytes emptied = rom;
+    PutStrings(rom, 0x5400, {"una", "dos", "tres"}, 0xFF);
+    PutStrings(emptied, 0x5400, {"", "dos", "tres"}, 0xFF);
+    const struct {
+        const Bytes* rom;
+        const char* text;
+        const char* first;
+        const char* refusal; // nullptr: written
+    } cases[] = {
+        {&rom, "5400", nullptr, nullptr},
+        {&rom, "53ff", nullptr, "si el texto empieza en 0x5400, revise «Posición inicial"},
+        {&emptied, "5400", nullptr,
+         "si la primera cadena se ha vaciado, indique «Valor del primer puntero»: 0054"},
+        {&emptied, "5400", "0054", nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.text) + (c.rom == &rom ? "" : " emptied"));
+        FakeFileSystem fs;
+        fs.files["rom.gb"] = *c.rom;
+        std::vector<std::string> args = {"rom.gb", c.text, "6000", "6005", "2", "ff"};
+        if (c.first != nullptr) {
+            args.emplace_back(c.first);
+        }
+        const Outcome run = RunZeltor(fs, args);
+        if (c.refusal != nullptr) {
+            EXPECT_EQ(run.code, 9);
+            EXPECT_NE(run.err.find(c.refusal), std::string::npos) << run.err;
+            EXPECT_EQ(fs.files["rom.gb"], *c.rom);
+            continue;
+        }
+        EXPECT_EQ(run.code, 0) << run.err;
+        const std::uint32_t second = c.rom == &rom ? 0x5404 : 0x5401;
+        EXPECT_EQ(TableOf(fs.files["rom.gb"], 0x6000, 3, 2),
+                  (std::vector<std::uint32_t>{0x5400, second, second + 4}));
+    }
+}
+
 // A split NES table typed from one entry late: its first run then ends with the second run's
 // first byte, one of the text's pages, and the moved text keeps one string more than the entries
 // read; or, where another block follows it, the table read from one entry earlier agrees. START

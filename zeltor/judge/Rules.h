@@ -25,6 +25,10 @@ std::optional<Finding> NextTableTakenIn(const View& view, const Reading& reading
 // A split table read from one entry late: its first run ends with the second run's first byte,
 // so the last entry's low byte is one of the high bytes (the text's pages), and the text keeps
 // one string more than the entries read.
+// The last entry, the greatest value, gets an empty string before free space of the
+// separator's byte, and the entries after END go on from it: a table whose last string was
+// emptied, or END one entry long into the next table. The bytes are the same; both are given.
+std::optional<Finding> EmptyLastBeforeNext(const View& view, const Reading& reading);
 std::optional<Finding> SplitRunsShifted(const View& view, const Reading& reading);
 
 // The separator.
@@ -36,6 +40,10 @@ std::optional<Finding> TextEdges(const View& view, const Reading& reading);
 // A text moved, without FIRST, to right after other bytes than free space: there a TEXT typed a
 // string or a byte off reads as well as the right one, so FIRST must say where it begins.
 std::optional<Finding> MovedRightAfter(const View& view, const Reading& reading);
+// A text moved, without FIRST, whose first string is empty with another separator before it:
+// a TEXT typed a byte early into the separators before a text reads the same, so FIRST must say
+// that the first string was emptied.
+std::optional<Finding> TextInSeparators(const View& view, const Reading& reading);
 // A plain file whose pointers are its own positions (or, 4 bytes wide, those above 0x08000000,
 // as a Game Boy Advance's): there the smallest value names where the text begins. Where it
 // names a position beside TEXT (a byte or two off, or the string just before it), TEXT is off.

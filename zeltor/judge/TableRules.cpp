@@ -438,6 +438,54 @@ std::optional<Finding> NextTableTakenIn(const View& view, const Reading& r) {
     return std::nullopt;
 }
 
+std::optional<Finding> EmptyLastBeforeNext(const View& view, const Reading& r) {
+    const Fields& f = r.fields;
+    const std::uint64_t next = f.tableEnd + 1;
+    const std::size_t n = r.entries.size();
+    const std::uint64_t end = r.strings.end;
+    if (n < 2 || view.Named(next) || r.strings.starts.empty() || r.strings.starts.back() != end ||
+        !view.text.Holds(end + 1) || view.text[end + 1] != f.separator ||
+        !IsFree(view.text, end + 1)) {
+        return std::nullopt;
+    }
+    // The last entry is the greatest value, alone, and gets that empty string.
+    const std::uint32_t last = r.entries.back();
+    if (r.IsNull(last) || last != r.values.back() ||
+        std::count(r.entries.begin(), r.entries.end(), last) != 1) {
+        return std::nullopt;
+    }
+    // The entries after END go on from it a string at a time: a table whose text follows.
+    const std::vector<std::uint32_t> run = RunFrom(view, r, next, kStepsShown);
+    if (run.size() < kStepsShown || run.front() <= last) {
+        return std::nullopt;
+    }
+    // Each a string on from the one before, none as far as another text.
+    const std::uint64_t reach = Reach(OldTextOf(r));
+    std::uint32_t previous = last;
+    for (const std::uint32_t v : run) {
+        if (v - previous < 2 || v - previous > reach) {
+            return std::nullopt;
+        }
+        previous = v;
+    }
+    // Where they step through a block seen apart, from the first of them on, that block is the
+    // next table's and the last entry this one's.
+    if (StepsThroughNextBlock(view, r, run).first + 1 >= kStepsShown) {
+        return std::nullopt;
+    }
+    const std::uint64_t shorter = f.tableEnd - f.size;
+    return Finding{
+        Exit::LooksWrong, Field::TableEnd,
+        "la última entrada de la tabla (" + At(r, next - f.size, last) +
+            ") recibe una cadena vacía, ante espacio libre, y las entradas de después de "
+            "la tabla continúan desde ella: puede ser la primera de la siguiente "
+            "tabla. Si lo es, " +
+            FieldName(Field::TableEnd) + " debe ser " + Hex(shorter) +
+            "; si es suya y su cadena se ha vaciado, indique ambas tablas con --tables "
+            "o use --force",
+        true};
+}
+
 std::optional<Finding> SplitRunsShifted(const View& view, const Reading& r) {
     const Fields& f = r.fields;
     const std::size_t n = r.entries.size();

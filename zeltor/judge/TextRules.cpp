@@ -665,6 +665,35 @@ std::optional<Finding> MovedRightAfter(const View& view, const Reading& r) {
                    true};
 }
 
+std::optional<Finding> TextInSeparators(const View& view, const Reading& r) {
+    const Fields& f = r.fields;
+    const std::uint64_t t = f.textStart;
+    const OldText old = OldTextOf(r);
+    if (!view.mapKnown || f.first || !old.known || t == 0 || !view.text.Holds(t - 1, 2) ||
+        view.text[t] != f.separator || view.text[t - 1] != f.separator ||
+        (t - 1 >= f.tableStart && t - 1 <= f.tableEnd) || !MovedAway(r, old)) {
+        return std::nullopt;
+    }
+    const auto here = r.basis.ValueOf(t, r.values.front());
+    std::uint64_t text = t;
+    while (view.text.Holds(text) && view.text[text] == f.separator) {
+        ++text;
+    }
+    if (!here || !view.text.Holds(text)) {
+        return std::nullopt;
+    }
+    return Finding{Exit::LooksWrong, Field::TextStart,
+                   "el texto se ha movido a " + Hex(t) +
+                       ", donde su primera cadena está vacía entre separadores y no se distingue "
+                       "de una " +
+                       FieldName(Field::TextStart) +
+                       " puesta antes de tiempo: si el texto empieza en " + Hex(text) +
+                       ", revise " + FieldName(Field::TextStart) +
+                       "; si la primera cadena se ha vaciado, indique " +
+                       FieldName(Field::FirstPointer) + ": " + AsTyped(*here, f.size),
+                   true};
+}
+
 std::optional<Finding> FileOffsets(const View& view, const Reading& r) {
     if (view.mapKnown || r.fields.first) {
         return std::nullopt;
