@@ -601,24 +601,37 @@ TEST(Runs, ASplitTableReadOneEntryOff) {
     }
     Bytes followed = rom;
     PutStrings(followed, end, {"otro", "bloque", "de", "texto"}, 0x00);
+    // The same old text from $90B0, over two pages, filler after the table, a block after the
+    // text.
+    Bytes paged = followed;
+    for (std::uint64_t k = 0; k < 8; ++k) {
+        paged.at(table + k) = static_cast<std::uint8_t>(0xB0 + 20 * k);
+        paged.at(table + 8 + k) = k < 4 ? 0x90 : 0x91;
+    }
+    std::fill_n(paged.begin() + static_cast<std::ptrdiff_t>(table + 16), 16, 0xFF);
     const char* late = "revise «Posición inicial de la tabla de punteros» (con 0x14010 todo "
                        "concuerda)";
     // Read to one entry short, the first entry pairs the last low byte, as its page, with the
-    // first: far from the text.
+    // first: far from the text. Read one entry long, the pages of an ordered table change one
+    // entry early: its values step back there.
     const struct {
+        const Bytes* rom;
         std::uint64_t start, end;
-        bool block;
         const char* refusal; // nullptr: written
     } cases[] = {
-        {table, table + 15, false, nullptr},
-        {table + 2, table + 15, false, late},
-        {table + 2, table + 15, true, late},
-        {table, table + 13, false,
+        {&rom, table, table + 15, nullptr},
+        {&rom, table + 2, table + 15, late},
+        {&followed, table + 2, table + 15, late},
+        {&rom, table, table + 13,
          "con «Posición final de la tabla de punteros» en 0x1401F todo concuerda"},
+        {&paged, table, table + 15, nullptr},
+        {&paged, table, table + 17,
+         "retroceden donde cambia la página: sus dos tramos están partidos un byte fuera de "
+         "sitio. Revise «Posición final de la tabla de punteros» (con 0x1401F todo concuerda)"},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(HexOf(c.start) + "-" + HexOf(c.end) + (c.block ? " block" : ""));
-        const Bytes& before = c.block ? followed : rom;
+        SCOPED_TRACE(HexOf(c.start) + "-" + HexOf(c.end) + (c.rom == &rom ? "" : " other"));
+        const Bytes& before = *c.rom;
         FakeFileSystem fs;
         fs.files["rom.nes"] = before;
         const Outcome run = RunZeltor(

@@ -16,16 +16,17 @@ using RuleFunction = std::optional<Finding> (*)(const View&, const Reading&);
 // The order in which the fields are named: the table's, the separator's, then TEXT's and
 // FIRST's. Each rule may count on the ones before it having passed.
 // What cannot be carried out at all (exit 3 and 4) comes before what looks mistaken (exit 9).
-constexpr std::array<RuleFunction, 17> kRules = {
-    WholeEntries,        EnoughStrings,      Padding,      Addresses,       Separator,
-    TableGoesOn,         TableStartsEarlier, StrayEntries, EndsMissOldText, NextTableTakenIn,
-    EmptyLastBeforeNext, SplitRunsShifted,   TextAndFirst, TextEdges,       MovedRightAfter,
-    TextInSeparators,    FileOffsets,
+constexpr std::array<RuleFunction, 18> kRules = {
+    WholeEntries,        EnoughStrings,      Padding,          Addresses,       Separator,
+    TableGoesOn,         TableStartsEarlier, StrayEntries,     EndsMissOldText, NextTableTakenIn,
+    EmptyLastBeforeNext, SplitRunsShifted,   SplitOrderBroken, TextAndFirst,    TextEdges,
+    MovedRightAfter,     TextInSeparators,   FileOffsets,
 };
 // Where several tables share a text block: each table's own rules, then the text's, once.
-constexpr std::array<RuleFunction, 10> kTableRules = {
-    WholeEntries, Padding,         Addresses,        TableGoesOn,         TableStartsEarlier,
-    StrayEntries, EndsMissOldText, NextTableTakenIn, EmptyLastBeforeNext, SplitRunsShifted,
+constexpr std::array<RuleFunction, 11> kTableRules = {
+    WholeEntries,        Padding,          Addresses,        TableGoesOn,
+    TableStartsEarlier,  StrayEntries,     EndsMissOldText,  NextTableTakenIn,
+    EmptyLastBeforeNext, SplitRunsShifted, SplitOrderBroken,
 };
 constexpr std::array<RuleFunction, 7> kTextRules = {
     EnoughStrings,   Separator,        TextAndFirst, TextEdges,

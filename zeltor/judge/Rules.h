@@ -30,6 +30,10 @@ std::optional<Finding> NextTableTakenIn(const View& view, const Reading& reading
 // emptied, or END one entry long into the next table. The bytes are the same; both are given.
 std::optional<Finding> EmptyLastBeforeNext(const View& view, const Reading& reading);
 std::optional<Finding> SplitRunsShifted(const View& view, const Reading& reading);
+// A split table whose entries ascend, but for a step back wherever the page changes: its runs are
+// split a byte off, each page paired with the low byte of the entry beside. Read one entry
+// either way, they ascend throughout.
+std::optional<Finding> SplitOrderBroken(const View& view, const Reading& reading);
 
 // The separator.
 std::optional<Finding> Separator(const View& view, const Reading& reading);

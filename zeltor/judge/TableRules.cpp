@@ -6,6 +6,7 @@
 #include "zeltor/words/Text.h"
 
 #include <algorithm>
+#include <tuple>
 
 namespace zeltor {
 
@@ -59,6 +60,24 @@ bool OldTextKept(const View& view, const Reading& r) {
     }
     return seen > 0 && 5 * ends >= 4 * seen;
 }
+
+// Where the entries step back: how many times a pointer, padding aside, is smaller than the one
+// before it. A table kept in its text's order has none.
+std::size_t Descents(const Reading& r) {
+    std::size_t descents = 0;
+    std::optional<std::uint32_t> previous;
+    for (const std::uint32_t e : r.entries) {
+        if (r.IsNull(e)) {
+            continue;
+        }
+        descents += previous && e < *previous ? 1 : 0;
+        previous = e;
+    }
+    return descents;
+}
+
+// Entries enough that they all ascending is no chance: one order in 24 for four.
+constexpr std::size_t kFewestOrdered = 4;
 
 // A string of the old text ends at `at`, where it still stands (`kept`); where it does not,
 // nothing says otherwise.
@@ -530,6 +549,55 @@ std::optional<Finding> SplitRunsShifted(const View& view, const Reading& r) {
                    shows + ": revise " + FieldName(Field::TableStart) + " (con " +
                        Hex(earlier.tableStart) + " todo concuerda)",
                    true};
+}
+
+// The first or the last entry points far from where the others do.
+bool EndApart(const Reading& r) {
+    for (const std::uint32_t value : {r.entries.front(), r.entries.back()}) {
+        const OldText others = OldTextOf(r, value);
+        const auto p = r.basis.Where(value);
+        if (!r.IsNull(value) && others.known && (!p || FarFrom(others, *p))) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::optional<Finding> SplitOrderBroken(const View& view, const Reading& r) {
+    const Fields& f = r.fields;
+    if (!f.split || f.size != 2 || f.bigEndian || !f.runs.empty() ||
+        r.entries.size() < kFewestOrdered || Descents(r) == 0) {
+        return std::nullopt;
+    }
+    // Read one entry either way, the runs split where they should, and the values ascend.
+    const std::pair<Field, std::pair<std::uint64_t, std::uint64_t>> tries[] = {
+        {Field::TableStart, {f.tableStart - 2, f.tableEnd}},
+        {Field::TableStart, {f.tableStart + 2, f.tableEnd}},
+        {Field::TableEnd, {f.tableStart, f.tableEnd + 2}},
+        {Field::TableEnd, {f.tableStart, f.tableEnd - 2}},
+    };
+    for (const auto& [field, place] : tries) {
+        Fields c = f;
+        std::tie(c.tableStart, c.tableEnd) = place;
+        const std::uint64_t value = field == Field::TableStart ? c.tableStart : c.tableEnd;
+        const bool outside = value < f.tableStart || value > f.tableEnd;
+        if (f.tableStart < 2 || c.tableStart >= c.tableEnd || (outside && view.Named(value))) {
+            continue;
+        }
+        const std::optional<Reading> other = Read(view, c);
+        if (!other || other->entries.size() < kFewestOrdered || Descents(*other) != 0 ||
+            EndApart(*other) || FirstFinding(view, *other)) {
+            continue;
+        }
+        return Finding{
+            Exit::LooksWrong, field,
+            "las entradas de la tabla dividida siguen el orden del texto, pero retroceden "
+            "donde cambia la página: sus dos tramos están partidos un byte fuera de "
+            "sitio. Revise " +
+                FieldName(field) + " (con " + Hex(value) + " todo concuerda)",
+            true};
+    }
+    return std::nullopt;
 }
 
 std::string ValueText(const Reading& r, std::uint32_t value) {
