@@ -6,6 +6,7 @@
 #include "zeltor/words/Text.h"
 
 #include <algorithm>
+#include <set>
 #include <tuple>
 
 namespace zeltor {
@@ -76,8 +77,8 @@ std::size_t Descents(const Reading& r) {
     return descents;
 }
 
-// Entries enough that they all ascending is no chance: one order in 24 for four.
-constexpr std::size_t kFewestOrdered = 4;
+// Entries enough that they all ascending is no chance: one order in 720 for six.
+constexpr std::size_t kFewestOrdered = 6;
 
 // A string of the old text ends at `at`, where it still stands (`kept`); where it does not,
 // nothing says otherwise.
@@ -566,7 +567,19 @@ bool EndApart(const Reading& r) {
 std::optional<Finding> SplitOrderBroken(const View& view, const Reading& r) {
     const Fields& f = r.fields;
     if (!f.split || f.size != 2 || f.bigEndian || !f.runs.empty() ||
-        r.entries.size() < kFewestOrdered || Descents(r) == 0) {
+        r.entries.size() < kFewestOrdered) {
+        return std::nullopt;
+    }
+    // A step back at most where each page gives way to the next: an unordered table steps
+    // back about every other entry.
+    std::set<std::uint32_t> pages;
+    for (const std::uint32_t e : r.entries) {
+        if (!r.IsNull(e)) {
+            pages.insert(e >> 8);
+        }
+    }
+    const std::size_t descents = Descents(r);
+    if (descents == 0 || descents >= pages.size()) {
         return std::nullopt;
     }
     // Read one entry either way, the runs split where they should, and the values ascend.
