@@ -644,6 +644,37 @@ TEST(Runs, ASplitTableReadOneEntryOff) {
     }
 }
 
+// Two readings of a split table a byte apart, each judged by a rule that reads the other:
+// judging ends, and names the start that agrees. The bytes of a drawn job that looped.
+TEST(Runs, ASplitTableBetweenTwoReadingsIsJudgedOnce) {
+    Bytes rom = NesRom(1, 8, 0x00);
+    const std::pair<std::uint64_t, const char*> spans[] = {
+        {0xA4FC, "266379909196c7d3de0e1f576f8085b8d3d7f35e9ab31317173770a2a3888888"
+                 "888888888888898989898989898989898a8a8a8b8b8b8b8b8b8bebf2"},
+        {0x14B94, "699210ef"},
+        {0x16ACC, "a52a1d6c"},
+        {0x16AD8, "d678d69c70c79cd6"},
+        {0x16AE8, "9c88979cc7d66912d66f9c70469c6f809c6fb5807880789c70d65e9cd688b0d6"
+                  "920070a55e7015698ac7d670d687d61594a5889797889c80d697efd6d6469c94"
+                  "88704c079c698870d69c9c70461d8a109c975e97121d88970070b569aa46886c"
+                  "4c8897168816d692"},
+        {0x16B5D, "5e9cc7"},
+    };
+    for (const auto& [at, hex] : spans) {
+        for (std::size_t k = 0; hex[2 * k] != 0; ++k) {
+            rom.at(at + k) =
+                static_cast<std::uint8_t>(std::stoul(std::string(hex + 2 * k, 2), nullptr, 16));
+        }
+    }
+    FakeFileSystem fs;
+    fs.files["rom.nes"] = rom;
+    const Outcome run = RunZeltor(fs, {"--split", "rom.nes", "16ACC", "A4FE", "A535", "2", "00"});
+    EXPECT_EQ(run.code, 9) << run.err;
+    EXPECT_NE(run.err.find("revise «Posición inicial de la tabla de punteros»"), std::string::npos)
+        << run.err;
+    EXPECT_EQ(fs.files["rom.nes"], rom);
+}
+
 // A format left out is named with the option that makes the table agree.
 TEST(Runs, TheFormatThatAgreesIsNamed) {
     Game g = Games()[8]; // NES, split

@@ -375,6 +375,18 @@ std::optional<Finding> FirstFinding(const View& view, const Reading& reading) {
     return FirstOf(kRules, view, reading);
 }
 
+std::optional<Finding> FirstFindingOfShifted(const View& view, const Reading& reading) {
+    for (const RuleFunction rule : kRules) {
+        if (rule == SplitRunsShifted || rule == SplitOrderBroken) {
+            continue;
+        }
+        if (auto finding = rule(view, reading)) {
+            return finding;
+        }
+    }
+    return std::nullopt;
+}
+
 namespace {
 
 // Both readings of the table's end are given only where nothing else explains the entry after

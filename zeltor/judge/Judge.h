@@ -103,6 +103,10 @@ struct Verdict {
 // The rules in their order; the first that finds something.
 std::optional<Finding> FirstFinding(const View& view, const Reading& reading);
 
+// The same, but for a split table read an entry either way by a rule: without the rules that
+// read it an entry either way again, which would go back and forth between two readings.
+std::optional<Finding> FirstFindingOfShifted(const View& view, const Reading& reading);
+
 // The story of a reading that no rule refuses.
 Verdict StoryOf(const View& view, const Reading& reading);
 

@@ -543,7 +543,7 @@ std::optional<Finding> SplitRunsShifted(const View& view, const Reading& r) {
     earlier.tableStart -= 2;
     const std::optional<Reading> whole =
         f.tableStart >= 2 && !view.Named(earlier.tableStart) ? Read(view, earlier) : std::nullopt;
-    if (!whole || FirstFinding(view, *whole)) {
+    if (!whole || FirstFindingOfShifted(view, *whole)) {
         return std::nullopt;
     }
     return Finding{Exit::LooksWrong, Field::TableStart,
@@ -599,7 +599,7 @@ std::optional<Finding> SplitOrderBroken(const View& view, const Reading& r) {
         }
         const std::optional<Reading> other = Read(view, c);
         if (!other || other->entries.size() < kFewestOrdered || Descents(*other) != 0 ||
-            EndApart(*other) || FirstFinding(view, *other)) {
+            EndApart(*other) || FirstFindingOfShifted(view, *other)) {
             continue;
         }
         return Finding{

@@ -61,7 +61,8 @@ Los campos, con las palabras de la ventana de ZeltorIGU:
              "0000a000". Sin él: con el mapa de una consola (reconocida o
              con --map), la dirección del inicio del texto, esté donde estaba
              o se haya movido (si se movió justo tras otros datos, sin
-             espacio libre, hace falta); en un archivo sin cabecera
+             espacio libre, o su primera cadena quedó vacía entre
+             separadores, hace falta); en un archivo sin cabecera
              reconocida, el menor valor de la tabla anterior (el texto sigue
              donde estaba).
 Las posiciones son del archivo, en hexadecimal y sin prefijo 0x; no son
@@ -128,8 +129,10 @@ cuenta. Cada negativa nombra el campo y, si las pruebas lo dan, el valor con
 el que todo concuerda. Si la tabla siguiente empieza justo tras FIN y su
 texto justo tras este, FIN una entrada corto y FIN correcto son los mismos
 bytes: se niega, da las dos lecturas y --tables (las dos tablas) o --force
-lo resuelven. --force escribe igualmente; una tabla de relleno la escribe
-como tabla nueva, una cadena por entrada en su orden.
+lo resuelven. Igual si la última cadena queda vacía ante espacio libre y
+las entradas tras FIN siguen desde ella: puede ser de la tabla siguiente o
+una cadena vaciada. --force escribe igualmente; una tabla de relleno la
+escribe como tabla nueva, una cadena por entrada en su orden.
 
 )";
 
