@@ -609,10 +609,15 @@ TEST(Runs, ASplitTableReadOneEntryOff) {
         paged.at(table + 8 + k) = k < 4 ? 0x90 : 0x91;
     }
     std::fill_n(paged.begin() + static_cast<std::ptrdiff_t>(table + 16), 16, 0xFF);
+    // Its first and fifth entries swapped: the table starts on the second page.
+    Bytes swapped = paged;
+    std::swap(swapped.at(table), swapped.at(table + 4));
+    std::swap(swapped.at(table + 8), swapped.at(table + 12));
     const char* late = "revise «Posición inicial de la tabla de punteros» (con 0x14010 todo "
                        "concuerda)";
-    // Read to one entry short, the first entry pairs the last low byte, as its page, with the
-    // first: far from the text. Read one entry long, the pages of an ordered table change one
+    // Read from one entry late, the first run ends with a page byte, on either page. Read to
+    // one entry short, the first entry pairs the last low byte, as its page, with the first:
+    // far from the text. Read one entry long, the pages of an ordered table change one
     // entry early: its values step back there.
     const struct {
         const Bytes* rom;
@@ -625,6 +630,8 @@ TEST(Runs, ASplitTableReadOneEntryOff) {
         {&rom, table, table + 13,
          "con «Posición final de la tabla de punteros» en 0x1401F todo concuerda"},
         {&paged, table, table + 15, nullptr},
+        {&swapped, table, table + 15, nullptr},
+        {&swapped, table + 2, table + 15, late},
         {&paged, table, table + 17,
          "retroceden donde cambia la página: sus dos tramos están partidos un byte fuera de "
          "sitio. Revise «Posición final de la tabla de punteros» (con 0x1401F todo concuerda)"},

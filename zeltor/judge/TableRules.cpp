@@ -533,10 +533,11 @@ std::optional<Finding> SplitRunsShifted(const View& view, const Reading& r) {
         return Finding{Exit::LooksWrong, Field::TableStart,
                        shows + ", y tras las cadenas leídas queda una más"};
     }
-    // Or that byte is the very page the second run begins with, as where the text lies in one
-    // page, and the table read from one entry earlier (its runs one byte longer each) agrees
-    // with every rule, taking in no filler. A low byte equals a given page one time in 256.
-    if (last != r.entries.front() >> 8 || FillerBefore(view, f.tableStart, f.size)) {
+    // Or the table read from one entry earlier (its runs one byte longer each) agrees with
+    // every rule, taking in no filler: its first value pairs a low byte of the typed table
+    // with a byte before it, and that low byte then is a page too. Two low bytes among a few
+    // pages is one chance in hundreds.
+    if (FillerBefore(view, f.tableStart, f.size)) {
         return std::nullopt;
     }
     Fields earlier = f;
