@@ -513,6 +513,48 @@ TEST(Runs, AnEntryOfAnotherForm) {
     EXPECT_EQ(fs.files["rom.nes"], rom);
 }
 
+// On a console's map, a last entry far from the others' text: other data where no string begins
+// (END one entry long), or an old string that ran long, its separator still before it.
+TEST(Runs, AFarLastEntryOnAConsole) {
+    Bytes rom = GameBoyRom(0x10000);
+    const std::vector<std::string> old = Script(6, 9);
+    std::vector<std::uint64_t> values = Starts(0x5000, old);
+    const std::uint64_t end = PutStrings(rom, 0x5000, old, 0x00);
+    // The old text's last string ran to 0x57FF; the translation leaves its tail and separator.
+    std::fill(rom.begin() + static_cast<std::ptrdiff_t>(end), rom.begin() + 0x57FF, 'a');
+    rom.at(0x57FF) = 0x00;
+    PutStrings(rom, 0x5800, {"fin"}, 0x00);
+    Bytes longLast = rom;
+    values.push_back(0x5800);
+    PutTable(longLast, 0x6000, 2, values);
+    PutStrings(longLast, 0x5000, Translated(old), 0x00);
+    // Without that string, the bytes after the table read as an entry into the far data.
+    values.back() = 0x5C37;
+    Bytes data = longLast;
+    PutTable(data, 0x6000, 2, values);
+    const struct {
+        const Bytes* rom;
+        const char* end;
+        const char* refusal; // nullptr: written
+    } cases[] = {
+        {&longLast, "600D", nullptr},
+        {&data, "600B", nullptr},
+        {&data, "600D",
+         "revise «Posición final de la tabla de punteros» (con 0x600B todo concuerda)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.end);
+        FakeFileSystem fs;
+        fs.files["rom.gb"] = *c.rom;
+        const Outcome run =
+            RunZeltor(fs, {"--dry-run", "rom.gb", "5000", "6000", c.end, "2", "00"});
+        EXPECT_EQ(run.code, c.refusal != nullptr ? 9 : 0) << run.err;
+        if (c.refusal != nullptr) {
+            EXPECT_NE(run.err.find(c.refusal), std::string::npos) << run.err;
+        }
+    }
+}
+
 // A one-string table in place, its string in free space of the separator's byte: TEXT one byte
 // early reads one empty string that ends right where the old text begins, which is no move.
 TEST(Runs, OneStringTextStartOneByteEarly) {

@@ -916,7 +916,11 @@ std::optional<Finding> StrayEntries(const View& view, const Reading& r) {
         const bool tail = !last && !sides && EndsTextBefore(view, r);
         const auto top = OtherTop(r, value);
         // A split table read an entry off puts a low byte among the pages: far is enough there.
-        if (!sides && !InFreeSpace(r, j, view) && !tail && !top && !r.fields.split) {
+        // So it is for the last entry on a console's map, whose addresses the old values are,
+        // where no string of a text begins: the byte before is no separator.
+        const auto before = *p > 0 ? view.ByteAt(*p - 1) : std::nullopt;
+        const bool midData = last && view.mapKnown && before && *before != r.fields.separator;
+        if (!sides && !InFreeSpace(r, j, view) && !tail && !top && !r.fields.split && !midData) {
             continue;
         }
         const std::uint64_t offset =

@@ -287,6 +287,13 @@ std::optional<Refusal> ReadOldText(const Request& r, const Reading& typed, File&
     if (!ReadOldSpan(typed, rom, view) || !FindOldText(r, typed, rom, view)) {
         return CannotRead(r, "el texto anterior", rom);
     }
+    const auto last = typed.entries.empty() || typed.IsNull(typed.entries.back())
+                          ? std::nullopt
+                          : typed.basis.Where(typed.entries.back());
+    if (view.mapKnown && last && *last > 0 && *last <= view.fileSize &&
+        !ReadSpan(rom, *last - 1, *last, view.beforeLast)) {
+        return CannotRead(r, "la tabla", rom);
+    }
     return std::nullopt;
 }
 
@@ -301,6 +308,15 @@ std::variant<View, Refusal> ReadView(const Request& r, File& rom) {
 bool View::Named(std::uint64_t at) const {
     return std::any_of(named.begin(), named.end(),
                        [&](const auto& table) { return at >= table.first && at <= table.second; });
+}
+
+std::optional<std::uint8_t> View::ByteAt(std::uint64_t at) const {
+    for (const Span* span : {&text, &old, &beforeLast}) {
+        if (span->Holds(at)) {
+            return (*span)[at];
+        }
+    }
+    return std::nullopt;
 }
 
 const Span* View::TableHolding(std::uint64_t at, std::uint64_t count) const {

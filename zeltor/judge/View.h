@@ -59,6 +59,9 @@ struct View {
     // A plain file: where the old text was found still standing, if anywhere but at TEXT (each
     // old value, less the smallest, from there, begins a string of it).
     std::optional<std::uint64_t> oldTextAt;
+    // On a console's map, the byte before where the typed table's last entry points: a
+    // separator there begins a string, anything else lies inside data or a string.
+    Span beforeLast;
 
     // Where every table the run names lies, this block's and the others' (first and last byte
     // of each run of bytes): an entry there is that table's, never one this table goes on into.
@@ -69,6 +72,8 @@ struct View {
 
     // Whether `at` lies in a table the run names.
     bool Named(std::uint64_t at) const;
+    // The byte at `at`, where `text`, `old` or `beforeLast` holds it.
+    std::optional<std::uint8_t> ByteAt(std::uint64_t at) const;
     // The table span that holds `count` bytes from `at`, if one does.
     const Span* TableHolding(std::uint64_t at, std::uint64_t count) const;
 };
