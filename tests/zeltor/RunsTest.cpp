@@ -655,12 +655,20 @@ TEST(Runs, ASplitTableReadOneEntryOff) {
     Bytes swapped = paged;
     std::swap(swapped.at(table), swapped.at(table + 4));
     std::swap(swapped.at(table + 8), swapped.at(table + 12));
+    // Unordered, its first entry alone on the page before the others'.
+    Bytes alone = paged;
+    const std::uint16_t unordered[] = {0x8FF0, 0x9114, 0x90D8, 0x9128,
+                                       0x9100, 0x90C4, 0x90EC, 0x913C};
+    for (std::uint64_t k = 0; k < 8; ++k) {
+        alone.at(table + k) = static_cast<std::uint8_t>(unordered[k] & 0xFF);
+        alone.at(table + 8 + k) = static_cast<std::uint8_t>(unordered[k] >> 8);
+    }
     const char* late = "revise «Posición inicial de la tabla de punteros» (con 0x14010 todo "
                        "concuerda)";
-    // Read from one entry late, the first run ends with a page byte, on either page. Read to
-    // one entry short, the first entry pairs the last low byte, as its page, with the first:
-    // far from the text. Read one entry long, the pages of an ordered table change one
-    // entry early: its values step back there.
+    // Read from one entry late, the first run ends with a page byte, on either page or the one
+    // before. Read to one entry short, the first entry pairs the last low byte, as its page,
+    // with the first: far from the text. Read one entry long, the pages of an ordered table
+    // change one entry early: its values step back there.
     const struct {
         const Bytes* rom;
         std::uint64_t start, end;
@@ -674,6 +682,8 @@ TEST(Runs, ASplitTableReadOneEntryOff) {
         {&paged, table, table + 15, nullptr},
         {&swapped, table, table + 15, nullptr},
         {&swapped, table + 2, table + 15, late},
+        {&alone, table, table + 15, nullptr},
+        {&alone, table + 2, table + 15, late},
         {&paged, table, table + 17,
          "retroceden donde cambia la página: sus dos tramos están partidos un byte fuera de "
          "sitio. Revise «Posición final de la tabla de punteros» (con 0x1401F todo concuerda)"},

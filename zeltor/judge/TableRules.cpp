@@ -523,13 +523,15 @@ std::optional<Finding> SplitRunsShifted(const View& view, const Reading& r) {
         }
     }
     const unsigned last = r.entries.back() & 0xFF;
-    if (last < low || last > high) {
+    // Or the page just before or after them: the one the left-out entry alone was on.
+    const bool among = last >= low && last <= high;
+    if (!among && last + 1 != low && last != high + 1) {
         return std::nullopt;
     }
     const std::string shows = "el último byte del primer tramo de la tabla (" + HexDigits(last, 2) +
                               " en " + Hex(f.tableStart + n - 1) +
                               ") parece de los altos, como los del segundo tramo";
-    if (OneStringLeft(view.text, r.strings.end, f.separator, r.charset)) {
+    if (among && OneStringLeft(view.text, r.strings.end, f.separator, r.charset)) {
         return Finding{Exit::LooksWrong, Field::TableStart,
                        shows + ", y tras las cadenas leídas queda una más"};
     }
