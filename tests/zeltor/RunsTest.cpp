@@ -555,6 +555,38 @@ TEST(Runs, AFarLastEntryOnAConsole) {
     }
 }
 
+// A line break typed as the separator, the text followed by data: the strings it reads hold
+// the separator, FF, which stands between strings, never in one.
+TEST(Runs, ALineBreakTypedBeforeData) {
+    Bytes rom = GameBoyRom(0x10000);
+    const std::vector<std::string> old = Script(6, 11);
+    PutTable(rom, 0x6000, 2, Starts(0x5000, old));
+    std::vector<std::string> now = Translated(old);
+    for (std::string& line : now) {
+        line.insert(line.size() / 2, "\n");
+    }
+    const std::uint64_t end = PutStrings(rom, 0x5000, now, 0xFF);
+    const std::uint8_t data[] = {0x3A, 0x9B, 0x7E, 0xC2, 0x54, 0x41, 0xBA, 0xF4, 0x95, 0x85};
+    std::copy(std::begin(data), std::end(data), rom.begin() + static_cast<std::ptrdiff_t>(end));
+    std::fill_n(rom.begin() + static_cast<std::ptrdiff_t>(end + sizeof data), 32, 0xFF);
+    for (const char* separator : {"ff", "0a"}) {
+        SCOPED_TRACE(separator);
+        FakeFileSystem fs;
+        fs.files["rom.gb"] = rom;
+        const Outcome run = RunZeltor(fs, {"rom.gb", "5000", "6000", "600B", "2", separator});
+        if (separator[0] == 'f') {
+            EXPECT_EQ(run.code, 0) << run.err;
+            continue;
+        }
+        EXPECT_EQ(run.code, 9);
+        EXPECT_NE(run.err.find("revise «Valor hexadecimal del caracter separador» (con FF todo "
+                               "concuerda)"),
+                  std::string::npos)
+            << run.err;
+        EXPECT_EQ(fs.files["rom.gb"], rom);
+    }
+}
+
 // A one-string table in place, its string in free space of the separator's byte: TEXT one byte
 // early reads one empty string that ends right where the old text begins, which is no move.
 TEST(Runs, OneStringTextStartOneByteEarly) {

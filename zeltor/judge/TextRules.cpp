@@ -148,6 +148,31 @@ std::vector<std::uint8_t> Candidates(const View& view, const Reading& r, bool st
     return bytes;
 }
 
+// Half the strings read or more hold 00 or FF, bytes that stand between strings, never in one:
+// they are the separator, and the typed one a code inside the strings (a line break).
+bool HoldPadding(const View& view, const Reading& r) {
+    const std::size_t m = r.strings.starts.size();
+    for (const std::uint8_t b : {std::uint8_t{0x00}, std::uint8_t{0xFF}}) {
+        if (b == r.fields.separator) {
+            continue;
+        }
+        std::size_t holding = 0;
+        for (std::size_t j = 0; j < m; ++j) {
+            const std::uint64_t end = j + 1 < m ? r.strings.starts[j + 1] - 1 : r.strings.end;
+            for (std::uint64_t at = r.strings.starts[j]; at < end && view.text.Holds(at); ++at) {
+                if (view.text[at] == b) {
+                    ++holding;
+                    break;
+                }
+            }
+        }
+        if (holding >= 2 && 2 * holding >= m) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // Past the strings read, bytes of the text run on into free space with no separator at their
 // end: the block's strings end with another byte, and the typed one is a code inside them.
 bool RunsOnUnended(const View& view, const Reading& r) {
@@ -399,7 +424,8 @@ std::optional<Finding> Separator(const View& view, const Reading& r) {
     // a text seldom holds (the next block of text may follow, and among the dozens of bytes a
     // text does hold, one would end the table's number of strings now and then by chance).
     const bool unended = RunsOnUnended(view, r);
-    if (bad || unended || TextGoesOn(view.text, r.strings.end, r.fields.separator, r.charset)) {
+    if (bad || unended || HoldPadding(view, r) ||
+        TextGoesOn(view.text, r.strings.end, r.fields.separator, r.charset)) {
         std::vector<std::uint8_t> candidates = Candidates(view, r, bad || unended);
         if (few && bad) {
             for (const std::uint8_t b : {0x00, 0xFF}) {
