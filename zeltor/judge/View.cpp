@@ -284,15 +284,14 @@ Refusal TooFewStrings(const Request& r, std::uint64_t needed, std::uint64_t foun
 }
 
 std::optional<Refusal> ReadOldText(const Request& r, const Reading& typed, File& rom, View& view) {
-    if (!ReadOldSpan(typed, rom, view) || !FindOldText(r, typed, rom, view)) {
-        return CannotRead(r, "el texto anterior", rom);
-    }
+    // The byte before where the last entry points: all that is read of the old text there.
     const auto last = typed.entries.empty() || typed.IsNull(typed.entries.back())
                           ? std::nullopt
                           : typed.basis.Where(typed.entries.back());
-    if (view.mapKnown && last && *last > 0 && *last <= view.fileSize &&
-        !ReadSpan(rom, *last - 1, *last, view.beforeLast)) {
-        return CannotRead(r, "la tabla", rom);
+    const bool before = view.mapKnown && last && *last > 0 && *last <= view.fileSize;
+    if (!ReadOldSpan(typed, rom, view) || !FindOldText(r, typed, rom, view) ||
+        (before && !ReadSpan(rom, *last - 1, *last, view.beforeLast))) {
+        return CannotRead(r, "el texto anterior", rom);
     }
     return std::nullopt;
 }
