@@ -285,12 +285,13 @@ Refusal TooFewStrings(const Request& r, std::uint64_t needed, std::uint64_t foun
 
 std::optional<Refusal> ReadOldText(const Request& r, const Reading& typed, File& rom, View& view) {
     // The byte before where the last entry points: all that is read of the old text there.
-    const auto last = typed.entries.empty() || typed.IsNull(typed.entries.back())
-                          ? std::nullopt
-                          : typed.basis.Where(typed.entries.back());
-    const bool before = view.mapKnown && last && *last > 0 && *last <= view.fileSize;
+    const std::uint64_t last =
+        view.mapKnown && !typed.entries.empty() && !typed.IsNull(typed.entries.back())
+            ? typed.basis.Where(typed.entries.back()).value_or(0)
+            : 0;
+    const bool before = last > 0 && last <= view.fileSize;
     if (!ReadOldSpan(typed, rom, view) || !FindOldText(r, typed, rom, view) ||
-        (before && !ReadSpan(rom, *last - 1, *last, view.beforeLast))) {
+        (before && !ReadSpan(rom, last - 1, last, view.beforeLast))) {
         return CannotRead(r, "el texto anterior", rom);
     }
     return std::nullopt;
